@@ -1,0 +1,29 @@
+# Two commands for a fresh Debian machine (as root):
+#   make run   install what is missing, build, start the program
+#   make test  install what is missing, build, run every test
+BUILD ?= build
+JOBS ?= $(shell nproc)
+
+.PHONY: deps build run test bench clean
+
+deps:
+	./scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	./scripts/run.sh $(BUILD)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bench:
+	QUARNEL_BENCH=1 ./scripts/install-deps.sh
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS)
+	./bench/run.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD)

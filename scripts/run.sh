@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Starts the program in its working folder (run/work), beside which the data
+# folders ../experiment_data/{sample_data,base_line,analysis_state} exist.
+# Without a display it starts under Xvfb and says so.
+set -euo pipefail
+build=${1:-build}
+top=$(cd "$(dirname "$0")/.." && pwd)
+exe="$top/$build/src/quarnel"
+data="$top/run/experiment_data"
+work="$top/run/work"
+mkdir -p "$work" "$data/sample_data" "$data/base_line" "$data/analysis_state"
+
+if [ -d "$top/samples" ]; then
+  for f in "$top"/samples/*.xlsx; do
+    [ -e "$f" ] || continue
+    [ -e "$data/sample_data/$(basename "$f")" ] || cp "$f" "$data/sample_data/"
+  done
+fi
+
+cd "$work"
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "No display found: starting Quarnel under Xvfb (virtual display :99)."
+  exec xvfb-run -a -s "-screen 0 1600x1000x24" "$exe"
+fi
+exec "$exe"

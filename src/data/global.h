@@ -1,0 +1,154 @@
+#ifndef GLOBAL_H
+#define GLOBAL_H
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+class QCPCurve;
+
+// One stage of the temperature programme. Packed because the instrument link
+// copies its leading twelve bytes straight into a frame.
+#pragma pack(push, 1)
+struct PhaseInfoData
+{
+    quint8 enabled = 0;
+    float cutoffTemp = 0.0f;
+    float scanRate = 0.0f;
+    quint16 constantTempTime = 0;
+    quint32 atmosphere = 0;
+};
+#pragma pack(pop)
+static_assert(sizeof(PhaseInfoData) == 15, "PhaseInfoData must stay a 15-byte image");
+
+enum Atmosphere
+{
+    NC = 0,
+    N2 = 1,
+    O2 = 2
+};
+
+struct AnalysisOperation
+{
+    QString name;
+    int mode = 0;
+    double x1 = 0.0;
+    double x2 = 0.0;
+};
+
+namespace Global {
+
+enum Mode
+{
+    Analysis = 1,
+    Connected = 2,
+    Experiment = 4
+};
+
+struct ExperimentData
+{
+    float runTime = 0.0f;
+    float constantTempTime = 0.0f;
+    float temperature = 0.0f;
+    float dsc = 0.0f;
+};
+
+struct ExperimentInfo
+{
+    QString sampleName;
+    QString sampleWeight;
+    QString dateTime;
+    QString user;
+    int phaseCount = 0;
+    QVector<PhaseInfoData> phases;
+};
+
+struct PhaseTotalInfo
+{
+    int phaseIndex = 0;
+    PhaseInfoData phase;
+    QVector<ExperimentData> data;
+    QCPCurve* curve = nullptr;
+};
+
+struct CurveFileData
+{
+    QString fileName;
+    ExperimentInfo info;
+    QVector<PhaseTotalInfo> phases;
+    QVector<AnalysisOperation> analysisOperations;
+};
+
+struct CurveExperimentData
+{
+    QCPCurve* curve = nullptr;
+    QString name;
+    QVector<ExperimentData> data;
+};
+
+// Program-wide state; only the GUI thread touches it.
+extern Mode _globalMode;
+extern ExperimentInfo _experimentInfo;
+extern QVector<CurveExperimentData> _experimentDataVtr;
+extern CurveExperimentData* _currentCurveExperimentDataPtr;
+extern int _currentPhaseIndex;
+extern QVector<CurveFileData> _curveFileDataVtr;
+extern QVector<AnalysisOperation> _analysisOperationVtr;
+extern QMap<QString, QVariant> _configMap;
+extern bool _enthalpyCoefficientEnableFlag;
+extern QVector<double> _enthalpyCoefficientVtr;
+extern int _timeAxisFlag;
+extern bool _smoothnessFlag;
+extern bool _timeAxisAnalysisPCTModeFlag;
+extern int _languageFlag;
+
+// Analysis names, indexed by analysis mode - 1; also written to workbooks.
+extern const QString NumericalLabelName;
+extern const QString StartPointName;
+extern const QString StopPointName;
+extern const QString PeakSynthesisAnalysisName;
+extern const QString GlassTransitionName;
+extern const QString OnsetTemperaturePointName;
+extern const QString EndsetTemperaturePointName;
+extern const QStringList AnalysisOperationNames;
+
+// Data folders beside the working directory at start-up.
+extern const QString ExperimentDataFolderPath;
+extern const QString SampleDataFolderPath;
+extern const QString BaseLineFolderPath;
+extern const QString AnalysisStateFolderPath;
+
+// Keys of the data files.
+extern const QString CurveTimeKey;
+extern const QString AtmosphereDataKey;
+extern const QString SampleDataKey;
+extern const QString AtmosphereKey;
+extern const QString HeatingRateKey;
+extern const QString SampleNameKey;
+extern const QString TemperatureKey;
+extern const QString RateKey;
+extern const QString ExperimentKey;
+
+extern const QString LanguageEnglish;
+extern const QString LanguageChinese;
+
+// Configuration file.
+extern const QString InstrumentCoefficientKey;
+extern const QString ConfigFilePath;
+extern const QMap<QString, QVariant> _defaultConfigMap;
+
+// Plot-object names: state, separator, curve name.
+extern const QString ObjectNameOrigin;
+extern const QString ObjectNameConfirm;
+extern const QString ObjectNameTemporary;
+extern const QString ObjectNameSeparator;
+
+QString doubleToString(double value);
+bool isZero(double value, double epsilon);
+void clearCurveExperimentData();
+
+} // namespace Global
+
+#endif // GLOBAL_H

@@ -1,0 +1,99 @@
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// Starts the real executable in an empty folder, waits for its start-up log
+// lines, then ends it. Never waits longer than the deadline.
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void logsAndWritesConfigInWorkingDirectory();
+    void logConfNamesAnotherFile();
+
+private:
+    static QByteArray waitForLine(const QString& logPath, const QByteArray& line, QProcess& process);
+};
+
+QByteArray TestStartup::waitForLine(const QString& logPath, const QByteArray& line, QProcess& process)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QByteArray content;
+    while (timer.elapsed() < 30000 && process.state() != QProcess::NotRunning) {
+        QFile file(logPath);
+        if (file.open(QIODevice::ReadOnly))
+            content = file.readAll();
+        if (content.contains(line))
+            break;
+        QTest::qWait(50);
+    }
+    return content;
+}
+
+static void startProgram(QProcess& process, const QString& dir)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(dir);
+    process.start(QStringLiteral(QUARNEL_EXECUTABLE), QStringList());
+    QVERIFY(process.waitForStarted(10000));
+}
+
+static void stopProgram(QProcess& process)
+{
+    process.kill();
+    process.waitForFinished(10000);
+}
+
+void TestStartup::logsAndWritesConfigInWorkingDirectory()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QProcess process;
+    startProgram(process, dir.path());
+    const QByteArray log = waitForLine(dir.filePath("myeasylog.log"), "version:1.0.4.0", process);
+    stopProgram(process);
+
+    const int mainAt = log.indexOf("main...");
+    const int versionAt = log.indexOf("version:1.0.4.0");
+    QVERIFY2(mainAt >= 0, log.constData());
+    QVERIFY2(versionAt > mainAt, log.constData());
+    QVERIFY(log.contains("DEBUG"));
+
+    QFile config(dir.filePath("config.json"));
+    QVERIFY(config.open(QIODevice::ReadOnly));
+    QCOMPARE(QJsonDocument::fromJson(config.readAll()).object().value("InstrumentCoefficient").toDouble(), 1.0);
+}
+
+void TestStartup::logConfNamesAnotherFile()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QFile conf(dir.filePath("log.conf"));
+    QVERIFY(conf.open(QIODevice::WriteOnly));
+    conf.write("* GLOBAL:\n   FILENAME = \"other.log\"\n");
+    conf.close();
+
+    QProcess process;
+    startProgram(process, dir.path());
+    const QByteArray log = waitForLine(dir.filePath("other.log"), "version:1.0.4.0", process);
+    stopProgram(process);
+
+    QVERIFY2(log.contains("main...") && log.contains("version:1.0.4.0"), log.constData());
+    // easylogging++ may create its default file before "log.conf" is applied;
+    // no line of ours may land in it.
+    QFile defaultLog(dir.filePath("myeasylog.log"));
+    if (defaultLog.open(QIODevice::ReadOnly))
+        QVERIFY(!defaultLog.readAll().contains("main..."));
+}
+
+QTEST_GUILESS_MAIN(TestStartup)
+#include "tst_startup.moc"
