@@ -1,16 +1,325 @@
 #include "mainwindow.h"
 
+#include "centralwidget.h"
+#include "experimentsettingform.h"
+#include "filedialog.h"
+#include "messagebox.h"
+#include "realtimedataform.h"
+#include "serialport.h"
+#include "serialportstate.h"
 #include "ui_mainwindow.h"
+#include "xlsxhandler.h"
+
+#include <easylogging++.h>
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDockWidget>
+#include <QLabel>
+#include <QMenu>
+#include <QStandardPaths>
 
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
-    , ui(new Ui::MainWindow)
+    , _manuallyStopTheExperimentFlag(false)
+    , _ui(new Ui_MainWindow)
 {
     Q_INIT_RESOURCE(images);
-    ui->setupUi(this);
+    _centralWidget = new CentralWidget(this);
+    _rightDockWidget = new QDockWidget(this);
+    _experimentSettingForm = new ExperimentSettingForm(this);
+    _realTimeDataForm = new RealTimeDataForm(this);
+    _contextMenu = new QMenu(this);
+
+    _ui->setupUi(this);
+    setToolTip(QStringLiteral("....."));
+    _ui->actionSaveas->setVisible(false);
+    setCentralWidget(_centralWidget);
+    addDockWidget(Qt::RightDockWidgetArea, _rightDockWidget);
+    _rightDockWidget->hide();
+    buildStatusBar();
+    _ui->actionTimeAxisAnalysisPCTMode->setCheckable(true);
+    setDialogPropertiesOnAll();
+    setActionsEnabled(true);
+    _eventHandler = _centralWidget->eventHandler();
+    connectSignalsAndSlots();
 }
 
 MainWindow::~MainWindow()
 {
-    delete ui;
+    delete _ui;
+}
+
+void MainWindow::buildStatusBar()
+{
+    _ui->statusbar->showMessage(QStringLiteral("showMessage show temp message!"));
+    auto* version = new QLabel(QStringLiteral("Software Ver:") + QCoreApplication::applicationVersion(), this);
+    _ui->statusbar->addPermanentWidget(version, 0);
+}
+
+void MainWindow::setDialogProperties(QWidget* widget)
+{
+    widget->setWindowModality(Qt::ApplicationModal);
+    widget->setWindowFlags(Qt::Dialog);
+    widget->setFixedSize(widget->width(), widget->height());
+}
+
+void MainWindow::setDialogPropertiesOnAll()
+{
+    setDialogProperties(_experimentSettingForm);
+    setDialogProperties(_realTimeDataForm);
+}
+
+void MainWindow::setActionsEnabled(bool enabled)
+{
+    _ui->actionNew->setEnabled(enabled);
+    _ui->actionStart->setEnabled(enabled);
+    _ui->actionStop->setEnabled(enabled);
+    _ui->actionRealTimeWidget->setEnabled(enabled);
+}
+
+// Receivers of one signal run in connection order: the plot takes a record
+// before the real-time panel does.
+void MainWindow::connectSignalsAndSlots()
+{
+    SerialPort* serialPort = SerialPort::instance();
+    connect(_experimentSettingForm, &ExperimentSettingForm::sigDeliverData, serialPort, &SerialPort::slotDeliverData);
+    connect(serialPort, &SerialPort::sigSendCommonData, _centralWidget, &CentralWidget::slotRecvCommonData);
+    connect(serialPort, &SerialPort::sigSendCommonData, _realTimeDataForm, &RealTimeDataForm::recvCommonData);
+    connect(serialPort, &SerialPort::sigSendCommonDataToRealDataForm, _realTimeDataForm,
+            &RealTimeDataForm::recvCommonData);
+    connect(serialPort, &SerialPort::sigSendPhaseInfo, _experimentSettingForm, &ExperimentSettingForm::slotRecvPhaseInfo);
+    connect(serialPort, &SerialPort::sigAxisModify, _centralWidget, &CentralWidget::slotAxisModify);
+    connect(serialPort, &SerialPort::sigUpdateStatusbarMsg, this, &MainWindow::slotUpdateStatusbarMsg);
+    connect(serialPort, &SerialPort::sigSaveExperimentalDataMsgBox, this, &MainWindow::slotSaveExperimentalDataMsgBox);
+    QDockWidget* rightDock = _rightDockWidget;
+    connect(
+        _centralWidget, &CentralWidget::sigRightDockWidgetHide, _centralWidget, [rightDock]() { rightDock->hide(); },
+        Qt::DirectConnection);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    const auto answer = MessageBox::question(this, QStringLiteral("确认退出"), QStringLiteral("你确定要退出吗？"),
+                                             QMessageBox::Yes | QMessageBox::No);
+    if (answer == QMessageBox::Yes) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void MainWindow::slotContextMenuShow(QPoint pos)
+{
+    _contextMenu->exec(pos);
+}
+
+void MainWindow::slotUpdateStatusbarMsg(QString text)
+{
+    _ui->statusbar->showMessage(text);
+}
+
+void MainWindow::showConnected()
+{
+    _ui->actionConnectToDev->setIcon(QIcon(QStringLiteral(":/images/disconnect.png")));
+    _ui->actionConnectToDev->setText(QStringLiteral("断开连接"));
+}
+
+void MainWindow::showDisconnected()
+{
+    _ui->actionConnectToDev->setIcon(QIcon(QStringLiteral(":/images/connect.png")));
+    _ui->actionConnectToDev->setText(QStringLiteral("连接设备"));
+}
+
+// The action follows the port's real state, not its own text: a delivery of
+// the programme may have opened the port already.
+void MainWindow::on_actionConnectToDev_triggered()
+{
+    SerialPort* serialPort = SerialPort::instance();
+    if (SerialPortState::isOpen()) {
+        serialPort->close();
+        showDisconnected();
+        LOG(DEBUG) << "close serial port.";
+        return;
+    }
+    if (!serialPort->open()) {
+        MessageBox::warning(this, QStringLiteral("warnning"), QStringLiteral("Serial Port open failed."));
+        return;
+    }
+    setActionsEnabled(true);
+    Global::_globalMode = Global::Connected;
+    serialPort->slotSendData(SerialPort::buildPhaseReadFrame());
+    showConnected();
+    LOG(DEBUG) << "open serial port.";
+}
+
+void MainWindow::on_actionNew_triggered()
+{
+    _experimentSettingForm->show();
+}
+
+// Nothing runs without the instrument: with the port closed the workspace
+// (loaded workbooks, analyses) stays as it is.
+void MainWindow::on_actionStart_triggered()
+{
+    LOG(DEBUG) << "start experiment,set soft into experiment mode.";
+    if (!SerialPortState::isOpen()) {
+        MessageBox::warning(this, QStringLiteral("warnning"), QStringLiteral("Serial Port open failed."));
+        return;
+    }
+    _rightDockWidget->hide();
+    _centralWidget->clearAllData();
+    const QByteArray frame = SerialPort::buildStartStopFrame(true);
+    qDebug() << "on_actionStart_triggered info (hex):" << frame.toHex(' ');
+    SerialPort::instance()->slotSendData(frame);
+    _manuallyStopTheExperimentFlag = false;
+    Global::_globalMode = Global::Experiment;
+}
+
+// The flag goes up before the stop frame: the instrument's own end of run can
+// arrive while the save dialog's event loop runs, and must not ask again.
+void MainWindow::on_actionStop_triggered()
+{
+    LOG(DEBUG) << " Stop experiment ...";
+    if (Global::_globalMode != Global::Experiment) {
+        return;
+    }
+    _manuallyStopTheExperimentFlag = true;
+    if (SerialPortState::isOpen()) {
+        SerialPort::instance()->slotSendData(SerialPort::buildStartStopFrame(false));
+    } else {
+        MessageBox::warning(this, QStringLiteral("warnning"),
+                            QStringLiteral("Serial Port is not open, the stop command could not be sent."));
+    }
+    saveFile(Global::_experimentInfo.sampleName, Global::Experiment);
+    Global::_globalMode = Global::Analysis;
+}
+
+void MainWindow::on_actionReadOnly_triggered()
+{
+    Global::_globalMode = Global::Experiment;
+    SerialPort::instance()->open();
+}
+
+void MainWindow::on_actionRealTimeWidget_triggered()
+{
+    _realTimeDataForm->show();
+}
+
+void MainWindow::slotSaveExperimentalDataMsgBox()
+{
+    if (_manuallyStopTheExperimentFlag) {
+        LOG(DEBUG) << "_manuallyStopTheExperimentFlag...";
+        return;
+    }
+    const auto answer = MessageBox::question(this, QStringLiteral("数据保存提示"), QStringLiteral("是否保存实验数据？"),
+                                             QMessageBox::Yes | QMessageBox::No);
+    if (answer == QMessageBox::Yes) {
+        saveFile(Global::_experimentInfo.sampleName, Global::Experiment);
+        return;
+    }
+    _rightDockWidget->hide();
+    _centralWidget->clearAllData();
+}
+
+void MainWindow::on_actionClearAllData_triggered()
+{
+    _rightDockWidget->hide();
+    _centralWidget->clearAllData();
+}
+
+void MainWindow::on_actionOIT_triggered()
+{
+    MessageBox::warning(this, QStringLiteral("warnning"), QStringLiteral("on_actionOIT_triggered."));
+}
+
+void MainWindow::on_actionOITAutoAnalysisMode_triggered() {}
+
+void MainWindow::on_actionTimeAxisAnalysisPCTMode_triggered()
+{
+    Global::_timeAxisAnalysisPCTModeFlag = _ui->actionTimeAxisAnalysisPCTMode->isChecked();
+}
+
+void MainWindow::on_actionYAxis_triggered()
+{
+    _centralWidget->switchAxisQuantity();
+}
+
+void MainWindow::on_actionSaveData_triggered()
+{
+    saveFile(Global::_experimentInfo.sampleName, Global::_globalMode);
+}
+
+void MainWindow::on_actionSaveas_triggered()
+{
+    saveFile(Global::_experimentInfo.sampleName, static_cast<Global::Mode>(0));
+}
+
+void MainWindow::on_actionLanguage_triggered()
+{
+    if (Global::_languageFlag == 0) {
+        Global::_languageFlag = 1;
+        _ui->actionLanguage->setText(Global::LanguageEnglish);
+    } else {
+        Global::_languageFlag = 0;
+        _ui->actionLanguage->setText(Global::LanguageChinese);
+    }
+}
+
+QString MainWindow::saveFolder(Global::Mode mode)
+{
+    switch (static_cast<int>(mode)) {
+    case 0:
+        return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    case Global::Analysis:
+        return Global::AnalysisStateFolderPath;
+    case Global::Experiment:
+        return Global::SampleDataFolderPath;
+    default:
+        return QString();
+    }
+}
+
+bool MainWindow::saveFile(QString name, Global::Mode mode)
+{
+    if (name.isEmpty()) {
+        name = QStringLiteral("new");
+    }
+    const QString proposed = saveFolder(mode) + QStringLiteral("/") + name + QStringLiteral(".xlsx");
+    const QString path = FileDialog::getSaveFileName(nullptr, QStringLiteral("Save experiment file"), proposed,
+                                                     QStringLiteral("Excel Files (*.xlsx)"));
+    LOG(DEBUG) << "filePath:" << path;
+    if (path.isEmpty()) {
+        qDebug() << "User cancel the operation.";
+        return false;
+    }
+    if (!writeWorkbook(path, mode)) {
+        // The run stays in memory, so "保存数据" can try again.
+        MessageBox::warning(this, QStringLiteral("warnning"), QStringLiteral("Save experiment file failed: ") + path);
+        return false;
+    }
+    return true;
+}
+
+// Mode 2 (connected, no run yet or a run just ended) saves like the analysis
+// mode, so a run is never reported saved without being written.
+bool MainWindow::writeWorkbook(const QString& path, Global::Mode mode)
+{
+    if (mode == Global::Experiment) {
+        LOG(DEBUG) << "writeFile...";
+        return XlsxHandler::writeExperimentFile(path);
+    }
+    if (mode != Global::Analysis && mode != Global::Connected) {
+        return true;
+    }
+    if (Global::_curveFileDataVtr.isEmpty()) {
+        LOG(DEBUG) << "analysis experiemt data...";
+        return XlsxHandler::writeExperimentFile(path);
+    }
+    LOG(DEBUG) << "analysis xlsx data...";
+    if (Global::_smoothnessFlag) {
+        return XlsxHandler::writeSmoothnessFile(path);
+    }
+    return XlsxHandler::appendAnalysisOperation(path);
 }

@@ -2,6 +2,7 @@
 
 #include "messagebox.h"
 #include "serialport.h"
+#include "serialportstate.h"
 #include "ui_experimentsettingform.h"
 
 #include <easylogging++.h>
@@ -26,7 +27,7 @@ constexpr int PhaseCount = 6;
 
 quint32 wireAtmosphere(quint8 value)
 {
-    return (value == N2 || value == O2) ? value : NC;
+    return (value == N2 || value == O2) ? value : quint32(NC);
 }
 
 PhaseInfoData decodeWireStage(const char* bytes)
@@ -268,7 +269,7 @@ void ExperimentSettingForm::on_pushButton_deliverData_clicked()
     emit sigDeliverData(frame);
     // The delivery opens the port when it can; when it could not, the user keeps
     // the dialog with the values instead of believing the programme was sent.
-    if (!SerialPort::instance()->isOpen()) {
+    if (!SerialPortState::isOpen()) {
         MessageBox::warning(this, QStringLiteral("warnning"), QStringLiteral("Serial Port open failed."));
         return;
     }

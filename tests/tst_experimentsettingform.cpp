@@ -1,0 +1,282 @@
+#include "experimentsettingform.h"
+#include "global.h"
+#include "windowtesthelpers.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QtEndian>
+#include <QtTest>
+
+namespace {
+
+// CRC-16/MODBUS, kept here as the published reference (check value of
+// "123456789" is 0x4B37).
+quint16 referenceCrc(const QByteArray& bytes)
+{
+    quint16 crc = 0xFFFF;
+    for (char byte : bytes) {
+        crc ^= static_cast<quint8>(byte);
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc & 1) ? static_cast<quint16>((crc >> 1) ^ 0xA001) : static_cast<quint16>(crc >> 1);
+        }
+    }
+    return crc;
+}
+
+QByteArray wireStage(quint8 enabled, float cutoff, float rate, quint16 hold, quint8 atmosphere)
+{
+    QByteArray stage(12, '\0');
+    stage[0] = static_cast<char>(enabled);
+    qToLittleEndian(cutoff, stage.data() + 1);
+    qToLittleEndian(rate, stage.data() + 5);
+    qToLittleEndian(hold, stage.data() + 9);
+    stage[11] = static_cast<char>(atmosphere);
+    return stage;
+}
+
+QByteArray tableReply(const QByteArray& table)
+{
+    QByteArray frame("\xA5\x5A", 2);
+    frame.append(static_cast<char>(table.size() + 5));
+    frame.append('\x83').append('\x50').append('\0').append(table);
+    const quint16 crc = referenceCrc(frame.mid(3));
+    frame.append(static_cast<char>(crc & 0xFF)).append(static_cast<char>(crc >> 8));
+    return frame;
+}
+
+} // namespace
+
+class TestExperimentSettingForm : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void stageSwitches_data();
+    void stageSwitches();
+    void checks_data();
+    void checks();
+    void deliveryFrame();
+    void deliveryWithPortClosedKeepsDialog();
+    void replyFillsRows();
+    void shortReplyKeepsOptions();
+
+private:
+    QCheckBox* box(int n) { return _form->findChild<QCheckBox*>(QString("checkBox_phase_%1").arg(n)); }
+    QLineEdit* edit(int n, const char* what)
+    {
+        return _form->findChild<QLineEdit*>(QString("phase_%1_%2").arg(n).arg(what));
+    }
+    QComboBox* atmosphere(int n)
+    {
+        return _form->findChild<QComboBox*>(QString("comboBox_phase_%1_atmosphere").arg(n));
+    }
+    void setStage(int n, const QString& cutoff, const QString& rate, const QString& hold)
+    {
+        edit(n, "cutoff_temp")->setText(cutoff);
+        edit(n, "scan_rate")->setText(rate);
+        edit(n, "constant_temp")->setText(hold);
+    }
+
+    std::unique_ptr<ExperimentSettingForm> _form;
+};
+
+void TestExperimentSettingForm::init()
+{
+    Global::_experimentInfo = Global::ExperimentInfo();
+    _form = std::make_unique<ExperimentSettingForm>();
+}
+
+void TestExperimentSettingForm::stageSwitches_data()
+{
+    QTest::addColumn<QList<int>>("clicks");
+    QTest::addColumn<QString>("checked"); // stages 2..6, 1 checked
+    QTest::addColumn<QString>("enabled"); // fields of stages 2..6
+
+    QTest::newRow("fresh") << QList<int>{} << "00000" << "00000";
+    QTest::newRow("stage 3 before 2 refused") << QList<int>{3} << "00000" << "00000";
+    QTest::newRow("2 3 4 in order") << QList<int>{2, 3, 4} << "11100" << "11100";
+    QTest::newRow("uncheck 3 while 4 checked") << QList<int>{2, 3, 4, 3} << "11100" << "11100";
+    QTest::newRow("uncheck 2 while 3 checked") << QList<int>{2, 3, 2} << "11000" << "11000";
+    QTest::newRow("off in reverse order") << QList<int>{2, 3, 3, 2} << "00000" << "00000";
+    QTest::newRow("all six then 6 off") << QList<int>{2, 3, 4, 5, 6, 6} << "11110" << "11110";
+    QTest::newRow("6 before 5 refused") << QList<int>{2, 3, 4, 6} << "11100" << "11100";
+}
+
+void TestExperimentSettingForm::stageSwitches()
+{
+    QFETCH(QList<int>, clicks);
+    QFETCH(QString, checked);
+    QFETCH(QString, enabled);
+    for (int n : clicks) {
+        box(n)->click();
+    }
+    QVERIFY(box(1)->isChecked());
+    QVERIFY(!box(1)->isEnabled());
+    QVERIFY(edit(1, "scan_rate")->isEnabled());
+    for (int n = 2; n <= 6; ++n) {
+        QCOMPARE(box(n)->isChecked(), checked.at(n - 2) == '1');
+        const bool on = enabled.at(n - 2) == '1';
+        QCOMPARE(edit(n, "cutoff_temp")->isEnabled(), on);
+        QCOMPARE(edit(n, "scan_rate")->isEnabled(), on);
+        QCOMPARE(edit(n, "constant_temp")->isEnabled(), on);
+        QCOMPARE(atmosphere(n)->isEnabled(), on);
+    }
+}
+
+void TestExperimentSettingForm::checks_data()
+{
+    QTest::addColumn<int>("stages");
+    QTest::addColumn<QStringList>("values"); // cutoff, rate, hold per stage
+    QTest::addColumn<QString>("refusal"); // empty: the frame goes out
+
+    QTest::newRow("fresh dialog, rate 0") << 0 << QStringList{} << "阶段1扫描速率错误";
+    QTest::newRow("cut-offs 100 200 150") << 3 << QStringList{"100", "10", "0", "200", "10", "0", "150", "10", "0"}
+                                          << "阶段3截止温度错误";
+    QTest::newRow("cut-offs 100 200 200 equal allowed")
+        << 3 << QStringList{"100", "10", "0", "200", "10", "0", "200", "10", "0"} << "";
+    QTest::newRow("stage 2 rate 0") << 2 << QStringList{"100", "10", "0", "200", "0", "0"} << "阶段2扫描速率错误";
+    QTest::newRow("stage 2 off is not checked") << 1 << QStringList{"100", "10", "5"} << "";
+    QTest::newRow("negative rate text") << 1 << QStringList{"100", "-5", "0"} << "阶段1扫描速率错误";
+    QTest::newRow("non-numeric rate") << 1 << QStringList{"100", "abc", "0"} << "阶段1扫描速率错误";
+    QTest::newRow("hold time 65536") << 1 << QStringList{"100", "10", "65536"} << "阶段1恒温时间错误";
+    QTest::newRow("hold time 65535") << 1 << QStringList{"100", "10", "65535"} << "";
+    QTest::newRow("hold time -1") << 2 << QStringList{"100", "10", "0", "150", "10", "-1"} << "阶段2恒温时间错误";
+    QTest::newRow("cut-off infinite") << 1 << QStringList{"inf", "10", "0"} << "阶段1截止温度错误";
+    QTest::newRow("rate nan") << 2 << QStringList{"100", "10", "0", "150", "nan", "0"} << "阶段2扫描速率错误";
+}
+
+void TestExperimentSettingForm::checks()
+{
+    QFETCH(int, stages);
+    QFETCH(QStringList, values);
+    QFETCH(QString, refusal);
+    if (stages == 1) {
+        setStage(2, "0", "0", "0"); // values of a disabled stage go unchecked
+    }
+    for (int n = 2; n <= stages; ++n) {
+        box(n)->click();
+    }
+    for (int n = 1; n <= stages; ++n) {
+        setStage(n, values.at(3 * n - 3), values.at(3 * n - 2), values.at(3 * n - 1));
+    }
+    DialogAnswers dialogs;
+    QSignalSpy delivered(_form.get(), &ExperimentSettingForm::sigDeliverData);
+    _form->on_pushButton_deliverData_clicked();
+
+    if (refusal.isEmpty()) {
+        QCOMPARE(delivered.count(), 1);
+        return;
+    }
+    QCOMPARE(delivered.count(), 0);
+    QCOMPARE(dialogs.boxTitles(), QStringList{refusal});
+    QCOMPARE(dialogs.boxes.first().kind, QString("question"));
+}
+
+void TestExperimentSettingForm::deliveryFrame()
+{
+    box(2)->click();
+    setStage(1, "150", "10", "3");
+    setStage(2, "200.5", "5", "0");
+    atmosphere(1)->setCurrentIndex(2); // O2
+    atmosphere(2)->setCurrentIndex(1); // N2
+    _form->findChild<QRadioButton*>("radioButton_OIT")->setChecked(true);
+    _form->findChild<QComboBox*>("comboBox_initial_atmosphere")->setCurrentIndex(2);
+    _form->findChild<QLineEdit*>("sampleNameLineEdit")->setText("indium");
+    _form->findChild<QLineEdit*>("sampleWeightLineEdit")->setText("5.0");
+    _form->findChild<QLineEdit*>("userLineEdit")->setText("lab");
+    Global::_experimentInfo.phases = {PhaseInfoData{}};
+
+    DialogAnswers dialogs;
+    QSignalSpy delivered(_form.get(), &ExperimentSettingForm::sigDeliverData);
+    _form->on_pushButton_deliverData_clicked();
+    QCOMPARE(delivered.count(), 1);
+    const QByteArray frame = delivered.first().first().toByteArray();
+
+    QByteArray expected = QByteArray::fromHex("a55a4f825000");
+    expected += wireStage(1, 150.0f, 10.0f, 3, 2);
+    expected += wireStage(1, 200.5f, 5.0f, 0, 1);
+    for (int n = 3; n <= 6; ++n) {
+        expected += wireStage(0, 0.0f, 0.0f, 0, 0);
+    }
+    expected.append('\0').append('\x02'); // OIT, initial atmosphere O2
+    const quint16 crc = referenceCrc(expected.mid(3));
+    expected.append(static_cast<char>(crc & 0xFF)).append(static_cast<char>(crc >> 8));
+    QCOMPARE(frame.toHex(' '), expected.toHex(' '));
+
+    QCOMPARE(Global::_experimentInfo.sampleName, QString("indium"));
+    QCOMPARE(Global::_experimentInfo.sampleWeight, QString("5.0"));
+    QCOMPARE(Global::_experimentInfo.user, QString("lab"));
+    QCOMPARE(Global::_experimentInfo.phases.size(), 1); // only the instrument's reply changes it
+}
+
+void TestExperimentSettingForm::deliveryWithPortClosedKeepsDialog()
+{
+    setStage(1, "150", "10", "0");
+    _form->show();
+    DialogAnswers dialogs;
+    _form->on_pushButton_deliverData_clicked();
+    QCOMPARE(dialogs.boxTitles(), QStringList{"warnning"});
+    QCOMPARE(dialogs.boxes.first().text, QString("Serial Port open failed."));
+    QVERIFY(_form->isVisible());
+    QCOMPARE(edit(1, "cutoff_temp")->text(), QString("150"));
+}
+
+void TestExperimentSettingForm::replyFillsRows()
+{
+    box(2)->click();
+    box(3)->click();
+    box(4)->click();
+    setStage(4, "999", "9", "9");
+    QByteArray table;
+    table += wireStage(1, 150.0f, 10.0f, 2, 1);
+    table += wireStage(1, 200.0f, 5.5f, 0, 5);
+    table += wireStage(1, 250.0f, 20.0f, 65535, 2);
+    table += wireStage(0, 300.0f, 1.0f, 0, 1);
+    table += wireStage(1, 400.0f, 1.0f, 0, 1);
+    table += wireStage(0, 0.0f, 0.0f, 0, 0);
+    table.append('\0').append('\x01');
+    _form->slotRecvPhaseInfo(tableReply(table));
+
+    const auto& phases = Global::_experimentInfo.phases;
+    QCOMPARE(phases.size(), 6);
+    QCOMPARE(phases.at(1).atmosphere, 0u);
+    QCOMPARE(phases.at(2).constantTempTime, quint16(65535));
+    QCOMPARE(phases.at(4).enabled, quint8(1));
+    QCOMPARE(edit(1, "cutoff_temp")->text(), QString("150.000"));
+    QCOMPARE(edit(2, "scan_rate")->text(), QString("5.500"));
+    QCOMPARE(edit(3, "constant_temp")->text(), QString("65535"));
+    QCOMPARE(atmosphere(1)->currentIndex(), 1);
+    QCOMPARE(atmosphere(2)->currentIndex(), 0);
+    QCOMPARE(atmosphere(3)->currentIndex(), 2);
+    for (int n = 1; n <= 3; ++n) {
+        QVERIFY(box(n)->isChecked());
+        QVERIFY(edit(n, "scan_rate")->isEnabled());
+    }
+    for (int n = 4; n <= 6; ++n) {
+        QCOMPARE(edit(n, "cutoff_temp")->text(), QString("0"));
+        QVERIFY(!edit(n, "cutoff_temp")->isEnabled());
+        QVERIFY(!atmosphere(n)->isEnabled());
+    }
+    QVERIFY(box(4)->isChecked()); // check boxes keep their state
+    QVERIFY(!box(5)->isChecked());
+    QVERIFY(_form->findChild<QRadioButton*>("radioButton_OIT")->isChecked());
+    QCOMPARE(_form->findChild<QComboBox*>("comboBox_initial_atmosphere")->currentIndex(), 1);
+}
+
+void TestExperimentSettingForm::shortReplyKeepsOptions()
+{
+    _form->findChild<QComboBox*>("comboBox_initial_atmosphere")->setCurrentIndex(2);
+    QByteArray table = wireStage(1, 120.0f, 10.0f, 0, 1) + wireStage(1, 130.0f, 10.0f, 0, 1);
+    _form->slotRecvPhaseInfo(tableReply(table));
+    QCOMPARE(Global::_experimentInfo.phases.size(), 2);
+    QCOMPARE(edit(2, "cutoff_temp")->text(), QString("130.000"));
+    QCOMPARE(_form->findChild<QComboBox*>("comboBox_initial_atmosphere")->currentIndex(), 2);
+    QVERIFY(_form->findChild<QRadioButton*>("radioButton_OIT_not")->isChecked());
+}
+
+QTEST_MAIN(TestExperimentSettingForm)
+#include "tst_experimentsettingform.moc"

@@ -1,0 +1,4 @@
+# Main window, real-time panel, experiment settings and the live run end to end.
+quarnel_add_test(tst_realtimedataform LABEL gui SOURCES tst_realtimedataform.cpp LIBS quarnel_ui)
+quarnel_add_test(tst_experimentsettingform LABEL gui
+    SOURCES tst_experimentsettingform.cpp windowtesthelpers.h LIBS quarnel_ui)
