@@ -101,7 +101,7 @@ private slots:
 
 private:
     void handleFrame(const QByteArray& frame);
-    void handleWrite(quint16 address, const QByteArray& data);
+    void handleWrite(quint16 address, const QByteArray& data, const QByteArray& frame);
     void handleReadRequest(quint16 address, int count);
     void startRun();
     void stopRun();

@@ -61,6 +61,7 @@ public:
 private:
     void enterStage(int index);
     void nextStage();
+    void reachTarget();
     double currentRate() const;
     quint8 runStatus() const;
 
