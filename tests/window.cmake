@@ -2,3 +2,4 @@
 quarnel_add_test(tst_realtimedataform LABEL gui SOURCES tst_realtimedataform.cpp LIBS quarnel_ui)
 quarnel_add_test(tst_experimentsettingform LABEL gui
     SOURCES tst_experimentsettingform.cpp windowtesthelpers.h LIBS quarnel_ui)
+quarnel_add_test(tst_mainwindow LABEL gui SOURCES tst_mainwindow.cpp windowtesthelpers.h LIBS quarnel_ui)

@@ -1,0 +1,279 @@
+#include "centralwidget.h"
+#include "global.h"
+#include "mainwindow.h"
+#include "serialport.h"
+#include "windowtesthelpers.h"
+
+#include <QAction>
+#include <QDockWidget>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QtTest>
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void toolBarMenusAndStatusBar();
+    void closeQuestion_data();
+    void closeQuestion();
+    void stopOutsideExperimentDoesNothing();
+    void stopWithPortClosedWarnsAndOffersSave();
+    void endOfRunAfterStopAsksNothing();
+    void endOfRunNoClears();
+    void startWithPortClosedChangesNothing();
+    void connectWithoutInstrumentWarns();
+    void saveProposals_data();
+    void saveProposals();
+    void failedSaveWarnsAndKeepsRun();
+    void languageToggles();
+    void timeAxisFlagFollowsAction();
+
+private:
+    QAction* action(const char* name) { return _window->findChild<QAction*>(QLatin1String(name)); }
+    static QStringList visibleTexts(const QList<QAction*>& actions)
+    {
+        QStringList texts;
+        for (QAction* a : actions) {
+            if (a->isVisible() && !a->isSeparator()) {
+                texts << a->text();
+            }
+        }
+        return texts;
+    }
+    void putRunPoint();
+
+    std::unique_ptr<MainWindow> _window;
+    std::unique_ptr<DialogAnswers> _dialogs;
+};
+
+void TestMainWindow::initTestCase()
+{
+    QCoreApplication::setApplicationVersion("1.0.4.0");
+}
+
+void TestMainWindow::init()
+{
+    Global::_globalMode = Global::Analysis;
+    Global::_experimentInfo = Global::ExperimentInfo();
+    Global::_curveFileDataVtr.clear();
+    _dialogs = std::make_unique<DialogAnswers>();
+    _window = std::make_unique<MainWindow>();
+    _window->show();
+}
+
+void TestMainWindow::cleanup()
+{
+    _dialogs->answers = {QMessageBox::Yes};
+    _window.reset();
+    _dialogs.reset();
+    Global::clearCurveExperimentData();
+}
+
+// One point of a run as the link would publish it, with its stage record open.
+void TestMainWindow::putRunPoint()
+{
+    Global::_globalMode = Global::Experiment;
+    Global::_experimentDataVtr.append(Global::CurveExperimentData());
+    Global::_currentCurveExperimentDataPtr = &Global::_experimentDataVtr.last();
+    Global::_currentPhaseIndex = 1;
+    CommonData data;
+    data.runStatus = 1;
+    data.stage = 1;
+    data.sampleTemp = 30.0;
+    data.dsc = 1.0;
+    emit SerialPort::instance()->sigSendCommonData(data);
+}
+
+void TestMainWindow::toolBarMenusAndStatusBar()
+{
+    auto* toolBar = _window->findChild<QToolBar*>("toolBar");
+    QCOMPARE(visibleTexts(toolBar->actions()),
+             (QStringList{"连接设备", "新建", "开始", "停止", "实时窗口", "Y轴", "清除数据"}));
+    QVERIFY(!action("actionReadOnly")->isVisible());
+    QVERIFY(!action("actionReadOnly")->isEnabled());
+
+    QStringList menus;
+    for (QAction* a : _window->menuBar()->actions()) {
+        menus << a->text();
+    }
+    QCOMPARE(menus, (QStringList{"文件", "视图", "测量", "设置", "分析", "工具", "语言", "帮助"}));
+    auto* fileMenu = _window->findChild<QMenu*>("menu");
+    QCOMPARE(visibleTexts(fileMenu->actions()), (QStringList{"新建", "保存数据", "打印预览"}));
+    QVERIFY(!action("actionSaveas")->isEnabled());
+    auto* smoothing = _window->findChild<QMenu*>("menu_9");
+    QCOMPARE(smoothing->actions().size(), 10);
+    QCOMPARE(smoothing->actions().last()->text(), QString("10级"));
+    QCOMPARE(_window->findChildren<QAction*>(QRegularExpression("^action")).size(), 41);
+
+    QVERIFY(action("actionTimeAxisAnalysisPCTMode")->isCheckable());
+    QVERIFY(!action("actionTimeAxisAnalysisPCTMode")->isChecked());
+    QCOMPARE(action("actionClearAllData")->toolTip(), QString("清除数据"));
+
+    for (QDockWidget* dock : _window->findChildren<QDockWidget*>()) {
+        QVERIFY(!dock->isVisible());
+    }
+    QStringList labels;
+    for (QLabel* label : _window->statusBar()->findChildren<QLabel*>()) {
+        labels << label->text();
+    }
+    QVERIFY(labels.contains("Software Ver:1.0.4.0"));
+    QCOMPARE(_window->statusBar()->currentMessage(), QString("showMessage show temp message!"));
+}
+
+void TestMainWindow::closeQuestion_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("stillOpen");
+    QTest::newRow("No keeps the program") << int(QMessageBox::No) << true;
+    QTest::newRow("box closed keeps the program") << int(QMessageBox::Escape) << true;
+    QTest::newRow("Yes closes") << int(QMessageBox::Yes) << false;
+}
+
+void TestMainWindow::closeQuestion()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, stillOpen);
+    putRunPoint();
+    _dialogs->answers = {QMessageBox::StandardButton(answer)};
+    _window->close();
+    QCOMPARE(_dialogs->boxTitles(), QStringList{"确认退出"});
+    QCOMPARE(_dialogs->boxes.first().text, QString("你确定要退出吗？"));
+    QCOMPARE(_window->isVisible(), stillOpen);
+    QCOMPARE(Global::_experimentDataVtr.size(), 1);
+    QCOMPARE(Global::_experimentDataVtr.first().data.size(), 1);
+}
+
+void TestMainWindow::stopOutsideExperimentDoesNothing()
+{
+    for (Global::Mode mode : {Global::Analysis, Global::Connected}) {
+        Global::_globalMode = mode;
+        action("actionStop")->trigger();
+        QCOMPARE(Global::_globalMode, mode);
+    }
+    QVERIFY(_dialogs->boxes.isEmpty());
+    QVERIFY(_dialogs->saveRequests.isEmpty());
+}
+
+void TestMainWindow::stopWithPortClosedWarnsAndOffersSave()
+{
+    putRunPoint();
+    action("actionStop")->trigger();
+    QCOMPARE(_dialogs->boxTitles(), QStringList{"warnning"});
+    QCOMPARE(_dialogs->saveRequests.size(), 1);
+    QCOMPARE(Global::_globalMode, Global::Analysis);
+    QCOMPARE(Global::_experimentDataVtr.size(), 1); // cancelled: the run stays for "保存数据"
+}
+
+void TestMainWindow::endOfRunAfterStopAsksNothing()
+{
+    putRunPoint();
+    action("actionStop")->trigger();
+    _dialogs->boxes.clear();
+    emit SerialPort::instance()->sigSaveExperimentalDataMsgBox();
+    QVERIFY(_dialogs->boxes.isEmpty());
+    QCOMPARE(Global::_experimentDataVtr.size(), 1);
+}
+
+void TestMainWindow::endOfRunNoClears()
+{
+    putRunPoint();
+    _dialogs->answers = {QMessageBox::No};
+    emit SerialPort::instance()->sigSaveExperimentalDataMsgBox();
+    QCOMPARE(_dialogs->boxTitles(), QStringList{"数据保存提示"});
+    QCOMPARE(_dialogs->boxes.first().text, QString("是否保存实验数据？"));
+    QVERIFY(_dialogs->saveRequests.isEmpty());
+    QVERIFY(Global::_experimentDataVtr.isEmpty());
+    QCOMPARE(Global::_globalMode, Global::Analysis);
+    QVERIFY(!_window->findChild<CentralWidget*>()->liveCurve());
+}
+
+void TestMainWindow::startWithPortClosedChangesNothing()
+{
+    Global::_curveFileDataVtr.append(Global::CurveFileData());
+    Global::_globalMode = Global::Analysis;
+    action("actionStart")->trigger();
+    QCOMPARE(_dialogs->boxTitles(), QStringList{"warnning"});
+    QCOMPARE(_dialogs->boxes.first().text, QString("Serial Port open failed."));
+    QCOMPARE(Global::_curveFileDataVtr.size(), 1);
+    QCOMPARE(Global::_globalMode, Global::Analysis);
+}
+
+void TestMainWindow::connectWithoutInstrumentWarns()
+{
+    SerialPort::setPortNameOverride(QString());
+    action("actionConnectToDev")->trigger();
+    QCOMPARE(_dialogs->boxTitles(), QStringList{"warnning"});
+    QCOMPARE(action("actionConnectToDev")->text(), QString("连接设备"));
+    QCOMPARE(Global::_globalMode, Global::Analysis);
+}
+
+void TestMainWindow::saveProposals_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("proposal");
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QTest::newRow("empty name in a run") << "" << 4 << Global::SampleDataFolderPath + "/new.xlsx";
+    QTest::newRow("analysis") << "tin" << 1 << Global::AnalysisStateFolderPath + "/tin.xlsx";
+    QTest::newRow("connected has no folder") << "tin" << 2 << "/tin.xlsx";
+    QTest::newRow("save as") << "tin" << 0 << documents + "/tin.xlsx";
+}
+
+void TestMainWindow::saveProposals()
+{
+    QFETCH(QString, name);
+    QFETCH(int, mode);
+    QFETCH(QString, proposal);
+    QVERIFY(!_window->saveFile(name, Global::Mode(mode))); // cancelled
+    QCOMPARE(_dialogs->saveRequests.size(), 1);
+    QCOMPARE(_dialogs->saveRequests.first().proposedPath, proposal);
+    QCOMPARE(_dialogs->saveRequests.first().caption, QString("Save experiment file"));
+    QCOMPARE(_dialogs->saveRequests.first().filter, QString("Excel Files (*.xlsx)"));
+    QVERIFY(_dialogs->boxes.isEmpty());
+}
+
+void TestMainWindow::failedSaveWarnsAndKeepsRun()
+{
+    putRunPoint();
+    Global::_globalMode = Global::Analysis;
+    for (int mode : {Global::Analysis, Global::Connected, Global::Experiment}) {
+        _dialogs->boxes.clear();
+        _dialogs->fileNames = QStringList{"/nonexistent-folder/run.xlsx"};
+        QVERIFY(!_window->saveFile("run", Global::Mode(mode)));
+        QCOMPARE(_dialogs->boxTitles(), QStringList{"warnning"});
+    }
+    QCOMPARE(Global::_experimentDataVtr.first().data.size(), 1);
+}
+
+void TestMainWindow::languageToggles()
+{
+    QAction* language = action("actionLanguage");
+    QCOMPARE(language->text(), QString("language"));
+    QStringList texts;
+    for (int i = 0; i < 3; ++i) {
+        language->trigger();
+        texts << language->text();
+    }
+    QCOMPARE(texts, (QStringList{"English", "中文", "English"}));
+    QCOMPARE(Global::_languageFlag, 1);
+    QCOMPARE(action("actionNew")->text(), QString("新建"));
+}
+
+void TestMainWindow::timeAxisFlagFollowsAction()
+{
+    action("actionTimeAxisAnalysisPCTMode")->trigger();
+    QVERIFY(Global::_timeAxisAnalysisPCTModeFlag);
+    action("actionTimeAxisAnalysisPCTMode")->trigger();
+    QVERIFY(!Global::_timeAxisAnalysisPCTModeFlag);
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
