@@ -3,3 +3,5 @@ quarnel_add_test(tst_realtimedataform LABEL gui SOURCES tst_realtimedataform.cpp
 quarnel_add_test(tst_experimentsettingform LABEL gui
     SOURCES tst_experimentsettingform.cpp windowtesthelpers.h LIBS quarnel_ui)
 quarnel_add_test(tst_mainwindow LABEL gui SOURCES tst_mainwindow.cpp windowtesthelpers.h LIBS quarnel_ui)
+quarnel_add_test(tst_liverun LABEL e2e SOURCES tst_liverun.cpp windowtesthelpers.h
+    LIBS quarnel_ui quarnel_simulator)
