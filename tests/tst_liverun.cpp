@@ -295,7 +295,7 @@ void TestLiveRun::run()
     const QVector<Point> sent = pointsSent(_simulator->sentFrames());
     const QVector<Point> saved = pointsOf(savedRun);
     QVERIFY(saved.size() > 40);
-    QCOMPARE(savedRun.size(), 2);
+    QCOMPARE(savedRun.size(), stopMidRun ? 1 : 2);
     if (stopMidRun) {
         QVERIFY(samePoints(saved, sent.mid(0, saved.size())));
     } else {
