@@ -2,7 +2,11 @@
 // workbooks, the way a user does: connect, send the programme, start, answer
 // Yes to the end-of-run question and name the file.
 //
-//   quarnel-record-samples <output folder>
+//   quarnel-record-samples <output folder> [screenshot.png]
+//
+// With a screenshot path (and a real display, e.g. under xvfb-run) the screen
+// is captured in the indium run just past its melting peak, with the real-time panel open.
+#include "centralwidget.h"
 #include "filedialog.h"
 #include "instrumentsimulator.h"
 #include "mainwindow.h"
@@ -17,7 +21,10 @@
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
+
+#include <qcustomplot.h>
 
 #include <cstdio>
 
@@ -70,7 +77,22 @@ void wait(int milliseconds)
     loop.exec();
 }
 
-bool record(MainWindow& window, InstrumentSimulator& simulator, const SampleRun& run, const QString& path)
+void takeScreenshot(MainWindow& window, const QString& screenshot)
+{
+    auto* plot = window.findChild<CentralWidget*>();
+    while (!plot->liveCurve() || plot->liveCurve()->dataCount() < 720) {
+        wait(50);
+    }
+    window.findChild<QAction*>("actionRealTimeWidget")->trigger();
+    auto* panel = window.findChild<QWidget*>("RealTimeDataForm");
+    panel->move(window.frameGeometry().right() + 20, window.y() + 80);
+    wait(300);
+    QGuiApplication::primaryScreen()->grabWindow(0).save(screenshot);
+    panel->hide();
+}
+
+bool record(MainWindow& window, InstrumentSimulator& simulator, const SampleRun& run, const QString& path,
+            const QString& screenshot)
 {
     bool saved = false;
     FileDialog::setResponder([&](const FileDialog::Request&) {
@@ -82,6 +104,9 @@ bool record(MainWindow& window, InstrumentSimulator& simulator, const SampleRun&
     window.findChild<QPushButton*>("pushButton_deliverData")->click();
     wait(300);
     window.findChild<QAction*>("actionStart")->trigger();
+    if (!screenshot.isEmpty()) {
+        takeScreenshot(window, screenshot);
+    }
     for (int waited = 0; !saved && waited < 120000; waited += 50) {
         wait(50);
     }
@@ -99,6 +124,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0.4.0"));
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("samples");
+    const QString screenshot = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
     QDir().mkpath(folder);
 
     InstrumentSimulator simulator;
@@ -117,6 +143,8 @@ int main(int argc, char** argv)
     });
 
     MainWindow window;
+    window.setWindowTitle(QStringLiteral("Quarnel"));
+    window.setGeometry(10, 40, 1100, 700);
     window.show();
     window.findChild<QAction*>("actionConnectToDev")->trigger();
     wait(300);
@@ -129,7 +157,8 @@ int main(int argc, char** argv)
     int failures = 0;
     for (const auto& run : runs) {
         const QString path = QDir(folder).absoluteFilePath(run.second);
-        const bool ok = record(window, simulator, run.first, path);
+        const bool first = &run == &runs.first();
+        const bool ok = record(window, simulator, run.first, path, first ? screenshot : QString());
         std::printf("%s %s\n", ok ? "recorded" : "FAILED", qUtf8Printable(path));
         failures += ok ? 0 : 1;
     }
