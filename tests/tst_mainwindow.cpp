@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 #include "serialport.h"
 #include "windowtesthelpers.h"
+#include "xlsxhandler.h"
 
 #include <QAction>
 #include <QDockWidget>
@@ -10,6 +11,7 @@
 #include <QMenuBar>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
 
@@ -33,6 +35,8 @@ private slots:
     void saveProposals_data();
     void saveProposals();
     void failedSaveWarnsAndKeepsRun();
+    void savedRunByMode_data();
+    void savedRunByMode();
     void languageToggles();
     void timeAxisFlagFollowsAction();
 
@@ -87,6 +91,7 @@ void TestMainWindow::putRunPoint()
     CommonData data;
     data.runStatus = 1;
     data.stage = 1;
+    data.runTime = 0.5f;
     data.sampleTemp = 30.0;
     data.dsc = 1.0;
     emit SerialPort::instance()->sigSendCommonData(data);
@@ -251,6 +256,37 @@ void TestMainWindow::failedSaveWarnsAndKeepsRun()
         QCOMPARE(_dialogs->boxTitles(), QStringList{"warnning"});
     }
     QCOMPARE(Global::_experimentDataVtr.first().data.size(), 1);
+}
+
+void TestMainWindow::savedRunByMode_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("experiment") << 4 << true;
+    QTest::newRow("analysis without workbooks") << 1 << true;
+    QTest::newRow("connected saves like analysis") << 2 << true;
+    QTest::newRow("save as writes nothing") << 0 << false;
+}
+
+void TestMainWindow::savedRunByMode()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, written);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("run.xlsx");
+    putRunPoint();
+    Global::_experimentInfo.phases = {PhaseInfoData{1, 100.0f, 10.0f, 0, 1}};
+    _dialogs->fileNames = QStringList{path};
+    QVERIFY(_window->saveFile("run", Global::Mode(mode)));
+    QVERIFY(_dialogs->boxes.isEmpty());
+    QCOMPARE(QFile::exists(path), written);
+    if (written) {
+        Global::CurveFileData file;
+        QCOMPARE(XlsxHandler::readFile(path, file), 0);
+        QCOMPARE(file.phases.size(), 1);
+        QCOMPARE(file.phases.first().data.size(), 1);
+        QCOMPARE(file.phases.first().data.first().temperature, 30.0f);
+    }
 }
 
 void TestMainWindow::languageToggles()
