@@ -186,9 +186,6 @@ void TestLinkPty::runFollowsInstrument()
     _port->slotSendData(SerialPort::buildStartStopFrame(true));
     QVERIFY(finished.wait(30000));
     QTRY_COMPARE(saves.size(), 1);
-    QTest::qWait(50);
-    disconnect(live);
-    disconnect(text);
 
     // The echo of the run command (unless its CRC was spoilt), then only status frames.
     QList<QByteArray> sent = _simulator->sentFrames();
@@ -205,6 +202,11 @@ void TestLinkPty::runFollowsInstrument()
             running.append(frame.mid(6, 80));
     }
     QVERIFY2(running.size() > 250, qPrintable(QString::number(running.size())));
+    // Split pieces may still be on their way.
+    QTRY_COMPARE_WITH_TIMEOUT(seen.modesAtText.size(), expectedModes.size(), 20000);
+    QTest::qWait(50);
+    disconnect(live);
+    disconnect(text);
     QCOMPARE(seen.modesAtText, expectedModes);
     QCOMPARE(seen.records, running);
     QCOMPARE(axis.size(), 1);
