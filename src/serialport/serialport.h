@@ -53,6 +53,9 @@ public:
     void commonDataParser(int length, quint16 address, const CommonData& data);
     void updateRunStatus(const CommonData& data);
     void updateAxis();
+    // Copies a frame's data bytes into the record at the frame's address, cut
+    // to the bytes present and to the record's end; returns the count copied.
+    static int copyFrameData(const QByteArray& frame, quint16 address, CommonData& data);
 
     // Feeds received bytes through the frame reassembly and acts on every
     // complete frame in order; slotReadData's worker, also used by tests.
@@ -78,7 +81,6 @@ private:
     void applySettings();
     void handleFrame(const QByteArray& frame);
     void handleReadReply(const QByteArray& frame, quint16 address, int copied, const CommonData& data);
-    static int copyFrameData(const QByteArray& frame, quint16 address, CommonData& data);
     static QString statusText(const CommonData& data);
     void openStageRecord(const CommonData& data);
 

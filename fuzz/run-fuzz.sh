@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Builds the receive-path fuzz target with clang and runs it.
+#   fuzz/run-fuzz.sh <seconds> [builddir] [extra libFuzzer options...]
+# Skips (exit 0) when clang or libFuzzer is not installed
+# (QUARNEL_FUZZ=1 scripts/install-deps.sh installs them).
+set -euo pipefail
+
+seconds=${1:-60}
+here=$(cd "$(dirname "$0")" && pwd)
+build=${2:-$here/../build-fuzz}
+shift $(( $# > 2 ? 2 : $# ))
+
+if ! command -v clang++ >/dev/null; then
+  echo "clang++ not found; fuzzing skipped"
+  exit 0
+fi
+if ! echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long){return 0;}' \
+    | clang++ -x c++ -fsanitize=fuzzer -o /dev/null - 2>/dev/null; then
+  echo "libFuzzer not available; fuzzing skipped"
+  exit 0
+fi
+
+cmake -S "$here" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build "$build" -j4 >/dev/null
+
+corpus="$build/corpus"
+mkdir -p "$corpus"
+# Seeds: a status reply, the run echo and a stage-table reply, as the instrument sends them.
+printf '\x05\xa5\x5a\x06\x82\x2c\x00\x01\x28\x55' > "$corpus/run-echo"
+printf '\x40\xa5\x5a\x06\x83\x50\x00\x4a\xa8\x46' > "$corpus/table-request"
+
+export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export QT_QPA_PLATFORM=offscreen
+cd "$build"
+exec ./fuzz_receive -max_total_time="$seconds" -max_len=2048 -print_final_stats=1 "$@" "$corpus"
