@@ -1,0 +1,382 @@
+#include "xlsxhandler.h"
+
+#include "workbook.h"
+
+#include <easylogging++.h>
+
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+QString XlsxHandler::_currentFilePath;
+
+namespace {
+
+// First row of the first stage block, right under the information block.
+constexpr int FirstBlockRow = 9;
+// Rows of a stage block before its first data point.
+constexpr int BlockHeadRows = 7;
+
+const QStringList AtmosphereNames = {QStringLiteral("NC"), QStringLiteral("N2"), QStringLiteral("O2")};
+
+QString orDefault(const QString& value, const QString& fallback)
+{
+    return value.isEmpty() ? fallback : value;
+}
+
+void writeInformation(Workbook& book, const Global::ExperimentInfo& info)
+{
+    book.write(1, 1, XlsxLabels::FileDataInfo);
+    book.write(2, 1, XlsxLabels::SampleName);
+    book.write(2, 2, orDefault(info.sampleName, QStringLiteral("sample")));
+    book.write(3, 1, XlsxLabels::SampleWeight);
+    book.write(3, 2, orDefault(info.sampleWeight, QStringLiteral("1")));
+    book.write(3, 3, XlsxLabels::Mg);
+    book.write(4, 1, XlsxLabels::CrucibleWeight);
+    book.write(4, 2, 0);
+    book.write(4, 3, XlsxLabels::Mg);
+    book.write(5, 1, XlsxLabels::Experimentor);
+    book.write(5, 2, orDefault(info.user, QStringLiteral("experimentor")));
+    book.write(6, 1, XlsxLabels::ExperimentDate);
+    book.write(6, 2, orDefault(info.dateTime, QStringLiteral("20250101")));
+    book.write(7, 1, XlsxLabels::MeasurementType);
+    book.write(7, 2, QStringLiteral("样品"));
+    book.write(8, 1, XlsxLabels::PhaseCount);
+    book.write(8, 2, int(info.phases.size()));
+}
+
+void writeBlockHead(Workbook& book, int row, int phaseIndex, const PhaseInfoData& phase, int pointCount)
+{
+    const QStringList head = {XlsxLabels::Number, XlsxLabels::TimeMin, XlsxLabels::TempCelsius,
+                              XlsxLabels::VoltageMw, XlsxLabels::TimeMin};
+    for (int column = 1; column <= head.size(); ++column)
+        book.write(row, column, head.at(column - 1));
+    book.write(row + 1, 1, XlsxLabels::PhaseIndex);
+    book.write(row + 1, 2, phaseIndex);
+    book.write(row + 2, 1, XlsxLabels::CutoffTemp);
+    book.write(row + 2, 2, phase.cutoffTemp);
+    book.write(row + 2, 3, XlsxLabels::Celsius);
+    book.write(row + 3, 1, XlsxLabels::ScanRate);
+    book.write(row + 3, 2, phase.scanRate);
+    book.write(row + 3, 3, XlsxLabels::CelsiusPerMinute);
+    book.write(row + 4, 1, XlsxLabels::ConstantTempTime);
+    book.write(row + 4, 2, int(phase.constantTempTime));
+    book.write(row + 4, 3, XlsxLabels::Minute);
+    book.write(row + 5, 1, XlsxLabels::Atmosphere);
+    if (phase.atmosphere < quint32(AtmosphereNames.size()))
+        book.write(row + 5, 2, AtmosphereNames.at(int(phase.atmosphere)));
+    book.write(row + 6, 1, XlsxLabels::DataCount);
+    book.write(row + 6, 2, pointCount);
+}
+
+// Writes one stage block at row and returns the row after it.
+int writeBlock(Workbook& book, int row, int phaseIndex, const PhaseInfoData& phase,
+               const QVector<Global::ExperimentData>& points)
+{
+    writeBlockHead(book, row, phaseIndex, phase, int(points.size()));
+    row += BlockHeadRows;
+    for (int j = 0; j < points.size(); ++j, ++row) {
+        const Global::ExperimentData& p = points.at(j);
+        book.write(row, 1, j);
+        book.write(row, 2, p.runTime);
+        book.write(row, 3, p.temperature);
+        book.write(row, 4, p.dsc);
+        book.write(row, 5, p.constantTempTime);
+    }
+    return row;
+}
+
+void writeOperationRows(Workbook& book, int row, const QVector<AnalysisOperation>& operations)
+{
+    for (const AnalysisOperation& op : operations) {
+        ++row;
+        const bool known = op.mode >= 1 && op.mode <= Global::AnalysisOperationNames.size();
+        book.write(row, 1, known ? Global::AnalysisOperationNames.at(op.mode - 1) : QString());
+        book.write(row, 2, op.x1);
+        book.write(row, 3, op.x2);
+    }
+}
+
+void writeOperations(Workbook& book, int row, const QVector<AnalysisOperation>& operations)
+{
+    if (operations.isEmpty())
+        return;
+    book.write(row, 1, XlsxLabels::AnalysisOperationCount);
+    book.write(row, 2, int(operations.size()));
+    writeOperationRows(book, row, operations);
+}
+
+void writePhaseCount(Workbook& book, int blocks)
+{
+    book.write(8, 1, XlsxLabels::PhaseCount);
+    book.write(8, 2, blocks);
+}
+
+bool save(const Workbook& book, const QString& path)
+{
+    LOG(DEBUG) << "before xlsx save as...";
+    if (book.saveAs(path))
+        return true;
+    LOG(DEBUG) << "Save xlsx failed." << book.errorString();
+    return false;
+}
+
+// A number cell as an int the way a spreadsheet value converts, but clamped,
+// so a count of 1e300 cannot overflow.
+int cellInt(const Workbook* sheet, int row, int column)
+{
+    const QVariant value = sheet->cellAt(row, column);
+    if (value.type() != QVariant::Double)
+        return value.toInt();
+    const double d = value.toDouble();
+    if (std::isnan(d))
+        return 0;
+    const double clamped = std::max(double(std::numeric_limits<int>::min()),
+                                    std::min(double(std::numeric_limits<int>::max()), std::round(d)));
+    return int(clamped);
+}
+
+double cellDouble(const Workbook* sheet, int row, int column)
+{
+    return sheet->cellAt(row, column).toDouble();
+}
+
+quint32 atmosphereCode(const Workbook* sheet, int row)
+{
+    const int named = AtmosphereNames.indexOf(sheet->cellAt(row, 2).toString());
+    return named >= 0 ? quint32(named) : quint32(cellInt(sheet, row, 2));
+}
+
+// Rows left in the sheet from row on; no loop reads past the used range.
+int rowsLeft(const Workbook* sheet, int row)
+{
+    return std::max(0, sheet->lastRow() - row + 1);
+}
+
+// Start row of an operation block ending on the sheet's last row, or 0.
+int trailingOperationBlock(const Workbook& book)
+{
+    const int last = book.lastRow();
+    for (int row = last; row >= 1; --row) {
+        const QVariant label = book.cellAt(row, 1);
+        if (label.type() == QVariant::String && label.toString() == XlsxLabels::AnalysisOperationCount)
+            return row + cellInt(&book, row, 2) == last ? row : 0;
+    }
+    return 0;
+}
+
+QVector<AnalysisOperation> operationsNamed(const QString& name)
+{
+    QVector<AnalysisOperation> operations;
+    for (const AnalysisOperation& op : Global::_analysisOperationVtr) {
+        if (op.name == name)
+            operations.append(op);
+    }
+    return operations;
+}
+
+} // namespace
+
+bool XlsxHandler::writeExperimentFile(QString path)
+{
+    LOG(DEBUG) << "write file...";
+    Workbook book;
+    const Global::ExperimentInfo& info = Global::_experimentInfo;
+    writeInformation(book, info);
+    LOG(DEBUG) << "phase vtr size:" << info.phases.size();
+
+    const QVector<Global::CurveExperimentData>& records = Global::_experimentDataVtr;
+    QVector<bool> taken(records.size(), false);
+    int row = FirstBlockRow;
+    int blocks = 0;
+    for (int k = 0; k < info.phases.size(); ++k) {
+        LOG(DEBUG) << "phase index:" << k;
+        if (info.phases.at(k).enabled == 0)
+            continue;
+        ++blocks;
+        const bool recorded = k < records.size();
+        if (recorded)
+            taken[k] = true;
+        row = writeBlock(book, row, k + 1, info.phases.at(k),
+                         recorded ? records.at(k).data : QVector<Global::ExperimentData>());
+    }
+    // Points the stage table does not account for (no table delivered, or a
+    // stage record past its end) are kept as blocks of their own.
+    for (int k = 0; k < records.size(); ++k) {
+        if (taken.at(k) || records.at(k).data.isEmpty())
+            continue;
+        ++blocks;
+        row = writeBlock(book, row, k + 1, PhaseInfoData(), records.at(k).data);
+    }
+    writePhaseCount(book, blocks);
+    writeAnalysisOperation(&book, row);
+    return save(book, path);
+}
+
+bool XlsxHandler::writeSmoothnessFile(QString path)
+{
+    if (Global::_curveFileDataVtr.isEmpty()) {
+        LOG(DEBUG) << "curve file data vtr empty...";
+        return false;
+    }
+    const Global::CurveFileData& file = Global::_curveFileDataVtr.first();
+    Workbook book;
+    writeInformation(book, file.info);
+    LOG(DEBUG) << "curve file vtr size:" << Global::_curveFileDataVtr.size();
+
+    int row = FirstBlockRow;
+    int blocks = 0;
+    for (int i = 0; i < file.phases.size(); ++i) {
+        LOG(DEBUG) << "phase index:" << i;
+        const Global::PhaseTotalInfo& stage = file.phases.at(i);
+        if (stage.phase.enabled == 0)
+            continue;
+        ++blocks;
+        row = writeBlock(book, row, i + 1, stage.phase, stage.data);
+    }
+    writePhaseCount(book, blocks);
+    writeAnalysisOperation(&book, row);
+    return save(book, path);
+}
+
+bool XlsxHandler::appendAnalysisOperation(QString path)
+{
+    const std::unique_ptr<Workbook> book = openXlsxFile(_currentFilePath);
+    if (!book) {
+        LOG(DEBUG) << "xlsx is nullptr.";
+        return false;
+    }
+    const int lastRow = book->lastRow();
+    LOG(DEBUG) << "lastRow:" << lastRow;
+
+    // Only this workbook's own analyses: the others were made on other curves.
+    const QVector<AnalysisOperation> operations = operationsNamed(QFileInfo(_currentFilePath).fileName());
+    const int block = trailingOperationBlock(*book);
+    if (block > 0 && !operations.isEmpty()) {
+        // The reader takes one block only, so later analyses join it.
+        book->write(block, 2, cellInt(book.get(), block, 2) + int(operations.size()));
+        writeOperationRows(*book, lastRow, operations);
+    } else {
+        writeOperations(*book, lastRow + 1, operations);
+    }
+    if (!book->saveAs(path)) {
+        LOG(DEBUG) << "Save xlsx failed." << book->errorString();
+        return false;
+    }
+    LOG(DEBUG) << "Save xlsx succ.";
+    return true;
+}
+
+std::unique_ptr<Workbook> XlsxHandler::openXlsxFile(const QString& path)
+{
+    if (!QFile::exists(path)) {
+        LOG(DEBUG) << "xlsx file not existed:" << path;
+        return nullptr;
+    }
+    if (QFileInfo(path).suffix().toLower() != QLatin1String("xlsx")) {
+        std::printf("该文件的后缀不是 xlsx\n");
+        std::fflush(stdout);
+        return nullptr;
+    }
+    std::unique_ptr<Workbook> book(new Workbook);
+    if (!book->load(path)) {
+        qDebug() << "current sheet is empty." << book->errorString();
+        return nullptr;
+    }
+    return book;
+}
+
+void XlsxHandler::writeAnalysisOperation(Workbook* document, int row)
+{
+    writeOperations(*document, row, Global::_analysisOperationVtr);
+}
+
+int XlsxHandler::readFile(QString path, Global::CurveFileData& data)
+{
+    if (!QFile::exists(path)) {
+        LOG(DEBUG) << "xlsx file not existed:" << path;
+        return 1;
+    }
+    if (QFileInfo(path).suffix().toLower() != QLatin1String("xlsx")) {
+        std::printf("该文件的后缀不是 xlsx\n");
+        std::fflush(stdout);
+        return 2;
+    }
+    _currentFilePath = path;
+    data.fileName = QFileInfo(path).fileName();
+
+    Workbook sheet;
+    if (!sheet.load(path)) {
+        LOG(DEBUG) << "current sheet is empty." << sheet.errorString();
+        return 3;
+    }
+    data.info.sampleName = sheet.cellAt(2, 2).toString();
+    data.info.sampleWeight = sheet.cellAt(3, 2).toString();
+    LOG(DEBUG) << "xlsx sample weight:" << data.info.sampleWeight;
+    data.info.user = sheet.cellAt(5, 2).toString();
+    data.info.dateTime = sheet.cellAt(6, 2).toString();
+    data.info.phaseCount = cellInt(&sheet, 8, 2);
+
+    int row = FirstBlockRow;
+    for (int i = 1; i <= data.info.phaseCount && rowsLeft(&sheet, row) > 0; ++i) {
+        Global::PhaseTotalInfo stage;
+        stage.phaseIndex = i;
+        readPhaseData(&sheet, row, stage);
+        data.phases.append(stage);
+    }
+    readAnalysisOperation(&sheet, row, data);
+    return 0;
+}
+
+void XlsxHandler::readPhaseData(Workbook* sheet, int& row, Global::PhaseTotalInfo& stage)
+{
+    row += 2;
+    LOG(DEBUG) << "startLineIndex:" << row;
+    stage.phase.enabled = 1;
+    stage.phase.cutoffTemp = float(cellDouble(sheet, row++, 2));
+    stage.phase.scanRate = float(cellDouble(sheet, row++, 2));
+    stage.phase.constantTempTime = quint16(cellInt(sheet, row++, 2));
+    stage.phase.atmosphere = atmosphereCode(sheet, row++);
+    const int count = cellInt(sheet, row++, 2);
+    LOG(DEBUG) << "data size:" << count;
+    if (count < 1)
+        return;
+    const int present = std::min(count, rowsLeft(sheet, row));
+    stage.data.reserve(present);
+    for (int j = 0; j < present; ++j, ++row) {
+        Global::ExperimentData point;
+        point.runTime = float(cellDouble(sheet, row, 2));
+        if (point.runTime == 0.0f)
+            continue;
+        point.temperature = float(cellDouble(sheet, row, 3));
+        point.dsc = float(cellDouble(sheet, row, 4));
+        point.constantTempTime = float(cellDouble(sheet, row, 5));
+        stage.data.append(point);
+    }
+}
+
+void XlsxHandler::readAnalysisOperation(Workbook* sheet, int& row, Global::CurveFileData& data)
+{
+    if (!sheet->hasCell(row, 2)) {
+        LOG(DEBUG) << "Cell does not exist.";
+        return;
+    }
+    const int count = cellInt(sheet, row, 2);
+    ++row;
+    LOG(DEBUG) << "ana op size:" << count;
+    const int present = std::min(count, rowsLeft(sheet, row));
+    for (int i = 0; i < present; ++i, ++row) {
+        LOG(DEBUG) << "cfd fileName:" << data.fileName;
+        const QString name = sheet->cellAt(row, 1).toString();
+        AnalysisOperation op{data.fileName, Global::AnalysisOperationNames.indexOf(name) + 1,
+                             cellDouble(sheet, row, 2), cellDouble(sheet, row, 3)};
+        LOG(DEBUG) << " ao mode:" << name << "x1:" << op.x1 << ",x2:" << op.x2;
+        // The redraw re-runs modes 1 to 7 only; a row naming none is left out.
+        if (op.mode >= 1)
+            data.analysisOperations.append(op);
+    }
+}

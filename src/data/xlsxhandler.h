@@ -1,0 +1,75 @@
+#ifndef XLSXHANDLER_H
+#define XLSXHANDLER_H
+
+#include "global.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class Workbook;
+
+// Labels and units of the experiment workbook, in the order of the format.
+namespace XlsxLabels {
+inline const QString Mg = QStringLiteral("mg");
+inline const QString Celsius = QStringLiteral("℃");
+inline const QString CelsiusPerMinute = QStringLiteral("℃/min");
+inline const QString Minute = QStringLiteral("min");
+inline const QString FileDataInfo = QStringLiteral("文件数据信息");
+inline const QString SampleName = QStringLiteral("样品名称：");
+inline const QString SampleWeight = QStringLiteral("样品质量：");
+inline const QString CrucibleWeight = QStringLiteral("坩埚质量：");
+inline const QString Experimentor = QStringLiteral("实验人员：");
+inline const QString ExperimentDate = QStringLiteral("实验日期：");
+inline const QString MeasurementType = QStringLiteral("测量类型：");
+inline const QString PhaseCount = QStringLiteral("阶段数量：");
+inline const QString Number = QStringLiteral("#");
+inline const QString TimeMin = QStringLiteral("Time/min");
+inline const QString TempCelsius = QStringLiteral("Temp/℃");
+inline const QString VoltageMw = QStringLiteral("Voltage/mW");
+inline const QString PhaseIndex = QStringLiteral("阶段索引：");
+inline const QString CutoffTemp = QStringLiteral("截止温度：");
+inline const QString ScanRate = QStringLiteral("升温速率：");
+inline const QString ConstantTempTime = QStringLiteral("恒温时间：");
+inline const QString Atmosphere = QStringLiteral("气氛：");
+inline const QString DataCount = QStringLiteral("数据个数：");
+inline const QString AnalysisOperationCount = QStringLiteral("AnalysisOperationCount");
+
+// All 23, in order.
+inline const QStringList All = {
+    Mg, Celsius, CelsiusPerMinute, Minute, FileDataInfo, SampleName, SampleWeight, CrucibleWeight,
+    Experimentor, ExperimentDate, MeasurementType, PhaseCount, Number, TimeMin, TempCelsius,
+    VoltageMw, PhaseIndex, CutoffTemp, ScanRate, ConstantTempTime, Atmosphere, DataCount,
+    AnalysisOperationCount,
+};
+} // namespace XlsxLabels
+
+// Reads and writes experiment workbooks. Static operations only; runs in the
+// GUI thread. The writers return true once the workbook is safely on disk.
+class XlsxHandler
+{
+public:
+    // Path of the last workbook readFile opened; appendAnalysisOperation copies it.
+    static QString _currentFilePath;
+
+    // A new workbook of the current run (_experimentInfo, _experimentDataVtr).
+    static bool writeExperimentFile(QString path);
+    // A new workbook of the first loaded workbook with its in-memory points.
+    static bool writeSmoothnessFile(QString path);
+    // The workbook at _currentFilePath with the operations recorded on its
+    // curve appended, saved at path.
+    static bool appendAnalysisOperation(QString path);
+
+    // Null when the file is missing, has another suffix or is no workbook.
+    static std::unique_ptr<Workbook> openXlsxFile(const QString& path);
+    // Writes the operation block of _analysisOperationVtr from row on.
+    static void writeAnalysisOperation(Workbook* document, int row);
+
+    // 0 read, 1 no such file, 2 suffix not "xlsx", 3 no readable worksheet.
+    static int readFile(QString path, Global::CurveFileData& data);
+    static void readPhaseData(Workbook* sheet, int& row, Global::PhaseTotalInfo& stage);
+    static void readAnalysisOperation(Workbook* sheet, int& row, Global::CurveFileData& data);
+};
+
+#endif // XLSXHANDLER_H
