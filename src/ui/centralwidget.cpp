@@ -61,11 +61,20 @@ CentralWidget::CentralWidget(QWidget* parent)
     _plot->yAxis->setRange(0.0, 20.0);
 }
 
+// The plot takes its objects with it: the registry and the shared records
+// must not keep pointing at them.
 CentralWidget::~CentralWidget()
 {
-    // The handler has no parent; it filters the plot's events, so it goes first.
     _plot->removeEventFilter(_eventHandler);
     delete _eventHandler;
+    for (int i = 0; i < _plot->plottableCount(); ++i) {
+        QCPAbstractPlottable* plottable = _plot->plottable(i);
+        PlotItemRegistry::remove(plottable);
+        if (auto* curve = qobject_cast<QCPCurve*>(plottable))
+            forgetCurve(curve);
+    }
+    for (int i = 0; i < _plot->itemCount(); ++i)
+        PlotItemRegistry::remove(_plot->item(i));
 }
 
 void CentralWidget::createBoundaryLines()
