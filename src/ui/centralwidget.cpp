@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QTimer>
 
 namespace {
 
@@ -22,6 +23,11 @@ const QString FixedTextName = QStringLiteral("fixed");
 // process, so a curve started after a clear continues where the last stopped
 // and every point lands at the end of the curve's data.
 double liveKeyCounter = 0.0;
+
+// A replot of a 100,000-point curve takes several milliseconds, longer than
+// the instrument's frame interval at full line speed; 25 pictures a second
+// keep the curve moving smoothly and leave the event loop free.
+constexpr int LiveReplotIntervalMs = 40;
 
 } // namespace
 
@@ -39,6 +45,7 @@ CentralWidget::CentralWidget(QWidget* parent)
     , _line2(nullptr)
     , _lastApplyX1(0.0)
     , _lastApplyX2(0.0)
+    , _liveReplotTimer(new QTimer(this))
 {
     qRegisterMetaType<CentralWidget::AxisInfo>("CentralWidget::AxisInfo");
     qRegisterMetaType<QVector<CentralWidget::AxisInfo>>("QVector<CentralWidget::AxisInfo>");
@@ -50,6 +57,12 @@ CentralWidget::CentralWidget(QWidget* parent)
     layout->setMargin(0);
     layout->addWidget(_plot);
     setLayout(layout);
+
+    _liveReplotTimer->setSingleShot(true);
+    connect(_liveReplotTimer, &QTimer::timeout, this, [this]() {
+        _lastLiveReplot.restart();
+        _plot->replot(QCustomPlot::rpRefreshHint);
+    });
 
     createBoundaryLines();
     createEventHandler();
@@ -163,13 +176,22 @@ void CentralWidget::appendLivePoint(const Global::ExperimentData& point, double 
     QCPCurve* curve = ensureLiveCurve();
     curve->addData(liveKeyCounter, key, value);
     liveKeyCounter += 1.0;
-    // Queued: points that arrive together are drawn by one replot, and a
-    // long run does not redraw its whole curve for every point.
-    _plot->replot(QCustomPlot::rpQueuedReplot);
+    scheduleLiveReplot();
 
     Global::CurveExperimentData* record = ensureStageRecord(stage);
     record->data.append(point);
     record->curve = curve;
+}
+
+// Points that arrive together are drawn by one replot, and a long run does
+// not redraw its whole curve for every point; no point is skipped, only
+// pictures are.
+void CentralWidget::scheduleLiveReplot()
+{
+    if (_liveReplotTimer->isActive())
+        return;
+    const qint64 since = _lastLiveReplot.isValid() ? _lastLiveReplot.elapsed() : LiveReplotIntervalMs;
+    _liveReplotTimer->start(static_cast<int>(qMax<qint64>(0, LiveReplotIntervalMs - since)));
 }
 
 QCPCurve* CentralWidget::ensureLiveCurve()
