@@ -3,11 +3,30 @@
 #include "plotitemregistry.h"
 #include "serialport.h"
 
+#include <easylogging++.h>
 #include <qcustomplot.h>
 
 #include <QtTest>
 
 namespace {
+
+// Keeps the ERROR lines the code under test writes.
+class ErrorCapture : public el::LogDispatchCallback
+{
+public:
+    static QStringList& lines()
+    {
+        static QStringList list;
+        return list;
+    }
+
+protected:
+    void handle(const el::LogDispatchData* data) override
+    {
+        if (data->logMessage()->level() == el::Level::Error)
+            lines() << QString::fromStdString(data->logMessage()->message());
+    }
+};
 
 QStringList curveNames(QCustomPlot* plot)
 {
@@ -91,6 +110,7 @@ private slots:
     void liveRunFollowsStageChanges();
     void livePointWithoutStageRecordKeepsRunning();
     void liveCurveNeverFeedsASelectedWorkbook();
+    void livePointsAreDrawnTogether();
     void axisSettingsRespectRightAxis_data();
     void axisSettingsRespectRightAxis();
     void axisInfoAndRunRange();
@@ -404,8 +424,12 @@ void TestPlot::livePointWithoutStageRecordKeepsRunning()
 {
     Global::_globalMode = Global::Experiment;
     QVERIFY(!Global::_currentCurveExperimentDataPtr);
+    el::Helpers::installLogDispatchCallback<ErrorCapture>("ErrorCapture");
+    ErrorCapture::lines().clear();
 
     _widget->slotRecvCommonData(statusRecord(3, 100.0, 1.0, 5.0f));
+    el::Helpers::uninstallLogDispatchCallback<ErrorCapture>("ErrorCapture");
+    QCOMPARE(ErrorCapture::lines(), QStringList{"_currentCurveExperimentDataPtr is nullptr."});
     _widget->slotRecvCommonData(statusRecord(3, 101.0, 1.5, 5.1f));
 
     QCOMPARE(Global::_experimentDataVtr.size(), 1);
@@ -433,6 +457,22 @@ void TestPlot::liveCurveNeverFeedsASelectedWorkbook()
     QVERIFY(_widget->liveCurve() != workbook);
     QCOMPARE(_widget->liveCurve()->dataCount(), 1);
     QCOMPARE(Global::_curveFileDataVtr.first().phases.first().curve, workbook);
+}
+
+// Replots are coalesced, never points: a burst of points is drawn once, soon.
+void TestPlot::livePointsAreDrawnTogether()
+{
+    Global::_globalMode = Global::Experiment;
+    QTest::qWait(100);
+    QSignalSpy replots(_plot, &QCustomPlot::afterReplot);
+    for (int i = 0; i < 50; ++i)
+        _widget->slotRecvCommonData(statusRecord(1, 30.0 + i, 0.1, 0.1f * i));
+    QCOMPARE(replots.count(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(replots.count(), 1, 2000);
+    QTest::qWait(100);
+    QCOMPARE(replots.count(), 1);
+    QCOMPARE(_widget->liveCurve()->dataCount(), 50);
+    QCOMPARE(Global::_experimentDataVtr.first().data.size(), 50);
 }
 
 void TestPlot::axisSettingsRespectRightAxis_data()
