@@ -158,7 +158,6 @@ const QVector<QString>& CentralWidget::openedFilePaths() const
     return _openedFilePaths;
 }
 
-
 void CentralWidget::slotRecvCommonData(const CommonData& data)
 {
     Global::ExperimentData point;
@@ -228,7 +227,6 @@ void CentralWidget::slotAxisModify(float temp)
     _plot->xAxis->setRange(10.0, upper);
     _plot->yAxis->setRange(-5.0, 5.0);
 }
-
 
 void CentralWidget::clearAllData()
 {
@@ -344,7 +342,6 @@ void CentralWidget::switchAxisQuantity()
     drawCurveFileData();
 }
 
-
 void CentralWidget::slotSelectionChangedByUser()
 {
     for (QCPAbstractPlottable* plottable : _plot->selectedPlottables()) {
@@ -404,7 +401,6 @@ void CentralWidget::removeOpenedPathsOf(const QString& fileName)
             _openedFilePaths.removeAt(i);
     }
 }
-
 
 void CentralWidget::slotGetAxisInfo()
 {
@@ -471,7 +467,6 @@ void CentralWidget::slotAnalysisSettingLineXPoint(int which, double index)
     Q_UNUSED(which)
     Q_UNUSED(index)
 }
-
 
 void CentralWidget::setAnalysisMode(AnalysisMode mode)
 {
