@@ -1,0 +1,380 @@
+#include "serialport.h"
+
+#include <easylogging++.h>
+
+#include <QDebug>
+#include <QMetaEnum>
+#include <QSerialPort>
+#include <QSerialPortInfo>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// A status record shorter than this has no DSC signal: address 18 plus eight bytes.
+constexpr int LivePointMinBytes = 26;
+// What the reader takes out of the port per step, so the receive buffer stays bounded.
+constexpr int ReadStep = 4096;
+
+QByteArray frameHead(quint8 length, quint8 command, quint16 address)
+{
+    QByteArray frame;
+    frame.append(char(SerialPort::HeaderByte1));
+    frame.append(char(SerialPort::HeaderByte2));
+    frame.append(char(length));
+    frame.append(char(command));
+    frame.append(char(address & 0xFF));
+    frame.append(char(address >> 8));
+    return frame;
+}
+
+// Appends the CRC over everything from the command byte on, low byte first.
+void appendCrc(QByteArray& frame)
+{
+    const auto* bytes = reinterpret_cast<const quint8*>(frame.constData());
+    const quint16 crc = SerialPort::crc16(bytes + 3, static_cast<quint16>(frame.size() - 3));
+    frame.append(char(crc & 0xFF));
+    frame.append(char(crc >> 8));
+}
+
+quint16 readU16(const QByteArray& bytes, int offset)
+{
+    return static_cast<quint16>(quint8(bytes.at(offset)) | (quint8(bytes.at(offset + 1)) << 8));
+}
+
+} // namespace
+
+QString SerialPort::_portNameOverride;
+
+SerialPort* SerialPort::instance()
+{
+    static SerialPort port;
+    return &port;
+}
+
+SerialPort::SerialPort()
+    : QObject(nullptr)
+    , _serialPort(new QSerialPort(this))
+{
+    qRegisterMetaType<CommonData>("CommonData");
+}
+
+SerialPort::~SerialPort()
+{
+    close();
+}
+
+void SerialPort::setPortNameOverride(const QString& name)
+{
+    _portNameOverride = name;
+}
+
+bool SerialPort::open()
+{
+    if (_serialPort->isOpen())
+        return true;
+    if (!selectPort())
+        return false;
+    applySettings();
+    if (!_readyReadConnected) {
+        connect(_serialPort, &QSerialPort::readyRead, this, &SerialPort::slotReadData);
+        _readyReadConnected = true;
+    }
+    _assembler.clear();
+    if (!_serialPort->open(QIODevice::ReadWrite)) {
+        const QMetaEnum errors = QMetaEnum::fromType<QSerialPort::SerialPortError>();
+        qDebug() << "open failed." << errors.valueToKey(_serialPort->error());
+        return false;
+    }
+    qDebug() << "open succ.";
+    _serialPort->setDataTerminalReady(true);
+    return true;
+}
+
+bool SerialPort::selectPort()
+{
+    if (!_portNameOverride.isEmpty()) {
+        _serialPort->setPortName(_portNameOverride);
+        return true;
+    }
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    const auto found = std::find_if(ports.cbegin(), ports.cend(), [](const QSerialPortInfo& info) {
+        return info.vendorIdentifier() == VendorId && info.productIdentifier() == ProductId;
+    });
+    if (found == ports.cend()) {
+        qDebug() << "Device not found.";
+        return false;
+    }
+    _serialPort->setPort(*found);
+    return true;
+}
+
+void SerialPort::applySettings()
+{
+    _serialPort->setBaudRate(115200, QSerialPort::AllDirections);
+    _serialPort->setDataBits(QSerialPort::Data8);
+    _serialPort->setFlowControl(QSerialPort::NoFlowControl);
+    _serialPort->setParity(QSerialPort::NoParity);
+    _serialPort->setStopBits(QSerialPort::OneStop);
+}
+
+void SerialPort::close()
+{
+    if (!_serialPort->isOpen())
+        return;
+    _serialPort->clear(QSerialPort::AllDirections);
+    _serialPort->close();
+    _assembler.clear();
+}
+
+void SerialPort::slotCloseSp()
+{
+    if (_serialPort->isOpen()) {
+        _serialPort->close();
+        _assembler.clear();
+    }
+}
+
+void SerialPort::slotDeliverData(const QByteArray& frame)
+{
+    open();
+    slotSendData(frame);
+}
+
+void SerialPort::slotSendData(const QByteArray& frame)
+{
+    LOG(DEBUG) << "slotSendData:" << frame.toHex(' ').constData();
+    if (!_serialPort->isOpen()) {
+        LOG(DEBUG) << "sp not open.";
+        return;
+    }
+    const qint64 written = _serialPort->write(frame);
+    if (written == -1)
+        LOG(DEBUG) << "Write failed." << _serialPort->errorString();
+    else if (written == frame.size())
+        LOG(DEBUG) << "All data writen.";
+    else
+        LOG(DEBUG) << "Not all data was writen.";
+}
+
+QByteArray SerialPort::buildStartStopFrame(bool run)
+{
+    QByteArray frame = frameHead(6, WriteCommand, RunFlagAddress);
+    frame.append(char(run ? 1 : 0));
+    appendCrc(frame);
+    return frame;
+}
+
+QByteArray SerialPort::buildPhaseReadFrame()
+{
+    QByteArray frame = frameHead(6, ReadCommand, PhaseTableAddress);
+    frame.append(char(PhaseTableSize));
+    appendCrc(frame);
+    return frame;
+}
+
+// Each stage goes out as the first twelve bytes of its packed record, the
+// 32-bit atmosphere narrowed to its low byte.
+QByteArray SerialPort::buildPhaseWriteFrame(const QVector<PhaseInfoData>& phases, const QByteArray& options)
+{
+    constexpr int WireStageSize = 12;
+    QByteArray frame = frameHead(quint8(phases.size() * WireStageSize + 7), WriteCommand, PhaseTableAddress);
+    for (const PhaseInfoData& phase : phases)
+        frame.append(reinterpret_cast<const char*>(&phase), WireStageSize);
+    frame.append(options.left(2));
+    appendCrc(frame);
+    return frame;
+}
+
+quint16 SerialPort::crc16(const quint8* data, quint16 length)
+{
+    quint16 crc = 0xFFFF;
+    for (quint16 i = 0; i < length; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit) {
+            const bool carry = crc & 1;
+            crc >>= 1;
+            if (carry)
+                crc ^= 0xA001;
+        }
+    }
+    return crc;
+}
+
+void SerialPort::slotReadData()
+{
+    while (_serialPort->bytesAvailable() > 0) {
+        const QByteArray chunk = _serialPort->read(ReadStep);
+        if (chunk.isEmpty())
+            break;
+        receiveBytes(chunk);
+    }
+}
+
+// Each frame is taken out of the buffer before it is acted on: a receiver may
+// run a nested event loop (the end-of-run question), in which this is entered
+// again and handles the later frames first.
+void SerialPort::receiveBytes(const QByteArray& bytes)
+{
+    _assembler.append(bytes);
+    QByteArray frame;
+    while (_assembler.takeFrame(&frame))
+        handleFrame(frame);
+}
+
+void SerialPort::handleFrame(const QByteArray& frame)
+{
+    const quint16 address = readU16(frame, 4);
+    if (address == PhaseTableAddress) {
+        emit sigSendPhaseInfo(frame);
+        return;
+    }
+    CommonData data;
+    const int copied = copyFrameData(frame, address, data);
+    const quint8 command = quint8(frame.at(3));
+    if (command == WriteCommand)
+        commonDataParser(copied, address, data);
+    else if (command == ReadCommand)
+        handleReadReply(frame, address, copied, data);
+}
+
+// Copies the frame's data bytes to their addresses, cut to the bytes the
+// frame holds and to the end of the record; returns how many were copied.
+int SerialPort::copyFrameData(const QByteArray& frame, quint16 address, CommonData& data)
+{
+    const int length = quint8(frame.at(2));
+    if (length < 5 || address >= CommonData::Size)
+        return 0;
+    const int present = frame.size() - 6;
+    const int count = std::min({length - 5, present, CommonData::Size - int(address)});
+    if (count <= 0)
+        return 0;
+    std::memcpy(data.bytes() + address, frame.constData() + 6, size_t(count));
+    return count;
+}
+
+void SerialPort::handleReadReply(const QByteArray& frame, quint16 address, int copied, const CommonData& data)
+{
+    if (address != 0) {
+        LOG(DEBUG) << "receive info (hex):" << frame.toHex(' ').constData();
+        return;
+    }
+    if (copied < 1)
+        return;
+    setModeByRunStatus(data);
+    updateRunStatus(data);
+    // A record too short to carry the DSC signal would plot and save zeros.
+    if (Global::_globalMode == Global::Experiment && copied >= LivePointMinBytes)
+        emit sigSendCommonData(data);
+}
+
+void SerialPort::setModeByRunStatus(const CommonData& data)
+{
+    switch (data.runStatus) {
+    case RunStatusIdle:
+    case RunStatusCooling:
+        Global::_globalMode = Global::Analysis;
+        break;
+    case RunStatusHeating:
+    case RunStatusIsothermal:
+        Global::_globalMode = Global::Experiment;
+        break;
+    default:
+        break;
+    }
+}
+
+void SerialPort::commonDataParser(int length, quint16 address, const CommonData& data)
+{
+    int remaining = length;
+    int at = address;
+    while (remaining > 0) {
+        qDebug() << "localLength:" << remaining;
+        int width = 0;
+        if (at == 0) {
+            if (data.runStatus == RunStatusCooling) {
+                Global::_globalMode = Global::Analysis;
+                LOG(DEBUG) << "set global mode analysis.common data parser.";
+            }
+            width = 1;
+        } else if (at == 39) {
+            width = 1;
+        } else if (at == 40) {
+            width = 4;
+        } else if (at == RunFlagAddress) {
+            if (data.runFlag == 0) {
+                Global::_globalMode = Global::Analysis;
+                LOG(DEBUG) << "set global mode analysis.";
+            } else if (data.runFlag == 1) {
+                Global::_globalMode = Global::Experiment;
+            }
+            width = 1;
+        } else if (at >= 80 && at <= 155 && (at - 80) % 15 == 0) {
+            width = 15;
+        } else {
+            return;
+        }
+        at += width;
+        remaining -= width;
+    }
+}
+
+void SerialPort::updateRunStatus(const CommonData& data)
+{
+    if (Global::_globalMode == Global::Experiment && data.stage != Global::_currentPhaseIndex)
+        openStageRecord(data);
+    updateAxis();
+    emit sigUpdateStatusbarMsg(statusText(data));
+    if (Global::_globalMode != _runEndLastMode) {
+        const bool runEnded = _runEndLastMode == Global::Experiment && Global::_globalMode == Global::Analysis;
+        _runEndLastMode = Global::_globalMode;
+        if (runEnded)
+            emit sigSaveExperimentalDataMsgBox();
+    }
+}
+
+void SerialPort::openStageRecord(const CommonData& data)
+{
+    Global::_currentPhaseIndex = data.stage;
+    Global::CurveExperimentData record;
+    record.name = Global::_experimentInfo.sampleName;
+    Global::_experimentDataVtr.append(record);
+    Global::_currentCurveExperimentDataPtr = &Global::_experimentDataVtr.last();
+}
+
+void SerialPort::updateAxis()
+{
+    if (_axisLastMode == Global::Analysis && Global::_globalMode == Global::Experiment) {
+        if (!Global::_experimentInfo.phases.isEmpty()) {
+            LOG(DEBUG) << "serialport set axis.";
+            emit sigAxisModify(Global::_experimentInfo.phases.first().cutoffTemp);
+        }
+        _axisLastMode = Global::Experiment;
+    } else if (Global::_globalMode != _axisLastMode) {
+        _axisLastMode = Global::_globalMode;
+    }
+}
+
+QString SerialPort::statusText(const CommonData& data)
+{
+    const QString running = QStringLiteral("设备运行状态:%2 实验阶段:%3 实验进行中");
+    const QString ended = QStringLiteral("设备运行状态:%2 实验阶段:%3 实验结束");
+    QString text;
+    switch (data.runStatus) {
+    case RunStatusHeating:
+        text = running.arg(QStringLiteral("升温"));
+        break;
+    case RunStatusIsothermal:
+        text = running.arg(QStringLiteral("实验"));
+        break;
+    case RunStatusIdle:
+    case RunStatusCooling:
+        text = ended.arg(QStringLiteral("冷却"));
+        break;
+    default:
+        text = ended.arg(QString());
+        break;
+    }
+    return text.arg(data.stage);
+}

@@ -1,0 +1,545 @@
+#include "centralwidget.h"
+
+#include "eventhandler.h"
+#include "localcustomplot.h"
+#include "plotitemregistry.h"
+
+#include <easylogging++.h>
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QTimer>
+
+namespace {
+
+// Drag, zoom and curve selection outside an analysis.
+const QCP::Interactions FreeInteractions = QCP::iRangeDrag | QCP::iRangeZoom | QCP::iSelectPlottables;
+// Only curve selection while an analysis is chosen.
+const QCP::Interactions AnalysisInteractions = QCP::iSelectPlottables;
+const QString FixedTextName = QStringLiteral("fixed");
+
+// Sort key of the live curve: raised once per live point for the whole
+// process, so a curve started after a clear continues where the last stopped
+// and every point lands at the end of the curve's data.
+double liveKeyCounter = 0.0;
+
+// A replot of a 100,000-point curve takes several milliseconds, longer than
+// the instrument's frame interval at full line speed; 25 pictures a second
+// keep the curve moving smoothly and leave the event loop free.
+constexpr int LiveReplotIntervalMs = 40;
+
+} // namespace
+
+CentralWidget::CentralWidget(QWidget* parent)
+    : QWidget(parent)
+    , _timeAxisLabel(QStringLiteral("Time/min"))
+    , _temperatureAxisLabel(QStringLiteral("Temperature/℃"))
+    , _dscAxisLabel(QStringLiteral("DSC/mW"))
+    , _analysisMode(NoAnalysis)
+    , _plot(new LocalCustomPlot(this))
+    , _currentCurve(nullptr)
+    , _liveCurve(nullptr)
+    , _eventHandler(nullptr)
+    , _line1(nullptr)
+    , _line2(nullptr)
+    , _lastApplyX1(0.0)
+    , _lastApplyX2(0.0)
+    , _liveReplotTimer(new QTimer(this))
+{
+    qRegisterMetaType<CentralWidget::AxisInfo>("CentralWidget::AxisInfo");
+    qRegisterMetaType<QVector<CentralWidget::AxisInfo>>("QVector<CentralWidget::AxisInfo>");
+
+    setAttribute(Qt::WA_MouseTracking, true);
+    setStyleSheet(QStringLiteral("background-color: lightgray;"));
+    resize(888, 666);
+    auto* layout = new QHBoxLayout(this);
+    layout->setMargin(0);
+    layout->addWidget(_plot);
+    setLayout(layout);
+
+    _liveReplotTimer->setSingleShot(true);
+    connect(_liveReplotTimer, &QTimer::timeout, this, [this]() {
+        _lastLiveReplot.restart();
+        _plot->replot(QCustomPlot::rpRefreshHint);
+    });
+
+    createBoundaryLines();
+    createEventHandler();
+    setEventHandlerEnable(false);
+
+    _plot->xAxis->setLabel(_temperatureAxisLabel);
+    _plot->yAxis->setLabel(_dscAxisLabel);
+    _plot->xAxis->setRange(0.0, 100.0);
+    _plot->yAxis->setRange(0.0, 20.0);
+}
+
+// The plot takes its objects with it: the registry and the shared records
+// must not keep pointing at them.
+CentralWidget::~CentralWidget()
+{
+    _plot->removeEventFilter(_eventHandler);
+    delete _eventHandler;
+    for (int i = 0; i < _plot->plottableCount(); ++i) {
+        QCPAbstractPlottable* plottable = _plot->plottable(i);
+        PlotItemRegistry::remove(plottable);
+        if (auto* curve = qobject_cast<QCPCurve*>(plottable))
+            forgetCurve(curve);
+    }
+    for (int i = 0; i < _plot->itemCount(); ++i)
+        PlotItemRegistry::remove(_plot->item(i));
+}
+
+void CentralWidget::createBoundaryLines()
+{
+    _line1 = createBoundaryLine(20.0);
+    _line2 = createBoundaryLine(40.0);
+}
+
+QCPItemStraightLine* CentralWidget::createBoundaryLine(double key)
+{
+    auto* line = new QCPItemStraightLine(_plot);
+    line->point1->setCoords(key, _plot->yAxis->range().lower);
+    line->point2->setCoords(key, _plot->yAxis->range().upper);
+    line->setPen(QPen(Qt::red));
+    line->setSelectable(true);
+    return line;
+}
+
+void CentralWidget::createEventHandler()
+{
+    _eventHandler = new EventHandler(_plot, _line1, _line2);
+    _eventHandler->setEnableFlag(true);
+    _plot->installEventFilter(_eventHandler);
+    _plot->setInteractions(FreeInteractions);
+
+    connect(_eventHandler, &EventHandler::sigSendLineXCoord, this, &CentralWidget::sigSendLineXCoord);
+    connect(_eventHandler, &EventHandler::sigDelCurve, this, &CentralWidget::slotDelCurve);
+    connect(_plot, &QCustomPlot::selectionChangedByUser, this, &CentralWidget::slotSelectionChangedByUser);
+}
+
+LocalCustomPlot* CentralWidget::plot() const
+{
+    return _plot;
+}
+
+EventHandler* CentralWidget::eventHandler() const
+{
+    return _eventHandler;
+}
+
+QCPItemStraightLine* CentralWidget::line1() const
+{
+    return _line1;
+}
+
+QCPItemStraightLine* CentralWidget::line2() const
+{
+    return _line2;
+}
+
+QCPCurve* CentralWidget::currentCurve() const
+{
+    return _currentCurve;
+}
+
+QCPCurve* CentralWidget::liveCurve() const
+{
+    return _liveCurve;
+}
+
+CentralWidget::AnalysisMode CentralWidget::analysisMode() const
+{
+    return _analysisMode;
+}
+
+const QVector<QString>& CentralWidget::openedFilePaths() const
+{
+    return _openedFilePaths;
+}
+
+void CentralWidget::slotRecvCommonData(const CommonData& data)
+{
+    Global::ExperimentData point;
+    point.runTime = data.runTime;
+    point.constantTempTime = data.constantTempTime;
+    point.temperature = static_cast<float>(data.sampleTemp);
+    point.dsc = static_cast<float>(data.dsc);
+    appendLivePoint(point, data.sampleTemp, data.dsc, data.stage);
+}
+
+// The curve draws the full-precision record; the stage record keeps floats,
+// as the workbook does.
+void CentralWidget::appendLivePoint(const Global::ExperimentData& point, double key, double value, int stage)
+{
+    QCPCurve* curve = ensureLiveCurve();
+    curve->addData(liveKeyCounter, key, value);
+    liveKeyCounter += 1.0;
+    scheduleLiveReplot();
+
+    Global::CurveExperimentData* record = ensureStageRecord(stage);
+    record->data.append(point);
+    record->curve = curve;
+}
+
+// Points that arrive together are drawn by one replot, and a long run does
+// not redraw its whole curve for every point; no point is skipped, only
+// pictures are.
+void CentralWidget::scheduleLiveReplot()
+{
+    if (_liveReplotTimer->isActive())
+        return;
+    const qint64 since = _lastLiveReplot.isValid() ? _lastLiveReplot.elapsed() : LiveReplotIntervalMs;
+    _liveReplotTimer->start(static_cast<int>(qMax<qint64>(0, LiveReplotIntervalMs - since)));
+}
+
+QCPCurve* CentralWidget::ensureLiveCurve()
+{
+    if (_liveCurve)
+        return _liveCurve;
+    LOG(DEBUG) << "_currentCurve is nullptr";
+    _liveCurve = new QCPCurve(_plot->xAxis, _plot->yAxis);
+    _liveCurve->setObjectName(Global::ExperimentKey);
+    _currentCurve = _liveCurve;
+    return _liveCurve;
+}
+
+// The link opens a stage record before it publishes a live point; should that
+// order ever break, the point still belongs to the run, so a record is opened
+// here rather than losing it.
+Global::CurveExperimentData* CentralWidget::ensureStageRecord(int stage)
+{
+    if (Global::_currentCurveExperimentDataPtr)
+        return Global::_currentCurveExperimentDataPtr;
+    LOG(ERROR) << "_currentCurveExperimentDataPtr is nullptr.";
+    Global::CurveExperimentData record;
+    record.name = Global::_experimentInfo.sampleName;
+    Global::_experimentDataVtr.append(record);
+    Global::_currentCurveExperimentDataPtr = &Global::_experimentDataVtr.last();
+    Global::_currentPhaseIndex = stage;
+    return Global::_currentCurveExperimentDataPtr;
+}
+
+void CentralWidget::slotAxisModify(float temp)
+{
+    _plot->setInteractions(FreeInteractions);
+    const float upper = temp + 20.0f;
+    _plot->xAxis->setRange(10.0, upper);
+    _plot->yAxis->setRange(-5.0, 5.0);
+}
+
+void CentralWidget::clearAllData()
+{
+    Global::_globalMode = Global::Analysis;
+    clearData(ClearExperimentData);
+}
+
+void CentralWidget::clearData(ClearDataMode mode)
+{
+    switch (mode) {
+    case ClearTemporaryItems:
+        removeMatching(PlotItemRegistry::isTemporary, PlotItemRegistry::isTemporary);
+        PlotItemRegistry::removeLastAnalysisOperation();
+        break;
+    case ClearExperimentData:
+        _openedFilePaths.clear();
+        LOG(DEBUG) << "clearExperimentData...";
+        Global::clearCurveExperimentData();
+        Global::_curveFileDataVtr.clear();
+        Global::_analysisOperationVtr.clear();
+        hideBoundaryLines();
+        _currentCurve = nullptr;
+        _liveCurve = nullptr;
+        Global::_smoothnessFlag = false;
+        removeMatching(nullptr, nullptr);
+        break;
+    case ClearPlotObjects:
+        removeMatching(nullptr, nullptr);
+        break;
+    }
+    _plot->replot(QCustomPlot::rpRefreshHint);
+}
+
+// Removes the curves, graphs and items (never the boundary lines) whose names
+// match; a null matcher matches everything.
+void CentralWidget::removeMatching(const std::function<bool(const QString&)>& curveMatch,
+                                   const std::function<bool(const QString&)>& itemMatch)
+{
+    for (int i = _plot->plottableCount() - 1; i >= 0; --i) {
+        auto* curve = qobject_cast<QCPCurve*>(_plot->plottable(i));
+        if (!curve)
+            continue;
+        LOG(DEBUG) << "clear data,curve object Name:" << curve->objectName();
+        if (!curveMatch || curveMatch(curve->objectName()))
+            removeCurve(curve);
+    }
+    for (int i = _plot->graphCount() - 1; i >= 0; --i) {
+        QCPGraph* graph = _plot->graph(i);
+        LOG(DEBUG) << "clear data,graph object Name:" << graph->objectName();
+        if (!itemMatch || itemMatch(graph->objectName()))
+            removeGraph(graph);
+    }
+    for (int i = _plot->itemCount() - 1; i >= 0; --i) {
+        QCPAbstractItem* item = _plot->item(i);
+        LOG(DEBUG) << "item data,graph object Name:" << item->objectName();
+        if (item == _line1 || item == _line2)
+            continue;
+        if (!itemMatch || itemMatch(item->objectName()))
+            removeItem(item);
+    }
+}
+
+void CentralWidget::removeCurve(QCPCurve* curve)
+{
+    forgetCurve(curve);
+    PlotItemRegistry::remove(curve);
+    _plot->removePlottable(curve);
+}
+
+void CentralWidget::removeGraph(QCPGraph* graph)
+{
+    PlotItemRegistry::remove(graph);
+    _plot->removeGraph(graph);
+}
+
+void CentralWidget::removeItem(QCPAbstractItem* item)
+{
+    PlotItemRegistry::remove(item);
+    _plot->removeItem(item);
+}
+
+// No pointer of the workspace or of the shared records may outlive the curve.
+void CentralWidget::forgetCurve(QCPCurve* curve)
+{
+    if (_currentCurve == curve)
+        _currentCurve = nullptr;
+    if (_liveCurve == curve)
+        _liveCurve = nullptr;
+    for (Global::CurveExperimentData& record : Global::_experimentDataVtr) {
+        if (record.curve == curve)
+            record.curve = nullptr;
+    }
+    for (Global::CurveFileData& file : Global::_curveFileDataVtr) {
+        for (Global::PhaseTotalInfo& phase : file.phases) {
+            if (phase.curve == curve)
+                phase.curve = nullptr;
+        }
+    }
+}
+
+void CentralWidget::hideBoundaryLines()
+{
+    _line1->setVisible(false);
+    _line2->setVisible(false);
+}
+
+void CentralWidget::switchAxisQuantity()
+{
+    if (Global::_globalMode != Global::Analysis)
+        return;
+    Global::_timeAxisFlag = 1 - Global::_timeAxisFlag;
+    clearData(ClearPlotObjects);
+    drawCurveFileData();
+}
+
+void CentralWidget::slotSelectionChangedByUser()
+{
+    for (QCPAbstractPlottable* plottable : _plot->selectedPlottables()) {
+        if (auto* curve = qobject_cast<QCPCurve*>(plottable)) {
+            LOG(DEBUG) << "Selected Curve:" << curve->objectName();
+            _currentCurve = curve;
+        }
+    }
+}
+
+void CentralWidget::slotDelCurve(QCPCurve* curve)
+{
+    if (!curve) {
+        LOG(DEBUG) << "current curve is nullptr.";
+        return;
+    }
+    LOG(DEBUG) << "deltel curve object name:" << curve->objectName();
+    if (curve->objectName().isEmpty()) {
+        // An unnamed curve has no items, operations or paths of its own, and
+        // its empty name must not match anything else.
+        removeCurve(curve);
+        _plot->replot(QCustomPlot::rpRefreshHint);
+        return;
+    }
+    deleteCurve(curve->objectName());
+}
+
+void CentralWidget::deleteCurrentCurve()
+{
+    slotDelCurve(_currentCurve);
+}
+
+bool CentralWidget::isCurrentCurve(QCPCurve* curve) const
+{
+    return curve == _currentCurve;
+}
+
+// Curves go by their exact name, result items by the exact curve name after
+// the separator, so deleting "a.xlsx" leaves "data.xlsx" and its results.
+void CentralWidget::deleteCurve(QString name)
+{
+    if (name.isEmpty())
+        return;
+    removeOpenedPathsOf(name);
+    PlotItemRegistry::removeAnalysisOperationsByName(name);
+    removeMatching([&name](const QString& curveName) { return curveName == name; },
+                   [&name](const QString& itemName) { return PlotItemRegistry::belongsToCurve(itemName, name); });
+    _plot->replot(QCustomPlot::rpRefreshHint);
+}
+
+// The paths are absolute and a curve carries its workbook's file name, so
+// they are compared by file name; the workbook can then be loaded again.
+void CentralWidget::removeOpenedPathsOf(const QString& fileName)
+{
+    for (int i = _openedFilePaths.size() - 1; i >= 0; --i) {
+        if (QFileInfo(_openedFilePaths.at(i)).fileName() == fileName)
+            _openedFilePaths.removeAt(i);
+    }
+}
+
+void CentralWidget::slotGetAxisInfo()
+{
+    QVector<AxisInfo> info;
+    for (QCPAxis* axis : {_plot->xAxis, _plot->yAxis, _plot->yAxis2})
+        info.append(AxisInfo{axis->visible(), axis->range().lower, axis->range().upper});
+    emit sigGetAxisInfoWithData(info);
+}
+
+void CentralWidget::slotSetAxisSettings(QVector<double> values)
+{
+    if (values.size() < 6)
+        return;
+    _plot->xAxis->setRange(values.at(0), values.at(1));
+    _plot->yAxis->setRange(values.at(2), values.at(3));
+    if (_plot->yAxis2->visible())
+        _plot->yAxis2->setRange(values.at(4), values.at(5));
+    _plot->replot(QCustomPlot::rpRefreshHint);
+}
+
+void CentralWidget::slotDrawCustomText(QString text)
+{
+    auto* label = new QCPItemText(_plot);
+    label->position->setType(QCPItemPosition::ptAbsolute);
+    label->position->setCoords(150.0, 50.0);
+    label->setText(text);
+    label->setFont(QFont(QStringLiteral("Arial"), 10));
+    label->setPen(QPen(Qt::black));
+    label->setBrush(QBrush(Qt::white, Qt::SolidPattern));
+    label->setSelectable(false);
+    label->setObjectName(FixedTextName);
+    _plot->replot(QCustomPlot::rpRefreshHint);
+}
+
+// The picture must show everything drawn so far, so the replot is done at
+// once (rpImmediateRefresh paints synchronously) instead of spinning a nested
+// event loop in the middle of the print preview.
+QPixmap CentralWidget::grabPlotPixmap()
+{
+    _plot->replot(QCustomPlot::rpImmediateRefresh);
+    return _plot->toPixmap(0, 0, 1.0);
+}
+
+void CentralWidget::timerEvent(QTimerEvent* event)
+{
+    Q_UNUSED(event)
+    _plot->replot(QCustomPlot::rpRefreshHint);
+}
+
+void CentralWidget::slotModeModify(Global::Mode mode)
+{
+    if (mode == Global::Experiment) {
+        _plot->xAxis->setLabel(QStringLiteral("Temp/℃"));
+        _plot->yAxis->setLabel(_dscAxisLabel);
+        _plot->xAxis->setRange(0.0, 400.0);
+        _plot->yAxis->setRange(-20.0, 20.0);
+    } else if (mode == Global::Analysis) {
+        qDebug() << "file close...";
+    }
+}
+
+void CentralWidget::slotAnalysisSettingLineXPoint(int which, double index)
+{
+    Q_UNUSED(which)
+    Q_UNUSED(index)
+}
+
+void CentralWidget::setAnalysisMode(AnalysisMode mode)
+{
+    _analysisMode = mode;
+    if (mode == NoAnalysis) {
+        _plot->setInteractions(FreeInteractions);
+    } else if (mode >= NumericalLabel && mode <= EndsetTemperaturePoint) {
+        _plot->setInteractions(AnalysisInteractions);
+        setEventHandlerEnable(true);
+    }
+}
+
+// The lines go to one and two thirds of the visible x range; the numerical
+// label uses the left line only.
+void CentralWidget::setEventHandlerEnable(bool on)
+{
+    LOG(DEBUG) << "setEventHandlerEnable..." << on;
+    const QCPRange range = _plot->xAxis->range();
+    const double span = range.upper - range.lower;
+    const double key1 = range.lower + span / 3.0;
+    const double key2 = range.lower + 2.0 * span / 3.0;
+    _line1->point1->setCoords(key1, _line1->point1->value());
+    _line1->point2->setCoords(key1, _line1->point2->value());
+    _line2->point1->setCoords(key2, _line2->point1->value());
+    _line2->point2->setCoords(key2, _line2->point2->value());
+    _line1->setSelected(on);
+    _line1->setVisible(on);
+    if (_analysisMode != NumericalLabel) {
+        _line2->setSelected(on);
+        _line2->setVisible(on);
+    }
+    _plot->replot(QCustomPlot::rpRefreshHint);
+}
+
+// Loading workbooks and the analyses themselves belong to the analysis
+// workspace; until it is in place these entry points only report the call.
+void CentralWidget::slotRecvAnalysisFileName(QString path)
+{
+    LOG(DEBUG) << "slotRecvAnalysisFileName:" << path;
+}
+
+void CentralWidget::drawCurveFileData()
+{
+    LOG(DEBUG) << "drawCurveFileData, files:" << Global::_curveFileDataVtr.size();
+    _plot->replot(QCustomPlot::rpRefreshHint);
+}
+
+void CentralWidget::drawCurveData(QVector<Global::ExperimentData> data, QString name)
+{
+    LOG(DEBUG) << "drawCurveData:" << name << data.size();
+}
+
+void CentralWidget::loadAnalysisData(AnalysisMode mode, double x1, double x2, QString name)
+{
+    LOG(DEBUG) << "loadAnalysisData:" << static_cast<int>(mode) << x1 << x2 << name;
+}
+
+void CentralWidget::slotAnalysisSettingApply()
+{
+    LOG(DEBUG) << "slotAnalysisSettingApply";
+}
+
+void CentralWidget::slotAnalysisSettingConfirm()
+{
+    LOG(DEBUG) << "slotAnalysisSettingConfirm";
+}
+
+void CentralWidget::slotAnalysisSettingUndo()
+{
+    LOG(DEBUG) << "slotAnalysisSettingUndo";
+}
+
+void CentralWidget::slotAnalysisSettingCancel()
+{
+    LOG(DEBUG) << "slotAnalysisSettingCancel";
+}

@@ -1,0 +1,152 @@
+#ifndef CENTRALWIDGET_H
+#define CENTRALWIDGET_H
+
+#include "commondata.h"
+#include "global.h"
+
+#include <QElapsedTimer>
+#include <QMetaType>
+#include <QPixmap>
+#include <QVector>
+#include <QWidget>
+
+#include <functional>
+
+class EventHandler;
+class LocalCustomPlot;
+class QCPAbstractItem;
+class QCPCurve;
+class QCPGraph;
+class QCPItemStraightLine;
+class QTimer;
+
+
+// The main window's plot workspace: the plot, the two boundary lines of an
+// analysis region, the live curve of a run, and the plot's event handler.
+class CentralWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    enum AnalysisMode
+    {
+        NoAnalysis = 0,
+        NumericalLabel = 1,
+        StartPoint = 2,
+        StopPoint = 3,
+        PeakSynthesisAnalysis = 4,
+        GlassTransition = 5,
+        OnsetTemperaturePoint = 6,
+        EndsetTemperaturePoint = 7
+    };
+    Q_ENUM(AnalysisMode)
+
+    enum ClearDataMode
+    {
+        ClearExperimentData = 0,
+        ClearTemporaryItems = 1,
+        ClearPlotObjects = 2
+    };
+    Q_ENUM(ClearDataMode)
+
+    struct AxisInfo
+    {
+        bool visible = false;
+        double lower = 0.0;
+        double upper = 0.0;
+    };
+
+    explicit CentralWidget(QWidget* parent = nullptr);
+    ~CentralWidget() override;
+
+    void clearData(ClearDataMode mode);
+    void clearAllData();
+    void switchAxisQuantity();
+
+    void setAnalysisMode(AnalysisMode mode);
+    void setEventHandlerEnable(bool on);
+    void loadAnalysisData(AnalysisMode mode, double x1, double x2, QString name);
+    void drawCurveFileData();
+    void drawCurveData(QVector<Global::ExperimentData> data, QString name);
+
+    void deleteCurrentCurve();
+    bool isCurrentCurve(QCPCurve* curve) const;
+    void deleteCurve(QString name);
+    QPixmap grabPlotPixmap();
+
+    LocalCustomPlot* plot() const;
+    EventHandler* eventHandler() const;
+    QCPItemStraightLine* line1() const;
+    QCPItemStraightLine* line2() const;
+    QCPCurve* currentCurve() const;
+    QCPCurve* liveCurve() const;
+    AnalysisMode analysisMode() const;
+    const QVector<QString>& openedFilePaths() const;
+
+signals:
+    void sigContextMenuShow(const QPoint& pos);
+    void sigSendLineXCoord(int which, double x);
+    void sigRightDockWidgetHide();
+    void sigGetAxisInfoWithData(QVector<CentralWidget::AxisInfo> info);
+
+public slots:
+    void slotRecvCommonData(const CommonData& data);
+    void slotAxisModify(float temp);
+    void slotGetAxisInfo();
+    void slotSetAxisSettings(QVector<double> values);
+    void slotDrawCustomText(QString text);
+    void slotSelectionChangedByUser();
+    void slotDelCurve(QCPCurve* curve);
+    void slotRecvAnalysisFileName(QString path);
+    void slotAnalysisSettingApply();
+    void slotAnalysisSettingConfirm();
+    void slotAnalysisSettingUndo();
+    void slotAnalysisSettingCancel();
+    void slotModeModify(Global::Mode mode);
+    void slotAnalysisSettingLineXPoint(int which, double index);
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    friend class TestPlot;
+
+    void createBoundaryLines();
+    QCPItemStraightLine* createBoundaryLine(double key);
+    void createEventHandler();
+    void appendLivePoint(const Global::ExperimentData& point, double key, double value, int stage);
+    QCPCurve* ensureLiveCurve();
+    void scheduleLiveReplot();
+    Global::CurveExperimentData* ensureStageRecord(int stage);
+    void removeCurve(QCPCurve* curve);
+    void removeGraph(QCPGraph* graph);
+    void removeItem(QCPAbstractItem* item);
+    void forgetCurve(QCPCurve* curve);
+    void removeMatching(const std::function<bool(const QString&)>& curveMatch,
+                        const std::function<bool(const QString&)>& itemMatch);
+    void removeOpenedPathsOf(const QString& fileName);
+    void hideBoundaryLines();
+
+    QString _timeAxisLabel;
+    QString _temperatureAxisLabel;
+    QString _dscAxisLabel;
+    AnalysisMode _analysisMode;
+    LocalCustomPlot* _plot;
+    QCPCurve* _currentCurve;
+    // The curve live points go to; kept apart from _currentCurve so that a
+    // selected workbook curve never receives a run's points.
+    QCPCurve* _liveCurve;
+    EventHandler* _eventHandler;
+    QCPItemStraightLine* _line1;
+    QCPItemStraightLine* _line2;
+    QVector<QString> _openedFilePaths;
+    double _lastApplyX1;
+    double _lastApplyX2;
+    // Live points are drawn at most this often, however fast they come.
+    QTimer* _liveReplotTimer;
+    QElapsedTimer _lastLiveReplot;
+};
+
+Q_DECLARE_METATYPE(CentralWidget::AxisInfo)
+
+#endif // CENTRALWIDGET_H
