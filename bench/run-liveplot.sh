@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
-# Frames handled per second by the main window's live plot at 1k, 10k and
-# 100k points, against the serial line's ≈190 status frames/s.
+# Live curve at 1k, 10k and 100k points against the serial line's ≈190 status
+# frames/s: first the plot alone (live slot and replot cost), then the whole
+# main window fed status frames through the instrument link's receive path.
 set -euo pipefail
-build=${1:-build}
-cmake --build "$build" --target bench_liveplot -j 4 >/dev/null
+build=$(realpath "${1:-build}")
+cmake --build "$build" --target bench_liveplot bench_window_liveplot -j 4 >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 "$OLDPWD/$build/bench/bench_liveplot" 2>/dev/null | { grep -v -e '^QDEBUG' -e ' DEBUG \[' || true; }
+quiet() { grep -v -e '^QDEBUG' -e ' DEBUG \[' -e DEBUG || true; }
+echo "-- plot alone"
+QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 "$build/bench/bench_liveplot" 2>/dev/null | quiet
+echo "-- main window through the receive path"
+QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 "$build/bench/bench_window_liveplot" 2>/dev/null | quiet

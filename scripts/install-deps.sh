@@ -9,7 +9,7 @@ packages=(
   libqcustomplot-dev libeasyloggingpp-dev
   libxlsxwriter-dev liborcus-dev libixion-dev libboost-dev
   fonts-noto-cjk
-  xvfb xauth x11-apps imagemagick
+  xvfb xauth x11-utils imagemagick
   python3 python3-openpyxl python3-pil
 )
 if [ "${QUARNEL_BENCH:-0}" = 1 ]; then

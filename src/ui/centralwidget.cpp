@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QTimer>
 
 namespace {
 
@@ -22,6 +23,11 @@ const QString FixedTextName = QStringLiteral("fixed");
 // process, so a curve started after a clear continues where the last stopped
 // and every point lands at the end of the curve's data.
 double liveKeyCounter = 0.0;
+
+// A replot of a 100,000-point curve takes several milliseconds, longer than
+// the instrument's frame interval at full line speed; 25 pictures a second
+// keep the curve moving smoothly and leave the event loop free.
+constexpr int LiveReplotIntervalMs = 40;
 
 } // namespace
 
@@ -39,6 +45,7 @@ CentralWidget::CentralWidget(QWidget* parent)
     , _line2(nullptr)
     , _lastApplyX1(0.0)
     , _lastApplyX2(0.0)
+    , _liveReplotTimer(new QTimer(this))
 {
     qRegisterMetaType<CentralWidget::AxisInfo>("CentralWidget::AxisInfo");
     qRegisterMetaType<QVector<CentralWidget::AxisInfo>>("QVector<CentralWidget::AxisInfo>");
@@ -51,6 +58,12 @@ CentralWidget::CentralWidget(QWidget* parent)
     layout->addWidget(_plot);
     setLayout(layout);
 
+    _liveReplotTimer->setSingleShot(true);
+    connect(_liveReplotTimer, &QTimer::timeout, this, [this]() {
+        _lastLiveReplot.restart();
+        _plot->replot(QCustomPlot::rpRefreshHint);
+    });
+
     createBoundaryLines();
     createEventHandler();
     setEventHandlerEnable(false);
@@ -61,11 +74,20 @@ CentralWidget::CentralWidget(QWidget* parent)
     _plot->yAxis->setRange(0.0, 20.0);
 }
 
+// The plot takes its objects with it: the registry and the shared records
+// must not keep pointing at them.
 CentralWidget::~CentralWidget()
 {
-    // The handler has no parent; it filters the plot's events, so it goes first.
     _plot->removeEventFilter(_eventHandler);
     delete _eventHandler;
+    for (int i = 0; i < _plot->plottableCount(); ++i) {
+        QCPAbstractPlottable* plottable = _plot->plottable(i);
+        PlotItemRegistry::remove(plottable);
+        if (auto* curve = qobject_cast<QCPCurve*>(plottable))
+            forgetCurve(curve);
+    }
+    for (int i = 0; i < _plot->itemCount(); ++i)
+        PlotItemRegistry::remove(_plot->item(i));
 }
 
 void CentralWidget::createBoundaryLines()
@@ -136,7 +158,6 @@ const QVector<QString>& CentralWidget::openedFilePaths() const
     return _openedFilePaths;
 }
 
-
 void CentralWidget::slotRecvCommonData(const CommonData& data)
 {
     Global::ExperimentData point;
@@ -154,13 +175,22 @@ void CentralWidget::appendLivePoint(const Global::ExperimentData& point, double 
     QCPCurve* curve = ensureLiveCurve();
     curve->addData(liveKeyCounter, key, value);
     liveKeyCounter += 1.0;
-    // Queued: points that arrive together are drawn by one replot, and a
-    // long run does not redraw its whole curve for every point.
-    _plot->replot(QCustomPlot::rpQueuedReplot);
+    scheduleLiveReplot();
 
     Global::CurveExperimentData* record = ensureStageRecord(stage);
     record->data.append(point);
     record->curve = curve;
+}
+
+// Points that arrive together are drawn by one replot, and a long run does
+// not redraw its whole curve for every point; no point is skipped, only
+// pictures are.
+void CentralWidget::scheduleLiveReplot()
+{
+    if (_liveReplotTimer->isActive())
+        return;
+    const qint64 since = _lastLiveReplot.isValid() ? _lastLiveReplot.elapsed() : LiveReplotIntervalMs;
+    _liveReplotTimer->start(static_cast<int>(qMax<qint64>(0, LiveReplotIntervalMs - since)));
 }
 
 QCPCurve* CentralWidget::ensureLiveCurve()
@@ -197,7 +227,6 @@ void CentralWidget::slotAxisModify(float temp)
     _plot->xAxis->setRange(10.0, upper);
     _plot->yAxis->setRange(-5.0, 5.0);
 }
-
 
 void CentralWidget::clearAllData()
 {
@@ -313,7 +342,6 @@ void CentralWidget::switchAxisQuantity()
     drawCurveFileData();
 }
 
-
 void CentralWidget::slotSelectionChangedByUser()
 {
     for (QCPAbstractPlottable* plottable : _plot->selectedPlottables()) {
@@ -373,7 +401,6 @@ void CentralWidget::removeOpenedPathsOf(const QString& fileName)
             _openedFilePaths.removeAt(i);
     }
 }
-
 
 void CentralWidget::slotGetAxisInfo()
 {
@@ -440,7 +467,6 @@ void CentralWidget::slotAnalysisSettingLineXPoint(int which, double index)
     Q_UNUSED(which)
     Q_UNUSED(index)
 }
-
 
 void CentralWidget::setAnalysisMode(AnalysisMode mode)
 {

@@ -4,6 +4,7 @@
 #include "commondata.h"
 #include "global.h"
 
+#include <QElapsedTimer>
 #include <QMetaType>
 #include <QPixmap>
 #include <QVector>
@@ -17,6 +18,7 @@ class QCPAbstractItem;
 class QCPCurve;
 class QCPGraph;
 class QCPItemStraightLine;
+class QTimer;
 
 
 // The main window's plot workspace: the plot, the two boundary lines of an
@@ -114,6 +116,7 @@ private:
     void createEventHandler();
     void appendLivePoint(const Global::ExperimentData& point, double key, double value, int stage);
     QCPCurve* ensureLiveCurve();
+    void scheduleLiveReplot();
     Global::CurveExperimentData* ensureStageRecord(int stage);
     void removeCurve(QCPCurve* curve);
     void removeGraph(QCPGraph* graph);
@@ -139,6 +142,9 @@ private:
     QVector<QString> _openedFilePaths;
     double _lastApplyX1;
     double _lastApplyX2;
+    // Live points are drawn at most this often, however fast they come.
+    QTimer* _liveReplotTimer;
+    QElapsedTimer _lastLiveReplot;
 };
 
 Q_DECLARE_METATYPE(CentralWidget::AxisInfo)

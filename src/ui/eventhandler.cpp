@@ -32,6 +32,7 @@ EventHandler::EventHandler(QCustomPlot* plot, QCPItemStraightLine* line1, QCPIte
     , _draggedLine(nullptr)
     , _contextMenu(new QMenu(plot))
 {
+    qRegisterMetaType<QCPCurve*>("QCPCurve*");
     _plot->setInteractions(QCP::iSelectItems);
     initContextMenu();
 }

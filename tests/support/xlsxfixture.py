@@ -8,7 +8,6 @@ relative targets. `spreadsheet_style` rewrites an openpyxl package that way.
 usage: xlsxfixture.py KIND OUT   (write fixture KIND to OUT)
        xlsxfixture.py dump XLSX  (print "row col type value" per cell)
 """
-import html
 import re
 import sys
 import zipfile
@@ -70,7 +69,7 @@ def write(kind, out):
     wb = openpyxl.Workbook()
     ws = wb.active
     ws.title = "Sheet1"
-    if kind in ("spreadsheet", "openpyxl"):
+    if kind in ("spreadsheet", "openpyxl", "no-worksheet"):
         experiment(ws)
     elif kind == "chart-active":
         experiment(ws)
@@ -95,6 +94,16 @@ def write(kind, out):
     wb.save(out)
     if kind != "openpyxl":
         spreadsheet_style(out)
+    if kind == "no-worksheet":
+        drop_worksheets(out)
+
+
+def drop_worksheets(path):
+    with zipfile.ZipFile(path) as z:
+        parts = {n: z.read(n) for n in z.namelist() if not n.startswith("xl/worksheets/")}
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+        for name, data in parts.items():
+            z.writestr(name, data)
 
 
 def dump(path):
@@ -104,7 +113,7 @@ def dump(path):
         for cell in row:
             if cell.value is not None:
                 kind = "s" if isinstance(cell.value, str) else "n"
-                print(cell.row, cell.column, kind, repr(cell.value) if kind == "n" else html.escape(cell.value))
+                print(cell.row, cell.column, kind, repr(cell.value) if kind == "n" else cell.value)
 
 
 if __name__ == "__main__":

@@ -1,0 +1,297 @@
+#include "centralwidget.h"
+#include "eventhandler.h"
+#include "localcustomplot.h"
+#include "plotitemregistry.h"
+
+#include <qcustomplot.h>
+
+#include <QtTest>
+
+class TestPlotInteraction : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void lineReach_data();
+    void lineReach();
+    void lineDragFollowsWholePixels();
+    void splitCursorOverVisibleLines_data();
+    void splitCursorOverVisibleLines();
+    void labelDragByWholePixels();
+    void labelPressPicksFirstAndSkipsFixed();
+    void contextMenuOnlyForCurves_data();
+    void contextMenuOnlyForCurves();
+    void curveRolesSetPenAndSignal();
+    void deleteFromMenuRemovesCurve();
+
+private:
+    void send(QEvent::Type type, const QPoint& pos, Qt::MouseButton button = Qt::LeftButton);
+    int linePixel(QCPItemStraightLine* line) const;
+    QCPItemText* addLabel(const QPointF& pixel, const QString& curveName);
+    QCPCurve* addCurve(const QString& name);
+
+    CentralWidget* _widget = nullptr;
+    LocalCustomPlot* _plot = nullptr;
+};
+
+void TestPlotInteraction::init()
+{
+    Global::_globalMode = Global::Analysis;
+    Global::_curveFileDataVtr.clear();
+    Global::_analysisOperationVtr.clear();
+    _widget = new CentralWidget;
+    _widget->resize(800, 600);
+    _widget->show();
+    QVERIFY(QTest::qWaitForWindowExposed(_widget));
+    _plot = _widget->plot();
+    _plot->xAxis->setRange(0.0, 300.0);
+    _widget->setAnalysisMode(CentralWidget::PeakSynthesisAnalysis);
+    _plot->replot();
+}
+
+void TestPlotInteraction::cleanup()
+{
+    const QList<QMenu*> menus = _plot->findChildren<QMenu*>();
+    for (QMenu* menu : menus)
+        menu->hide();
+    delete _widget;
+    _widget = nullptr;
+}
+
+// Sent, not posted, so the plot's event filter sees it exactly as a user's.
+void TestPlotInteraction::send(QEvent::Type type, const QPoint& pos, Qt::MouseButton button)
+{
+    const Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
+    QMouseEvent event(type, pos, _plot->mapToGlobal(pos), type == QEvent::MouseMove ? Qt::NoButton : button,
+                      buttons, Qt::NoModifier);
+    QApplication::sendEvent(_plot, &event);
+}
+
+int TestPlotInteraction::linePixel(QCPItemStraightLine* line) const
+{
+    return static_cast<int>(_plot->xAxis->coordToPixel(line->point1->key()));
+}
+
+QCPItemText* TestPlotInteraction::addLabel(const QPointF& pixel, const QString& curveName)
+{
+    auto* label = new QCPItemText(_plot);
+    label->position->setType(QCPItemPosition::ptAbsolute);
+    label->position->setCoords(pixel);
+    label->setText(QStringLiteral("外推起始点：\n156.600℃"));
+    label->setFont(QFont(QStringLiteral("Arial"), 10));
+    PlotItemRegistry::addText(label, curveName);
+    auto* arrow = new QCPItemLine(_plot);
+    arrow->start->setParentAnchor(label->left);
+    arrow->end->setCoords(100.0, 5.0);
+    PlotItemRegistry::addArrow(arrow, curveName);
+    _plot->replot();
+    return label;
+}
+
+QCPCurve* TestPlotInteraction::addCurve(const QString& name)
+{
+    auto* curve = new QCPCurve(_plot->xAxis, _plot->yAxis);
+    curve->setObjectName(name);
+    curve->addData(0.0, 50.0, 2.0);
+    curve->addData(1.0, 60.0, 3.0);
+    return curve;
+}
+
+void TestPlotInteraction::lineReach_data()
+{
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<bool>("grabbed");
+    QTest::newRow("on the line") << 0 << true;
+    QTest::newRow("4 px right") << 4 << true;
+    QTest::newRow("4 px left") << -4 << true;
+    QTest::newRow("5 px right") << 5 << false;
+    QTest::newRow("5 px left") << -5 << false;
+}
+
+void TestPlotInteraction::lineReach()
+{
+    QFETCH(int, offset);
+    QFETCH(bool, grabbed);
+
+    for (QCPItemStraightLine* line : {_widget->line1(), _widget->line2()}) {
+        const int which = line == _widget->line1() ? 1 : 2;
+        const int y = _plot->height() / 2;
+        const double keyBefore = line->point1->key();
+        QSignalSpy spy(_widget, &CentralWidget::sigSendLineXCoord);
+        send(QEvent::MouseButtonPress, QPoint(linePixel(line) + offset, y));
+        send(QEvent::MouseMove, QPoint(linePixel(line) + offset + 20, y));
+        send(QEvent::MouseButtonRelease, QPoint(linePixel(line) + offset + 20, y));
+        QCOMPARE(spy.count(), grabbed ? 1 : 0);
+        if (grabbed)
+            QCOMPARE(spy.first().at(0).toInt(), which);
+        else
+            QCOMPARE(line->point1->key(), keyBefore);
+    }
+}
+
+void TestPlotInteraction::lineDragFollowsWholePixels()
+{
+    QCPItemStraightLine* line = _widget->line1();
+    // Both lines within reach: the left one is taken.
+    _widget->line2()->point1->setCoords(_plot->xAxis->pixelToCoord(linePixel(line) + 3), 0.0);
+    const int start = linePixel(line);
+    const int y = _plot->height() / 2;
+    QSignalSpy spy(_widget, &CentralWidget::sigSendLineXCoord);
+
+    send(QEvent::MouseButtonPress, QPoint(start + 2, y));
+    send(QEvent::MouseMove, QPoint(start + 40, y));
+    send(QEvent::MouseMove, QPoint(start + 57, y));
+    send(QEvent::MouseButtonRelease, QPoint(start + 57, y));
+
+    QCOMPARE(spy.count(), 2);
+    const double expected = _plot->xAxis->pixelToCoord(start + 57);
+    QCOMPARE(spy.last().at(0).toInt(), 1);
+    QCOMPARE(spy.last().at(1).toDouble(), expected);
+    QCOMPARE(line->point1->key(), expected);
+    QCOMPARE(line->point2->key(), expected);
+    QCOMPARE(line->point1->value(), _plot->yAxis->range().lower);
+    QCOMPARE(line->point2->value(), _plot->yAxis->range().upper);
+    QCOMPARE(qRound(_plot->xAxis->coordToPixel(line->point1->key())), start + 57);
+}
+
+void TestPlotInteraction::splitCursorOverVisibleLines_data()
+{
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<bool>("visible");
+    QTest::addColumn<int>("cursor");
+    QTest::newRow("4 px, visible") << 4 << true << int(Qt::SplitHCursor);
+    QTest::newRow("5 px, visible") << 5 << true << int(Qt::ArrowCursor);
+    QTest::newRow("on a hidden line") << 0 << false << int(Qt::ArrowCursor);
+}
+
+void TestPlotInteraction::splitCursorOverVisibleLines()
+{
+    QFETCH(int, offset);
+    QFETCH(bool, visible);
+    QFETCH(int, cursor);
+
+    for (QCPItemStraightLine* line : {_widget->line1(), _widget->line2()}) {
+        _widget->line1()->setVisible(visible);
+        _widget->line2()->setVisible(visible);
+        send(QEvent::MouseMove, QPoint(linePixel(line) - offset, 10));
+        QCOMPARE(int(_plot->cursor().shape()), cursor);
+    }
+}
+
+void TestPlotInteraction::labelDragByWholePixels()
+{
+    QCPItemText* label = addLabel(QPointF(200.0, 150.0), QStringLiteral("a.xlsx"));
+    auto* arrow = qobject_cast<QCPItemLine*>(_plot->item(_plot->itemCount() - 1));
+    QVERIFY(arrow);
+
+    send(QEvent::MouseButtonPress, QPoint(203, 152));
+    QVERIFY(label->selected());
+    QVERIFY(!_widget->line1()->selected());
+    send(QEvent::MouseMove, QPoint(216, 159));
+    send(QEvent::MouseMove, QPoint(211, 170));
+    send(QEvent::MouseButtonRelease, QPoint(211, 170));
+    // Released: further moves leave it alone.
+    send(QEvent::MouseMove, QPoint(260, 220));
+
+    QCOMPARE(label->position->pixelPosition(), QPointF(208.0, 168.0));
+    QCOMPARE(arrow->start->pixelPosition(), label->left->pixelPosition());
+}
+
+void TestPlotInteraction::labelPressPicksFirstAndSkipsFixed()
+{
+    _widget->slotDrawCustomText(QStringLiteral("Xc = 12.000%"));
+    QCPItemText* fixed = qobject_cast<QCPItemText*>(_plot->item(_plot->itemCount() - 1));
+    QCPItemText* first = addLabel(QPointF(150.0, 50.0), QStringLiteral("a.xlsx"));
+    QCPItemText* second = addLabel(QPointF(150.0, 50.0), QStringLiteral("b.xlsx"));
+
+    send(QEvent::MouseButtonPress, QPoint(150, 50));
+    send(QEvent::MouseMove, QPoint(160, 60));
+    send(QEvent::MouseButtonRelease, QPoint(160, 60));
+
+    QCOMPARE(fixed->position->pixelPosition(), QPointF(150.0, 50.0));
+    QCOMPARE(first->position->pixelPosition(), QPointF(160.0, 60.0));
+    QCOMPARE(second->position->pixelPosition(), QPointF(150.0, 50.0));
+}
+
+void TestPlotInteraction::contextMenuOnlyForCurves_data()
+{
+    QTest::addColumn<QString>("selection");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("nothing selected") << "none" << false;
+    QTest::newRow("graph selected") << "graph" << false;
+    QTest::newRow("curve selected") << "curve" << true;
+}
+
+// The menu opens with a non-blocking show(), so the test never waits on it.
+void TestPlotInteraction::contextMenuOnlyForCurves()
+{
+    QFETCH(QString, selection);
+    QFETCH(bool, shown);
+
+    QCPCurve* curve = addCurve(QStringLiteral("a.xlsx"));
+    QCPGraph* graph = _plot->addGraph();
+    graph->addData(1.0, 1.0);
+    if (selection == "curve")
+        curve->setSelection(QCPDataSelection(curve->data()->dataRange()));
+    else if (selection == "graph")
+        graph->setSelection(QCPDataSelection(graph->data()->dataRange()));
+
+    const QPoint pos(100, 100);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, pos, _plot->mapToGlobal(pos));
+    QApplication::sendEvent(_plot, &event);
+
+    QCOMPARE(_widget->eventHandler()->contextMenu()->isVisible(), shown);
+    const QList<QAction*> actions = _widget->eventHandler()->contextMenu()->actions();
+    QCOMPARE(actions.size(), 2);
+    QCOMPARE(actions.at(0)->text(), QStringLiteral("删除当前曲线"));
+    QCOMPARE(actions.at(1)->text(), QStringLiteral("比热项"));
+    QVERIFY(actions.at(1)->menu());
+    QStringList roles;
+    for (QAction* role : actions.at(1)->menu()->actions())
+        roles << role->text();
+    QCOMPARE(roles, (QStringList{"基线", "标样", "样品"}));
+}
+
+void TestPlotInteraction::curveRolesSetPenAndSignal()
+{
+    QCPCurve* curve = addCurve(QStringLiteral("a.xlsx"));
+    curve->setSelection(QCPDataSelection(curve->data()->dataRange()));
+    EventHandler* handler = _widget->eventHandler();
+    QSignalSpy spy(handler, &EventHandler::sigSetCurve);
+
+    handler->slotBaseLine();
+    QCOMPARE(curve->pen().color(), QColor(Qt::red));
+    handler->slotStandardSample();
+    QCOMPARE(curve->pen().color(), QColor(Qt::darkGreen));
+    handler->slotSample();
+    QCOMPARE(curve->pen().color(), QColor(Qt::black));
+
+    QCOMPARE(spy.count(), 3);
+    for (int role = 0; role < 3; ++role) {
+        QCOMPARE(spy.at(role).at(0).toInt(), role);
+        QCOMPARE(spy.at(role).at(1).value<QCPCurve*>(), curve);
+    }
+}
+
+void TestPlotInteraction::deleteFromMenuRemovesCurve()
+{
+    QCPCurve* keep = addCurve(QStringLiteral("data.xlsx"));
+    QCPCurve* doomed = addCurve(QStringLiteral("a.xlsx"));
+    Global::_analysisOperationVtr.append(AnalysisOperation{"a.xlsx", CentralWidget::StartPoint, 1.0, 2.0});
+    Global::_analysisOperationVtr.append(AnalysisOperation{"data.xlsx", CentralWidget::StartPoint, 1.0, 2.0});
+    doomed->setSelection(QCPDataSelection(doomed->data()->dataRange()));
+    _widget->slotSelectionChangedByUser();
+
+    _widget->eventHandler()->contextMenu()->actions().first()->trigger();
+
+    QCOMPARE(_plot->plottableCount(), 1);
+    QCOMPARE(_plot->plottable(0), keep);
+    QCOMPARE(_widget->currentCurve(), nullptr);
+    QCOMPARE(Global::_analysisOperationVtr.size(), 1);
+    QCOMPARE(Global::_analysisOperationVtr.first().name, QStringLiteral("data.xlsx"));
+}
+
+QTEST_MAIN(TestPlotInteraction)
+#include "tst_plotinteraction.moc"

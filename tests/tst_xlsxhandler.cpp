@@ -1,0 +1,394 @@
+#include "global.h"
+#include "workbook.h"
+#include "xlsxhandler.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// Cells as "A1" style keys, so expected layouts read like the sheet.
+static QVariant cell(const Workbook& book, const QString& ref)
+{
+    const int row = ref.mid(1).toInt();
+    return book.cellAt(row, ref.at(0).unicode() - 'A' + 1);
+}
+
+static PhaseInfoData stage(quint8 enabled, float cutoff = 0, float rate = 0, quint16 hold = 0, quint32 atm = 0)
+{
+    PhaseInfoData p;
+    p.enabled = enabled;
+    p.cutoffTemp = cutoff;
+    p.scanRate = rate;
+    p.constantTempTime = hold;
+    p.atmosphere = atm;
+    return p;
+}
+
+static Global::CurveExperimentData record(int points, float firstTime = 0.5f)
+{
+    Global::CurveExperimentData r;
+    for (int j = 0; j < points; ++j)
+        r.data.append({firstTime + 0.5f * j, 0.25f * j, 30.1f + j, -1.3f * j});
+    return r;
+}
+
+class TestXlsxHandler : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void twoPointRunCellByCell();
+    void blocksFollowEnabledStages_data();
+    void blocksFollowEnabledStages();
+    void operationBlockAfterLastStage();
+    void recordsWithoutEnabledStageAreKept_data();
+    void recordsWithoutEnabledStageAreKept();
+    void failedSaveKeepsExistingWorkbook();
+    void runReadsBack();
+    void readFileResults_data();
+    void readFileResults();
+    void readerEdgeCases();
+    void appendAfterLastRow();
+    void appendJoinsTrailingBlock();
+    void appendToVanishedFileWritesNothing();
+    void smoothnessWritesFirstWorkbookOnly();
+
+private:
+    QString path(const QString& name) const { return _dir.filePath(name); }
+    std::unique_ptr<Workbook> reopen(const QString& file) const;
+
+    QTemporaryDir _dir;
+};
+
+void TestXlsxHandler::init()
+{
+    Global::_experimentInfo = Global::ExperimentInfo();
+    Global::_experimentDataVtr.clear();
+    Global::_curveFileDataVtr.clear();
+    Global::_analysisOperationVtr.clear();
+}
+
+std::unique_ptr<Workbook> TestXlsxHandler::reopen(const QString& file) const
+{
+    std::unique_ptr<Workbook> book(new Workbook);
+    if (!book->load(file))
+        qWarning() << book->errorString();
+    return book;
+}
+
+void TestXlsxHandler::twoPointRunCellByCell()
+{
+    Global::_experimentInfo.phases = {stage(1, 200.0f, 0.1f, 5, 1)};
+    Global::_experimentDataVtr = {record(2)};
+    QVERIFY(XlsxHandler::writeExperimentFile(path("two.xlsx")));
+
+    const auto book = reopen(path("two.xlsx"));
+    const QList<QPair<QString, QVariant>> expected = {
+        {"A1", "文件数据信息"}, {"A2", "样品名称："}, {"B2", "sample"}, {"A3", "样品质量："}, {"B3", "1"},
+        {"C3", "mg"}, {"A4", "坩埚质量："}, {"B4", 0.0}, {"C4", "mg"}, {"A5", "实验人员："}, {"B5", "experimentor"},
+        {"A6", "实验日期："}, {"B6", "20250101"}, {"A7", "测量类型："}, {"B7", "样品"}, {"A8", "阶段数量："},
+        {"B8", 1.0}, {"A9", "#"}, {"B9", "Time/min"}, {"C9", "Temp/℃"}, {"D9", "Voltage/mW"}, {"E9", "Time/min"},
+        {"A10", "阶段索引："}, {"B10", 1.0}, {"A11", "截止温度："}, {"B11", 200.0}, {"C11", "℃"},
+        {"A12", "升温速率："}, {"B12", double(0.1f)}, {"C12", "℃/min"}, {"A13", "恒温时间："}, {"B13", 5.0},
+        {"C13", "min"}, {"A14", "气氛："}, {"B14", "N2"}, {"A15", "数据个数："}, {"B15", 2.0},
+        {"A16", 0.0}, {"B16", 0.5}, {"C16", double(30.1f)}, {"D16", 0.0}, {"E16", 0.0},
+        {"A17", 1.0}, {"B17", 1.0}, {"C17", double(31.1f)}, {"D17", double(-1.3f)}, {"E17", 0.25}};
+    int cells = 0;
+    for (const auto& e : expected) {
+        QCOMPARE(cell(*book, e.first).type(), e.second.type() == QVariant::Double ? QVariant::Double : QVariant::String);
+        QCOMPARE(cell(*book, e.first), e.second);
+    }
+    for (int r = 1; r <= book->lastRow(); ++r)
+        for (int c = 1; c <= book->lastColumn(); ++c)
+            cells += book->hasCell(r, c);
+    QCOMPARE(cells, expected.size());
+    QCOMPARE(book->lastRow(), 17);
+}
+
+void TestXlsxHandler::blocksFollowEnabledStages_data()
+{
+    QTest::addColumn<QVector<quint8>>("enabled");
+    QTest::addColumn<QVector<int>>("points");
+    QTest::addColumn<QVector<int>>("blockRows");    // start row of each block
+    QTest::addColumn<QVector<int>>("phaseIndexes"); // its "阶段索引："
+    QTest::addColumn<int>("lastRow");
+
+    QTest::newRow("stages 1 and 3 enabled") << QVector<quint8>{1, 0, 1} << QVector<int>{2, 0, 4}
+                                            << QVector<int>{9, 18} << QVector<int>{1, 3} << 28;
+    QTest::newRow("no enabled stage") << QVector<quint8>{0, 0} << QVector<int>{} << QVector<int>{}
+                                      << QVector<int>{} << 8;
+    QTest::newRow("0-point stage then 1 point") << QVector<quint8>{1, 1} << QVector<int>{0, 1}
+                                               << QVector<int>{9, 16} << QVector<int>{1, 2} << 23;
+}
+
+void TestXlsxHandler::blocksFollowEnabledStages()
+{
+    QFETCH(QVector<quint8>, enabled);
+    QFETCH(QVector<int>, points);
+    QFETCH(QVector<int>, blockRows);
+    QFETCH(QVector<int>, phaseIndexes);
+    QFETCH(int, lastRow);
+    for (quint8 e : enabled)
+        Global::_experimentInfo.phases.append(stage(e));
+    for (int n : points)
+        Global::_experimentDataVtr.append(record(n, 1.0f + Global::_experimentDataVtr.size() * 10));
+    QVERIFY(XlsxHandler::writeExperimentFile(path("stages.xlsx")));
+
+    const auto book = reopen(path("stages.xlsx"));
+    QCOMPARE(book->cellAt(8, 2).toInt(), blockRows.size());
+    for (int b = 0; b < blockRows.size(); ++b) {
+        const int r = blockRows.at(b);
+        QCOMPARE(book->cellAt(r, 1).toString(), XlsxLabels::Number);
+        QCOMPARE(book->cellAt(r + 1, 2).toInt(), phaseIndexes.at(b));
+        const int n = points.at(phaseIndexes.at(b) - 1);
+        QCOMPARE(book->cellAt(r + 6, 2).toInt(), n);
+        if (n > 0) // the first point of record k starts at 1 + 10k
+            QCOMPARE(book->cellAt(r + 7, 2).toDouble(), 1.0 + 10 * (phaseIndexes.at(b) - 1));
+    }
+    QCOMPARE(book->lastRow(), lastRow);
+}
+
+void TestXlsxHandler::operationBlockAfterLastStage()
+{
+    Global::_experimentInfo.phases = {stage(1)};
+    Global::_experimentDataVtr = {record(25)}; // block rows 9 .. 40
+    Global::_analysisOperationVtr = {{"experiment", 4, 100.0, 150.0}, {"experiment", 1, 80.0, 80.0}};
+    QVERIFY(XlsxHandler::writeExperimentFile(path("ops.xlsx")));
+
+    const auto book = reopen(path("ops.xlsx"));
+    QCOMPARE(cell(*book, "A41").toString(), QString("AnalysisOperationCount"));
+    QCOMPARE(cell(*book, "B41"), QVariant(2.0));
+    QCOMPARE(cell(*book, "A42").toString(), QString("PeakSynthesisAnalysis"));
+    QCOMPARE(cell(*book, "B42"), QVariant(100.0));
+    QCOMPARE(cell(*book, "C42"), QVariant(150.0));
+    QCOMPARE(cell(*book, "A43").toString(), QString("NumericalLabel"));
+    QCOMPARE(cell(*book, "C43"), QVariant(80.0));
+    QCOMPARE(book->lastRow(), 43);
+}
+
+void TestXlsxHandler::recordsWithoutEnabledStageAreKept_data()
+{
+    QTest::addColumn<QVector<quint8>>("enabled");
+    QTest::addColumn<int>("records");
+    QTest::addColumn<QVector<int>>("phaseIndexes");
+
+    QTest::newRow("no stage table") << QVector<quint8>{} << 2 << QVector<int>{1, 2};
+    QTest::newRow("extra stage record") << QVector<quint8>{1} << 2 << QVector<int>{1, 2};
+    QTest::newRow("record of a disabled stage") << QVector<quint8>{0, 1} << 2 << QVector<int>{2, 1};
+}
+
+void TestXlsxHandler::recordsWithoutEnabledStageAreKept()
+{
+    QFETCH(QVector<quint8>, enabled);
+    QFETCH(int, records);
+    QFETCH(QVector<int>, phaseIndexes);
+    for (quint8 e : enabled)
+        Global::_experimentInfo.phases.append(stage(e, 99.0f, 5.0f, 3, 2));
+    for (int k = 0; k < records; ++k)
+        Global::_experimentDataVtr.append(record(3));
+    QVERIFY(XlsxHandler::writeExperimentFile(path("kept.xlsx")));
+
+    Global::CurveFileData data;
+    QCOMPARE(XlsxHandler::readFile(path("kept.xlsx"), data), 0);
+    QCOMPARE(data.info.phaseCount, phaseIndexes.size());
+    QCOMPARE(data.phases.size(), phaseIndexes.size());
+    const auto book = reopen(path("kept.xlsx"));
+    for (int b = 0; b < phaseIndexes.size(); ++b) {
+        QCOMPARE(data.phases.at(b).data.size(), 3);
+        QCOMPARE(book->cellAt(9 + 10 * b + 1, 2).toInt(), phaseIndexes.at(b));
+    }
+    // A record no enabled stage took carries no settings of its own.
+    QCOMPARE(data.phases.last().phase.cutoffTemp, 0.0f);
+    QCOMPARE(data.phases.last().phase.atmosphere, quint32(NC));
+}
+
+void TestXlsxHandler::failedSaveKeepsExistingWorkbook()
+{
+    Global::_experimentInfo.phases = {stage(1)};
+    Global::_experimentDataVtr = {record(2)};
+    QVERIFY(XlsxHandler::writeExperimentFile(path("keep.xlsx")));
+    const QByteArray before = [this] { QFile f(path("keep.xlsx")); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+
+    // A cell text past the format's 32767 characters makes the writer fail.
+    Global::_experimentInfo.sampleName = QString(40000, 'x');
+    QVERIFY(!XlsxHandler::writeExperimentFile(path("keep.xlsx")));
+    QFile after(path("keep.xlsx"));
+    QVERIFY(after.open(QIODevice::ReadOnly));
+    QCOMPARE(after.readAll(), before);
+    QCOMPARE(QDir(_dir.path()).entryList(QDir::Files | QDir::Hidden).filter(".tmp"), QStringList());
+
+    Global::_experimentInfo.sampleName.clear();
+    QVERIFY(!XlsxHandler::writeExperimentFile(path("no-such-folder/run.xlsx")));
+}
+
+void TestXlsxHandler::runReadsBack()
+{
+    Global::_experimentInfo = {"PE", "5.2", "2025-03-04", "李工", 0, {stage(1, 200.0f, 10.0f, 7, 2)}};
+    Global::_experimentDataVtr = {record(4, 0.0f)}; // run time 0.0 of the first point: not read
+    Global::_analysisOperationVtr = {{"experiment", 7, 1.5, 2.5}};
+    QVERIFY(XlsxHandler::writeExperimentFile(path("a.xlsx")));
+
+    Global::CurveFileData data;
+    QCOMPARE(XlsxHandler::readFile(path("a.xlsx"), data), 0);
+    QCOMPARE(data.fileName, QString("a.xlsx"));
+    QCOMPARE(XlsxHandler::_currentFilePath, path("a.xlsx"));
+    QCOMPARE(data.info.sampleName, QString("PE"));
+    QCOMPARE(data.info.sampleWeight, QString("5.2"));
+    QCOMPARE(data.info.user, QString("李工"));
+    QCOMPARE(data.info.dateTime, QString("2025-03-04"));
+    QCOMPARE(data.phases.size(), 1);
+    const Global::PhaseTotalInfo& s = data.phases.first();
+    QCOMPARE(s.phaseIndex, 1);
+    QCOMPARE(s.phase.enabled, quint8(1));
+    QCOMPARE(s.phase.scanRate, 10.0f);
+    QCOMPARE(s.phase.constantTempTime, quint16(7));
+    QCOMPARE(s.phase.atmosphere, quint32(2));
+    QCOMPARE(s.data.size(), 3);
+    for (int j = 0; j < 3; ++j) {
+        const Global::ExperimentData& want = Global::_experimentDataVtr.first().data.at(j + 1);
+        QCOMPARE(s.data.at(j).runTime, want.runTime);
+        QCOMPARE(s.data.at(j).temperature, want.temperature);
+        QCOMPARE(s.data.at(j).dsc, want.dsc);
+        QCOMPARE(s.data.at(j).constantTempTime, want.constantTempTime);
+    }
+    QCOMPARE(data.analysisOperations.size(), 1);
+    QCOMPARE(data.analysisOperations.first().name, QString("a.xlsx"));
+    QCOMPARE(data.analysisOperations.first().mode, 7);
+    QCOMPARE(data.analysisOperations.first().x2, 2.5);
+}
+
+void TestXlsxHandler::readFileResults_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("create");
+    QTest::addColumn<int>("result");
+
+    QTest::newRow("upper-case suffix") << "run.XLSX" << true << 0;
+    QTest::newRow("xls suffix") << "run.xls" << true << 2;
+    QTest::newRow("missing") << "gone.xlsx" << false << 1;
+}
+
+void TestXlsxHandler::readFileResults()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, create);
+    QFETCH(int, result);
+    if (create)
+        QVERIFY(XlsxHandler::writeExperimentFile(path(name)));
+    XlsxHandler::_currentFilePath = "remembered";
+    Global::CurveFileData data;
+    QCOMPARE(XlsxHandler::readFile(path(name), data), result);
+    QCOMPARE(XlsxHandler::_currentFilePath, result == 0 ? path(name) : QString("remembered"));
+    QCOMPARE(data.fileName, result == 0 ? name : QString());
+}
+
+void TestXlsxHandler::readerEdgeCases()
+{
+    Workbook book;
+    book.write(8, 2, 2);
+    book.write(13, 2, 70000);     // a hold time past u16
+    book.write(15, 2, 4);
+    const double times[] = {0.0, 1.5, 0.0, 2.5};
+    for (int j = 0; j < 4; ++j)
+        book.write(16 + j, 2, times[j]);
+    book.write(21, 2, 3); // second block, "阶段索引：" 3, no points
+    book.write(26, 2, 0);
+    book.write(27, 2, 2000000000); // far more operations than rows
+    book.write(28, 1, QStringLiteral("GlassTransition"));
+    book.write(29, 1, QStringLiteral("glasstransition")); // no such name: left out
+    QVERIFY(book.saveAs(path("edge.xlsx")));
+
+    Global::CurveFileData data;
+    QCOMPARE(XlsxHandler::readFile(path("edge.xlsx"), data), 0);
+    QCOMPARE(data.phases.size(), 2);
+    QCOMPARE(data.phases.at(0).phase.constantTempTime, quint16(4464));
+    QCOMPARE(data.phases.at(0).data.size(), 2);
+    QCOMPARE(data.phases.at(0).data.at(1).runTime, 2.5f);
+    QCOMPARE(data.phases.at(1).phaseIndex, 2);
+    QCOMPARE(data.phases.at(1).data.size(), 0);
+    QCOMPARE(data.analysisOperations.size(), 1);
+    QCOMPARE(data.analysisOperations.first().mode, 5);
+}
+
+void TestXlsxHandler::appendAfterLastRow()
+{
+    Workbook source;
+    source.write(8, 2, 0);
+    source.write(57, 1, 1.0);
+    QVERIFY(source.saveAs(path("src.xlsx")));
+    Global::CurveFileData data;
+    QCOMPARE(XlsxHandler::readFile(path("src.xlsx"), data), 0);
+
+    QVERIFY(XlsxHandler::appendAnalysisOperation(path("same.xlsx")));
+    QCOMPARE(reopen(path("same.xlsx"))->lastRow(), 57);
+
+    Global::_analysisOperationVtr = {{"other.xlsx", 2, 1, 1}, {"src.xlsx", 3, 4.0, 5.0}};
+    QVERIFY(XlsxHandler::appendAnalysisOperation(path("out.xlsx")));
+    const auto book = reopen(path("out.xlsx"));
+    QCOMPARE(cell(*book, "A57"), QVariant(1.0));
+    QCOMPARE(cell(*book, "A58").toString(), XlsxLabels::AnalysisOperationCount);
+    QCOMPARE(cell(*book, "B58"), QVariant(1.0));
+    QCOMPARE(cell(*book, "A59").toString(), QString("StopPoint"));
+    QCOMPARE(book->lastRow(), 59);
+}
+
+void TestXlsxHandler::appendJoinsTrailingBlock()
+{
+    Global::_experimentInfo.phases = {stage(1)};
+    Global::_experimentDataVtr = {record(2)};
+    Global::_analysisOperationVtr = {{"experiment", 4, 1.0, 2.0}};
+    QVERIFY(XlsxHandler::writeExperimentFile(path("b.xlsx")));
+    Global::CurveFileData first;
+    QCOMPARE(XlsxHandler::readFile(path("b.xlsx"), first), 0);
+
+    Global::_analysisOperationVtr = {{"b.xlsx", 6, 3.0, 3.0}, {"b.xlsx", 2, 4.0, 4.0}};
+    QVERIFY(XlsxHandler::appendAnalysisOperation(path("b.xlsx")));
+    Global::CurveFileData data;
+    QCOMPARE(XlsxHandler::readFile(path("b.xlsx"), data), 0);
+    QCOMPARE(data.analysisOperations.size(), 3);
+    QCOMPARE(data.analysisOperations.at(0).mode, 4);
+    QCOMPARE(data.analysisOperations.at(1).mode, 6);
+    QCOMPARE(data.analysisOperations.at(2).x1, 4.0);
+}
+
+void TestXlsxHandler::appendToVanishedFileWritesNothing()
+{
+    QVERIFY(XlsxHandler::writeExperimentFile(path("v.xlsx")));
+    Global::CurveFileData data;
+    QCOMPARE(XlsxHandler::readFile(path("v.xlsx"), data), 0);
+    QVERIFY(QFile::remove(path("v.xlsx")));
+    QVERIFY(!XlsxHandler::appendAnalysisOperation(path("v2.xlsx")));
+    QVERIFY(!QFile::exists(path("v2.xlsx")));
+    QVERIFY(!QFile::exists(path("v.xlsx")));
+}
+
+void TestXlsxHandler::smoothnessWritesFirstWorkbookOnly()
+{
+    QVERIFY(!XlsxHandler::writeSmoothnessFile(path("none.xlsx")));
+    QVERIFY(!QFile::exists(path("none.xlsx")));
+
+    Global::CurveFileData first;
+    first.info.sampleName = "first";
+    Global::PhaseTotalInfo s;
+    s.phase = stage(1, 50.0f);
+    s.data = record(2).data;
+    first.phases = {s, s};
+    first.analysisOperations = {{"first.xlsx", 1, 9.0, 9.0}};
+    Global::CurveFileData second = first;
+    second.info.sampleName = "second";
+    Global::_curveFileDataVtr = {first, second};
+    Global::_analysisOperationVtr = {{"first.xlsx", 5, 1.0, 2.0}};
+    QVERIFY(XlsxHandler::writeSmoothnessFile(path("smooth.xlsx")));
+
+    Global::CurveFileData data;
+    QCOMPARE(XlsxHandler::readFile(path("smooth.xlsx"), data), 0);
+    QCOMPARE(data.info.sampleName, QString("first"));
+    QCOMPARE(data.phases.size(), 2);
+    QCOMPARE(data.phases.at(1).phase.cutoffTemp, 50.0f);
+    QCOMPARE(data.analysisOperations.size(), 1);
+    QCOMPARE(data.analysisOperations.first().mode, 5);
+}
+
+QTEST_GUILESS_MAIN(TestXlsxHandler)
+#include "tst_xlsxhandler.moc"
