@@ -110,6 +110,7 @@ class TestPlot : public QObject
 private slots:
     void init();
     void cleanup();
+    void constructionSettings();
     void clearModes_data();
     void clearModes();
     void deleteCurveByExactName_data();
@@ -219,6 +220,45 @@ void TestPlot::buildScene()
     addResult(QStringLiteral("my temporary run.xlsx"), true);
     _widget->slotDrawCustomText(QStringLiteral("Xc = 12.000%"));
     _widget->setAnalysisMode(CentralWidget::PeakSynthesisAnalysis);
+}
+
+// The lines are placed while the axis still has QCustomPlot's default range
+// 0 to 5, so they sit at 5/3 and 10/3 with values 0 and 5; the plot's own
+// ranges come after.
+void TestPlot::constructionSettings()
+{
+    QCOMPARE(_plot->xAxis->label(), QStringLiteral("Temperature/℃"));
+    QCOMPARE(_plot->yAxis->label(), QStringLiteral("DSC/mW"));
+    QCOMPARE(_plot->xAxis->range(), QCPRange(0.0, 100.0));
+    QCOMPARE(_plot->yAxis->range(), QCPRange(0.0, 20.0));
+    QCOMPARE(_plot->interactions(), QCP::iRangeDrag | QCP::iRangeZoom | QCP::iSelectPlottables);
+    QCOMPARE(_widget->styleSheet(), QStringLiteral("background-color: lightgray;"));
+    QVERIFY(_widget->testAttribute(Qt::WA_MouseTracking));
+    const QList<QPair<QCPItemStraightLine*, double>> lines{{_widget->line1(), 5.0 / 3.0},
+                                                           {_widget->line2(), 10.0 / 3.0}};
+    for (const auto& line : lines) {
+        QCOMPARE(line.first->pen().color(), QColor(Qt::red));
+        QVERIFY(line.first->selectable());
+        QVERIFY(!line.first->visible());
+        QVERIFY(!line.first->selected());
+        QCOMPARE(line.first->point1->key(), line.second);
+        QCOMPARE(line.first->point2->key(), line.second);
+        QCOMPARE(line.first->point1->value(), 0.0);
+        QCOMPARE(line.first->point2->value(), 5.0);
+    }
+
+    _widget->slotDrawCustomText(QStringLiteral("Cp = 0.836"));
+    auto* text = qobject_cast<QCPItemText*>(_plot->item(_plot->itemCount() - 1));
+    QVERIFY(text);
+    QCOMPARE(text->objectName(), QStringLiteral("fixed"));
+    QCOMPARE(text->text(), QStringLiteral("Cp = 0.836"));
+    QCOMPARE(text->position->type(), QCPItemPosition::ptAbsolute);
+    QCOMPARE(text->position->coords(), QPointF(150.0, 50.0));
+    QCOMPARE(text->font(), QFont(QStringLiteral("Arial"), 10));
+    QCOMPARE(text->pen().color(), QColor(Qt::black));
+    QCOMPARE(text->brush(), QBrush(Qt::white, Qt::SolidPattern));
+    QVERIFY(!text->selectable());
+    QVERIFY(PlotItemRegistry::texts().isEmpty());
 }
 
 void TestPlot::clearModes_data()
