@@ -10,23 +10,33 @@
 
 namespace {
 
-// Keeps the ERROR lines the code under test writes.
-class ErrorCapture : public el::LogDispatchCallback
+// Keeps the lines the code under test writes, level by level.
+class LogCapture : public el::LogDispatchCallback
 {
 public:
-    static QStringList& lines()
+    static QStringList& lines(el::Level level)
     {
-        static QStringList list;
-        return list;
+        static QMap<el::Level, QStringList> byLevel;
+        return byLevel[level];
     }
 
 protected:
     void handle(const el::LogDispatchData* data) override
     {
-        if (data->logMessage()->level() == el::Level::Error)
-            lines() << QString::fromStdString(data->logMessage()->message());
+        lines(data->logMessage()->level()) << QString::fromStdString(data->logMessage()->message());
     }
 };
+
+// The per-object lines of the clears and the deletion.
+QStringList objectLines()
+{
+    QStringList kept;
+    for (const QString& line : LogCapture::lines(el::Level::Debug)) {
+        if (line.startsWith("clear data,") || line.startsWith("item data,"))
+            kept << line;
+    }
+    return kept;
+}
 
 QStringList curveNames(QCustomPlot* plot)
 {
@@ -100,6 +110,7 @@ class TestPlot : public QObject
 private slots:
     void init();
     void cleanup();
+    void constructionSettings();
     void clearModes_data();
     void clearModes();
     void deleteCurveByExactName_data();
@@ -117,8 +128,16 @@ private slots:
     void switchAxisOnlyInAnalysisMode_data();
     void switchAxisOnlyInAnalysisMode();
     void selectionKeepsCurveForNonCurves();
-    void confirmKeepsWholeCurveName_data();
-    void confirmKeepsWholeCurveName();
+    void clearLogLines_data();
+    void clearLogLines();
+    void finalStateIsReplotted_data();
+    void finalStateIsReplotted();
+    void confirmKeepsSecondPiece_data();
+    void confirmKeepsSecondPiece();
+    void deleteFindsItemsOfSeparatorNames_data();
+    void deleteFindsItemsOfSeparatorNames();
+    void removeByNameLeavesObjects_data();
+    void removeByNameLeavesObjects();
     void plotPixmapHasWidgetSize();
 
 private:
@@ -201,6 +220,45 @@ void TestPlot::buildScene()
     addResult(QStringLiteral("my temporary run.xlsx"), true);
     _widget->slotDrawCustomText(QStringLiteral("Xc = 12.000%"));
     _widget->setAnalysisMode(CentralWidget::PeakSynthesisAnalysis);
+}
+
+// The lines are placed while the axis still has QCustomPlot's default range
+// 0 to 5, so they sit at 5/3 and 10/3 with values 0 and 5; the plot's own
+// ranges come after.
+void TestPlot::constructionSettings()
+{
+    QCOMPARE(_plot->xAxis->label(), QStringLiteral("Temperature/℃"));
+    QCOMPARE(_plot->yAxis->label(), QStringLiteral("DSC/mW"));
+    QCOMPARE(_plot->xAxis->range(), QCPRange(0.0, 100.0));
+    QCOMPARE(_plot->yAxis->range(), QCPRange(0.0, 20.0));
+    QCOMPARE(_plot->interactions(), QCP::iRangeDrag | QCP::iRangeZoom | QCP::iSelectPlottables);
+    QCOMPARE(_widget->styleSheet(), QStringLiteral("background-color: lightgray;"));
+    QVERIFY(_widget->testAttribute(Qt::WA_MouseTracking));
+    const QList<QPair<QCPItemStraightLine*, double>> lines{{_widget->line1(), 5.0 / 3.0},
+                                                           {_widget->line2(), 10.0 / 3.0}};
+    for (const auto& line : lines) {
+        QCOMPARE(line.first->pen().color(), QColor(Qt::red));
+        QVERIFY(line.first->selectable());
+        QVERIFY(!line.first->visible());
+        QVERIFY(!line.first->selected());
+        QCOMPARE(line.first->point1->key(), line.second);
+        QCOMPARE(line.first->point2->key(), line.second);
+        QCOMPARE(line.first->point1->value(), 0.0);
+        QCOMPARE(line.first->point2->value(), 5.0);
+    }
+
+    _widget->slotDrawCustomText(QStringLiteral("Cp = 0.836"));
+    auto* text = qobject_cast<QCPItemText*>(_plot->item(_plot->itemCount() - 1));
+    QVERIFY(text);
+    QCOMPARE(text->objectName(), QStringLiteral("fixed"));
+    QCOMPARE(text->text(), QStringLiteral("Cp = 0.836"));
+    QCOMPARE(text->position->type(), QCPItemPosition::ptAbsolute);
+    QCOMPARE(text->position->coords(), QPointF(150.0, 50.0));
+    QCOMPARE(text->font(), QFont(QStringLiteral("Arial"), 10));
+    QCOMPARE(text->pen().color(), QColor(Qt::black));
+    QCOMPARE(text->brush(), QBrush(Qt::white, Qt::SolidPattern));
+    QVERIFY(!text->selectable());
+    QVERIFY(PlotItemRegistry::texts().isEmpty());
 }
 
 void TestPlot::clearModes_data()
@@ -424,12 +482,12 @@ void TestPlot::livePointWithoutStageRecordKeepsRunning()
 {
     Global::_globalMode = Global::Experiment;
     QVERIFY(!Global::_currentCurveExperimentDataPtr);
-    el::Helpers::installLogDispatchCallback<ErrorCapture>("ErrorCapture");
-    ErrorCapture::lines().clear();
+    el::Helpers::installLogDispatchCallback<LogCapture>("LogCapture");
+    LogCapture::lines(el::Level::Error).clear();
 
     _widget->slotRecvCommonData(statusRecord(3, 100.0, 1.0, 5.0f));
-    el::Helpers::uninstallLogDispatchCallback<ErrorCapture>("ErrorCapture");
-    QCOMPARE(ErrorCapture::lines(), QStringList{"_currentCurveExperimentDataPtr is nullptr."});
+    el::Helpers::uninstallLogDispatchCallback<LogCapture>("LogCapture");
+    QCOMPARE(LogCapture::lines(el::Level::Error), QStringList{"_currentCurveExperimentDataPtr is nullptr."});
     _widget->slotRecvCommonData(statusRecord(3, 101.0, 1.5, 5.1f));
 
     QCOMPARE(Global::_experimentDataVtr.size(), 1);
@@ -473,6 +531,87 @@ void TestPlot::livePointsAreDrawnTogether()
     QCOMPARE(replots.count(), 1);
     QCOMPARE(_widget->liveCurve()->dataCount(), 50);
     QCOMPARE(Global::_experimentDataVtr.first().data.size(), 50);
+}
+
+// The undo of an analysis names every object it looks at; the full clears
+// remove everything without a line per object.
+void TestPlot::clearLogLines_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("temporary items")
+        << int(CentralWidget::ClearTemporaryItems)
+        << QStringList{"clear data,curve object Name:a.xlsx", "clear data,graph object Name:temporary___a.xlsx",
+                       "item data,graph object Name:temporary___a.xlsx",
+                       "item data,graph object Name:temporary___a.xlsx", "item data,graph object Name:",
+                       "item data,graph object Name:"};
+    QTest::newRow("plot objects") << int(CentralWidget::ClearPlotObjects) << QStringList();
+    QTest::newRow("experiment data") << int(CentralWidget::ClearExperimentData) << QStringList();
+}
+
+void TestPlot::clearLogLines()
+{
+    QFETCH(int, mode);
+    QFETCH(QStringList, lines);
+
+    addWorkbookCurve(QStringLiteral("a.xlsx"), QStringLiteral("/data"));
+    addResult(QStringLiteral("a.xlsx"), false);
+    el::Helpers::installLogDispatchCallback<LogCapture>("LogCapture");
+    LogCapture::lines(el::Level::Debug).clear();
+    _widget->clearData(static_cast<CentralWidget::ClearDataMode>(mode));
+    el::Helpers::uninstallLogDispatchCallback<LogCapture>("LogCapture");
+
+    QCOMPARE(objectLines(), lines);
+    QCOMPARE(LogCapture::lines(el::Level::Debug).contains("clearExperimentData..."),
+             mode == CentralWidget::ClearExperimentData);
+}
+
+// Replots are capped, points are not: whatever happens last, the last picture
+// drawn shows the plot as it finally is.
+void TestPlot::finalStateIsReplotted_data()
+{
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<int>("curves");
+    QTest::addColumn<int>("points");
+    QTest::newRow("a burst") << "" << 1 << 30;
+    QTest::newRow("a burst, a pause, a burst") << "burst" << 1 << 60;
+    QTest::newRow("a burst, then 清除数据") << "clear" << 0 << 0;
+    QTest::newRow("a burst, then deleting the live curve") << "delete" << 0 << 0;
+    QTest::newRow("a burst, 清除数据, a new run") << "clear+burst" << 1 << 30;
+}
+
+void TestPlot::finalStateIsReplotted()
+{
+    QFETCH(QString, after);
+    QFETCH(int, curves);
+    QFETCH(int, points);
+
+    Global::_globalMode = Global::Experiment;
+    int drawnCurves = -1;
+    int drawnPoints = -1;
+    connect(_plot, &QCustomPlot::afterReplot, this, [&]() {
+        drawnCurves = curveNames(_plot).size();
+        drawnPoints = _widget->liveCurve() ? _widget->liveCurve()->dataCount() : 0;
+    });
+    auto burst = [this]() {
+        for (int i = 0; i < 30; ++i)
+            _widget->slotRecvCommonData(statusRecord(1, 30.0 + i, 0.1, 0.1f * i));
+    };
+    burst();
+    if (after.startsWith("clear")) {
+        _widget->clearAllData();
+        Global::_globalMode = Global::Experiment;
+    } else if (after == "delete") {
+        _widget->slotDelCurve(_widget->liveCurve());
+    } else if (after == "burst") {
+        QTest::qWait(10);
+    }
+    if (after.endsWith("burst"))
+        burst();
+
+    QCOMPARE(curveNames(_plot).size(), curves);
+    QTRY_COMPARE_WITH_TIMEOUT(drawnPoints, points, 2000);
+    QCOMPARE(drawnCurves, curves);
 }
 
 void TestPlot::axisSettingsRespectRightAxis_data()
@@ -558,16 +697,16 @@ void TestPlot::selectionKeepsCurveForNonCurves()
     QCOMPARE(_widget->currentCurve(), workbook);
 }
 
-void TestPlot::confirmKeepsWholeCurveName_data()
+void TestPlot::confirmKeepsSecondPiece_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("confirmed");
     QTest::newRow("plain") << "temporary___a.xlsx" << "confirm___a.xlsx";
-    QTest::newRow("separator in curve name") << "temporary___a___b" << "confirm___a___b";
+    QTest::newRow("separator in curve name") << "temporary___a___b" << "confirm___a";
     QTest::newRow("no separator") << "fixed" << "fixed";
 }
 
-void TestPlot::confirmKeepsWholeCurveName()
+void TestPlot::confirmKeepsSecondPiece()
 {
     QFETCH(QString, name);
     QFETCH(QString, confirmed);
@@ -575,6 +714,79 @@ void TestPlot::confirmKeepsWholeCurveName()
     item.setObjectName(name);
     PlotItemRegistry::confirm(&item);
     QCOMPARE(item.objectName(), confirmed);
+}
+
+// "run___2.xlsx" holds the separator, so its confirmed results are named
+// "confirm___run", like those of a workbook called "run": deletion must
+// still tell them apart.
+void TestPlot::deleteFindsItemsOfSeparatorNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("curves");
+    QTest::addColumn<int>("resultsLeft");
+    QTest::addColumn<int>("registeredLeft");
+    QTest::newRow("delete run___2.xlsx") << "run___2.xlsx" << QStringList{"run"} << 3 << 3;
+    QTest::newRow("delete run") << "run" << QStringList{"run___2.xlsx"} << 3 << 3;
+    QTest::newRow("delete neither") << "run___2" << QStringList{"run", "run___2.xlsx"} << 6 << 6;
+}
+
+void TestPlot::deleteFindsItemsOfSeparatorNames()
+{
+    QFETCH(QString, name);
+    QFETCH(QStringList, curves);
+    QFETCH(int, resultsLeft);
+    QFETCH(int, registeredLeft);
+
+    addWorkbookCurve(QStringLiteral("run"), QStringLiteral("/data"));
+    addWorkbookCurve(QStringLiteral("run___2.xlsx"), QStringLiteral("/data"));
+    addResult(QStringLiteral("run"), true);
+    addResult(QStringLiteral("run___2.xlsx"), true);
+    QCOMPARE(resultNames(_plot), QStringList(QVector<QString>(6, QStringLiteral("confirm___run")).toList()));
+
+    _widget->deleteCurve(name);
+
+    QCOMPARE(curveNames(_plot), curves);
+    QCOMPARE(resultNames(_plot).size(), resultsLeft);
+    QCOMPARE(PlotItemRegistry::texts().size() + PlotItemRegistry::arrows().size()
+                 + PlotItemRegistry::graphs().size(),
+             registeredLeft);
+    for (QObject* item : PlotItemRegistry::texts())
+        QVERIFY(curves.contains(PlotItemRegistry::curveNameOf(item)));
+}
+
+void TestPlot::removeByNameLeavesObjects_data()
+{
+    QTest::addColumn<QString>("part");
+    QTest::addColumn<QStringList>("left");
+    QTest::newRow("empty text takes every entry") << "" << QStringList();
+    // A part, not a whole name: "data.xlsx" contains "a.xlsx".
+    QTest::newRow("part of a name") << "a.xlsx" << QStringList{"temporary___b.xlsx"};
+    QTest::newRow("state word") << "confirm" << QStringList{"temporary___a.xlsx", "temporary___b.xlsx"};
+}
+
+void TestPlot::removeByNameLeavesObjects()
+{
+    QFETCH(QString, part);
+    QFETCH(QStringList, left);
+
+    QObject a, data, b;
+    PlotItemRegistry::addText(&a, QStringLiteral("a.xlsx"));
+    PlotItemRegistry::addArrow(&data, QStringLiteral("data.xlsx"));
+    PlotItemRegistry::confirm(&data);
+    PlotItemRegistry::addGraph(&b, QStringLiteral("b.xlsx"));
+
+    PlotItemRegistry::removeByName(part);
+
+    QStringList names;
+    for (const QVector<QObject*>* list :
+         {&PlotItemRegistry::texts(), &PlotItemRegistry::arrows(), &PlotItemRegistry::graphs()}) {
+        for (QObject* item : *list)
+            names << item->objectName();
+    }
+    QCOMPARE(names, left);
+    QCOMPARE(b.objectName(), QStringLiteral("temporary___b.xlsx"));
+    for (QObject* item : {&a, &data, &b})
+        PlotItemRegistry::remove(item);
 }
 
 void TestPlot::plotPixmapHasWidgetSize()

@@ -238,7 +238,8 @@ void CentralWidget::clearData(ClearDataMode mode)
 {
     switch (mode) {
     case ClearTemporaryItems:
-        removeMatching(PlotItemRegistry::isTemporary, PlotItemRegistry::isTemporary);
+        removeMatching(PlotItemRegistry::isTemporary,
+                       [](const QObject* item) { return PlotItemRegistry::isTemporary(item->objectName()); });
         PlotItemRegistry::removeLastAnalysisOperation();
         break;
     case ClearExperimentData:
@@ -251,40 +252,54 @@ void CentralWidget::clearData(ClearDataMode mode)
         _currentCurve = nullptr;
         _liveCurve = nullptr;
         Global::_smoothnessFlag = false;
-        removeMatching(nullptr, nullptr);
+        removeAllPlotObjects();
         break;
     case ClearPlotObjects:
-        removeMatching(nullptr, nullptr);
+        removeAllPlotObjects();
         break;
     }
     _plot->replot(QCustomPlot::rpRefreshHint);
 }
 
-// Removes the curves, graphs and items (never the boundary lines) whose names
-// match; a null matcher matches everything.
+// Removes the curves, graphs and items (never the boundary lines) that match,
+// logging every object it looks at.
 void CentralWidget::removeMatching(const std::function<bool(const QString&)>& curveMatch,
-                                   const std::function<bool(const QString&)>& itemMatch)
+                                   const std::function<bool(const QObject*)>& itemMatch)
 {
     for (int i = _plot->plottableCount() - 1; i >= 0; --i) {
         auto* curve = qobject_cast<QCPCurve*>(_plot->plottable(i));
         if (!curve)
             continue;
         LOG(DEBUG) << "clear data,curve object Name:" << curve->objectName();
-        if (!curveMatch || curveMatch(curve->objectName()))
+        if (curveMatch(curve->objectName()))
             removeCurve(curve);
     }
     for (int i = _plot->graphCount() - 1; i >= 0; --i) {
         QCPGraph* graph = _plot->graph(i);
         LOG(DEBUG) << "clear data,graph object Name:" << graph->objectName();
-        if (!itemMatch || itemMatch(graph->objectName()))
+        if (itemMatch(graph))
             removeGraph(graph);
     }
     for (int i = _plot->itemCount() - 1; i >= 0; --i) {
         QCPAbstractItem* item = _plot->item(i);
         LOG(DEBUG) << "item data,graph object Name:" << item->objectName();
-        if (item == _line1 || item == _line2)
-            continue;
-        if (!itemMatch || itemMatch(item->objectName()))
+        if (item != _line1 && item != _line2 && itemMatch(item))
+            removeItem(item);
+    }
+}
+
+// Every curve, graph and item but the two boundary lines, fixed texts included.
+void CentralWidget::removeAllPlotObjects()
+{
+    for (int i = _plot->plottableCount() - 1; i >= 0; --i) {
+        if (auto* curve = qobject_cast<QCPCurve*>(_plot->plottable(i)))
+            removeCurve(curve);
+    }
+    for (int i = _plot->graphCount() - 1; i >= 0; --i)
+        removeGraph(_plot->graph(i));
+    for (int i = _plot->itemCount() - 1; i >= 0; --i) {
+        QCPAbstractItem* item = _plot->item(i);
+        if (item != _line1 && item != _line2)
             removeItem(item);
     }
 }
@@ -379,8 +394,8 @@ bool CentralWidget::isCurrentCurve(QCPCurve* curve) const
     return curve == _currentCurve;
 }
 
-// Curves go by their exact name, result items by the exact curve name after
-// the separator, so deleting "a.xlsx" leaves "data.xlsx" and its results.
+// Curves go by their exact name, result items by the exact name of the curve
+// they belong to, so deleting "a.xlsx" leaves "data.xlsx" and its results.
 void CentralWidget::deleteCurve(QString name)
 {
     if (name.isEmpty())
@@ -388,7 +403,7 @@ void CentralWidget::deleteCurve(QString name)
     removeOpenedPathsOf(name);
     PlotItemRegistry::removeAnalysisOperationsByName(name);
     removeMatching([&name](const QString& curveName) { return curveName == name; },
-                   [&name](const QString& itemName) { return PlotItemRegistry::belongsToCurve(itemName, name); });
+                   [&name](const QObject* item) { return PlotItemRegistry::belongsToCurve(item, name); });
     _plot->replot(QCustomPlot::rpRefreshHint);
 }
 

@@ -123,7 +123,8 @@ private:
     void removeItem(QCPAbstractItem* item);
     void forgetCurve(QCPCurve* curve);
     void removeMatching(const std::function<bool(const QString&)>& curveMatch,
-                        const std::function<bool(const QString&)>& itemMatch);
+                        const std::function<bool(const QObject*)>& itemMatch);
+    void removeAllPlotObjects();
     void removeOpenedPathsOf(const QString& fileName);
     void hideBoundaryLines();
 

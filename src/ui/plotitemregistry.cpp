@@ -3,14 +3,24 @@
 #include "global.h"
 
 #include <QObject>
+#include <QStringList>
+#include <QVariant>
 
 namespace PlotItemRegistry {
 
 namespace {
 
+// "确定" keeps only the piece after the first separator, so the object name
+// of a confirmed item whose curve name itself holds "___" no longer names its
+// curve ("temporary___a___b" becomes "confirm___a"). The whole curve name
+// travels with the item so that deleting that curve still finds it, and only
+// it.
+const char* const OwnerCurveProperty = "ownerCurveName";
+
 void registerItem(QVector<QObject*>& list, QObject* item, const QString& name)
 {
     item->setObjectName(Global::ObjectNameTemporary + Global::ObjectNameSeparator + name);
+    item->setProperty(OwnerCurveProperty, name);
     list.append(item);
 }
 
@@ -57,14 +67,13 @@ void addGraph(QObject* item, const QString& name)
     registerItem(graphs(), item, name);
 }
 
-// The whole curve name is kept after the state word, so a curve whose own
-// name holds the separator still finds its confirmed items when deleted.
 void confirm(QObject* item)
 {
-    const QString curveName = curveNameOf(item->objectName());
-    if (curveName.isNull())
+    const QString name = item->objectName();
+    if (!name.contains(Global::ObjectNameSeparator))
         return;
-    item->setObjectName(Global::ObjectNameConfirm + Global::ObjectNameSeparator + curveName);
+    const QStringList pieces = name.split(Global::ObjectNameSeparator);
+    item->setObjectName(Global::ObjectNameConfirm + Global::ObjectNameSeparator + pieces.at(1));
 }
 
 void confirmAll()
@@ -84,6 +93,24 @@ void remove(QObject* item)
     removeFrom(graphs(), item);
 }
 
+void removeByName(const QString& part)
+{
+    for (QVector<QObject*>* list : {&texts(), &arrows(), &graphs()}) {
+        for (int i = list->size() - 1; i >= 0; --i) {
+            if (list->at(i)->objectName().contains(part))
+                list->removeAt(i);
+        }
+    }
+}
+
+QString curveNameOf(const QObject* item)
+{
+    const QVariant owner = item->property(OwnerCurveProperty);
+    if (owner.isValid())
+        return owner.toString();
+    return curveNameOf(item->objectName());
+}
+
 QString curveNameOf(const QString& objectName)
 {
     const int at = objectName.indexOf(Global::ObjectNameSeparator);
@@ -92,9 +119,9 @@ QString curveNameOf(const QString& objectName)
     return objectName.mid(at + Global::ObjectNameSeparator.size());
 }
 
-bool belongsToCurve(const QString& objectName, const QString& curveName)
+bool belongsToCurve(const QObject* item, const QString& curveName)
 {
-    const QString owner = curveNameOf(objectName);
+    const QString owner = curveNameOf(item);
     return !owner.isNull() && owner == curveName;
 }
 

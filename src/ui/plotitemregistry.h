@@ -21,11 +21,14 @@ void addGraph(QObject* item, const QString& name);
 void confirm(QObject* item);
 void confirmAll();
 void remove(QObject* item);
+void removeByName(const QString& part);
 
-// The curve an item belongs to: everything after the first separator, or a
-// null string when the name carries no separator.
+// The curve an item belongs to: the name it was registered under, or for an
+// unregistered item everything after the first separator of its object name
+// (a null string when the name carries no separator).
+QString curveNameOf(const QObject* item);
 QString curveNameOf(const QString& objectName);
-bool belongsToCurve(const QString& objectName, const QString& curveName);
+bool belongsToCurve(const QObject* item, const QString& curveName);
 bool isTemporary(const QString& objectName);
 
 void removeAnalysisOperationsByName(const QString& name);
