@@ -122,40 +122,119 @@ void computeWindows(SortedCurve& c)
     }
 }
 
-// Multiplications instead of pow(): equal to tricube() to within an ulp or
-// two, and several times cheaper in the inner loop.
-inline double tricubeWeight(double u)
+// Weighted sums of one local fit.
+struct Sums
 {
-    if (!(u >= 0.0 && u <= 1.0))
-        return 0.0;
-    const double t = 1.0 - u * u * u;
-    return t * t * t;
+    double sw = 0.0;
+    double swx = 0.0;
+    double swxx = 0.0;
+    double swy = 0.0;
+    double swxy = 0.0;
+};
+
+// Two doubles per operation; the two lanes and the two unrolled halves are
+// four partial sums, added up at the end. This only reorders the additions of
+// the weighted sums, a rounding-level difference.
+using Lanes = double __attribute__((vector_size(16)));
+using LaneMask = long long __attribute__((vector_size(16)));
+
+inline Lanes loadLanes(const double* p)
+{
+    Lanes v;
+    __builtin_memcpy(&v, p, sizeof v);
+    return v;
 }
 
-// Sums run in ascending x, which for sorted input is the input order: points
-// outside the window would only add exact zeros.
+struct LaneSums
+{
+    Lanes sw = {0, 0};
+    Lanes swx = {0, 0};
+    Lanes swxx = {0, 0};
+    Lanes swy = {0, 0};
+    Lanes swxy = {0, 0};
+};
+
+// Tricube weight (1 - u^3)^3 with u = distance / h, by multiplications
+// instead of pow(): equal to tricube() to within an ulp or two, and several
+// times cheaper. The reciprocal of h can put u an ulp above 1 at the window's
+// edge, so a negative 1 - u^3 is clamped to 0.
+template<bool Right>
+inline void addLanes(LaneSums& s, const double* x, const double* y, const double* r, double xi, double invH)
+{
+    const Lanes xv = loadLanes(x);
+    const Lanes yv = loadLanes(y);
+    const Lanes d = Right ? xv - xi : xi - xv;
+    const Lanes u = d * invH;
+    Lanes t = 1.0 - u * u * u;
+    t = reinterpret_cast<Lanes>(reinterpret_cast<LaneMask>(t) & (t > 0.0));
+    const Lanes w = loadLanes(r) * (t * t * t);
+    const Lanes wx = w * xv;
+    s.sw += w;
+    s.swx += wx;
+    s.swxx += wx * xv;
+    s.swy += w * yv;
+    s.swxy += wx * yv;
+}
+
+inline void addScalar(Sums& s, double x, double y, double r, double d, double invH)
+{
+    const double u = d * invH;
+    const double t = std::max(0.0, 1.0 - u * u * u);
+    const double w = r * (t * t * t);
+    const double wx = w * x;
+    s.sw += w;
+    s.swx += wx;
+    s.swxx += wx * x;
+    s.swy += w * y;
+    s.swxy += wx * y;
+}
+
+inline double laneTotal(Lanes a, Lanes b)
+{
+    return (a[0] + a[1]) + (b[0] + b[1]);
+}
+
+// Sums over the positions [begin, end), all on one side of xi (Right: at or
+// above it), so that the distance needs no fabs.
+template<bool Right>
+void accumulate(Sums& out, const SortedCurve& c, const double* r, std::size_t begin, std::size_t end, double xi,
+                double invH)
+{
+    const double* x = c.x.data();
+    const double* y = c.y.data();
+    LaneSums a, b;
+    std::size_t j = begin;
+    for (; j + 4 <= end; j += 4) {
+        addLanes<Right>(a, x + j, y + j, r + j, xi, invH);
+        addLanes<Right>(b, x + j + 2, y + j + 2, r + j + 2, xi, invH);
+    }
+    Sums tail;
+    for (; j < end; ++j)
+        addScalar(tail, x[j], y[j], r[j], Right ? x[j] - xi : xi - x[j], invH);
+    out.sw += laneTotal(a.sw, b.sw) + tail.sw;
+    out.swx += laneTotal(a.swx, b.swx) + tail.swx;
+    out.swxx += laneTotal(a.swxx, b.swxx) + tail.swxx;
+    out.swy += laneTotal(a.swy, b.swy) + tail.swy;
+    out.swxy += laneTotal(a.swxy, b.swxy) + tail.swxy;
+}
+
+// Only the points inside the bandwidth carry weight; the rest would add zeros.
+// A zero bandwidth gives u = 0 to the points at xi, the only ones in its window.
 double fitAt(const SortedCurve& c, const std::vector<double>& r, std::size_t p, double previous)
 {
     const double xi = c.x[p];
     const double h = c.h[p];
-    double sw = 0.0, swx = 0.0, swxx = 0.0, swy = 0.0, swxy = 0.0;
-    for (std::size_t j = c.lo[p]; j <= c.hi[p]; ++j) {
-        const double u = h > 0.0 ? std::fabs(c.x[j] - xi) / h : 0.0;
-        const double w = r[j] * tricubeWeight(u);
-        const double wx = w * c.x[j];
-        sw += w;
-        swx += wx;
-        swxx += wx * c.x[j];
-        swy += w * c.y[j];
-        swxy += wx * c.y[j];
-    }
-    if (!(sw > 0.0))
+    const double invH = h > 0.0 ? 1.0 / h : 0.0;
+    Sums s;
+    accumulate<false>(s, c, r.data(), c.lo[p], p, xi, invH);
+    accumulate<true>(s, c, r.data(), p, c.hi[p] + 1, xi, invH);
+    if (!(s.sw > 0.0))
         return previous;
-    const double det = sw * swxx - swx * swx;
+    const double det = s.sw * s.swxx - s.swx * s.swx;
     if (h == 0.0 || std::fabs(det) < DegenerateDeterminant)
-        return swy / sw;
-    const double slope = (sw * swxy - swx * swy) / det;
-    const double intercept = (swxx * swy - swx * swxy) / det;
+        return s.swy / s.sw;
+    const double slope = (s.sw * s.swxy - s.swx * s.swy) / det;
+    const double intercept = (s.swxx * s.swy - s.swx * s.swxy) / det;
     return slope * xi + intercept;
 }
 
