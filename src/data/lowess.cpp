@@ -17,8 +17,9 @@ constexpr double DegenerateDeterminant = 1e-10;
 // stays at 6.0 so that the robustness weights stay (nearly) 1.
 constexpr double ExactFitMedian = 1e-10;
 constexpr double ResidualScaleFactor = 6.0;
-// Fewer weight evaluations than this in one pass are not worth a thread.
-constexpr std::size_t ParallelWorkThreshold = 1u << 18;
+// Fewer weight evaluations than this in one pass (a few milliseconds) are not
+// worth starting threads for.
+constexpr std::size_t ParallelWorkThreshold = 1u << 22;
 
 std::atomic<int> threadLimit{0};
 
