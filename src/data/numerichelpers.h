@@ -1,0 +1,17 @@
+#ifndef NUMERICHELPERS_H
+#define NUMERICHELPERS_H
+
+namespace Global {
+
+// Least-squares y = a*x^2 + b*x + c through n points; coefficients receives
+// a, b, c. Throws std::invalid_argument when n < 3. Fewer than three distinct
+// x values give a singular system and non-finite coefficients.
+void quadraticFit(const double* x, const double* y, int n, double* coefficients);
+
+// Root of a*x + b within [lo, hi]; otherwise the bound at which a*x + b is
+// negative, or +infinity.
+double solveLinearInRange(double a, double b, double lo, double hi);
+
+} // namespace Global
+
+#endif // NUMERICHELPERS_H
