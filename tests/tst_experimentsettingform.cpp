@@ -176,6 +176,14 @@ void TestExperimentSettingForm::checks()
     QCOMPARE(delivered.count(), 0);
     QCOMPARE(dialogs.boxTitles(), QStringList{refusal});
     QCOMPARE(dialogs.boxes.first().kind, QString("question"));
+    // The two refusals the instrument's rules call for, word for word.
+    const QString stage = refusal.mid(2, 1);
+    if (refusal.endsWith("截止温度错误") && !values.contains("inf")) {
+        QCOMPARE(dialogs.boxes.first().text, QString("阶段%1截止温度不能小于上一阶段截止温度!  ").arg(stage));
+    }
+    if (refusal.endsWith("扫描速率错误")) {
+        QCOMPARE(dialogs.boxes.first().text, QString("阶段%1扫描速率必须大于0!  ").arg(stage));
+    }
 }
 
 void TestExperimentSettingForm::deliveryFrame()
