@@ -171,7 +171,7 @@ void MainWindow::on_actionStart_triggered()
     _rightDockWidget->hide();
     _centralWidget->clearAllData();
     const QByteArray frame = SerialPort::buildStartStopFrame(true);
-    qDebug() << "on_actionStart_triggered info (hex):" << frame.toHex(' ');
+    qDebug().noquote() << "on_actionStart_triggered info (hex):" << frame.toHex(' ');
     SerialPort::instance()->slotSendData(frame);
     _manuallyStopTheExperimentFlag = false;
     Global::_globalMode = Global::Experiment;

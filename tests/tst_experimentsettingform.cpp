@@ -63,6 +63,8 @@ private slots:
     void deliveryWithPortClosedKeepsDialog();
     void replyFillsRows();
     void shortReplyKeepsOptions();
+    void unknownInitialAtmosphereShowsNC();
+    void showRefreshesDate();
 
 private:
     QCheckBox* box(int n) { return _form->findChild<QCheckBox*>(QString("checkBox_phase_%1").arg(n)); }
@@ -174,6 +176,14 @@ void TestExperimentSettingForm::checks()
     QCOMPARE(delivered.count(), 0);
     QCOMPARE(dialogs.boxTitles(), QStringList{refusal});
     QCOMPARE(dialogs.boxes.first().kind, QString("question"));
+    // The two refusals the instrument's rules call for, word for word.
+    const QString stage = refusal.mid(2, 1);
+    if (refusal.endsWith("截止温度错误") && !values.contains("inf")) {
+        QCOMPARE(dialogs.boxes.first().text, QString("阶段%1截止温度不能小于上一阶段截止温度!  ").arg(stage));
+    }
+    if (refusal.endsWith("扫描速率错误")) {
+        QCOMPARE(dialogs.boxes.first().text, QString("阶段%1扫描速率必须大于0!  ").arg(stage));
+    }
 }
 
 void TestExperimentSettingForm::deliveryFrame()
@@ -271,11 +281,51 @@ void TestExperimentSettingForm::shortReplyKeepsOptions()
 {
     _form->findChild<QComboBox*>("comboBox_initial_atmosphere")->setCurrentIndex(2);
     QByteArray table = wireStage(1, 120.0f, 10.0f, 0, 1) + wireStage(1, 130.0f, 10.0f, 0, 1);
-    _form->slotRecvPhaseInfo(tableReply(table));
+    const QByteArray frame = tableReply(table);
+    // The reply goes to the debug output as bare hexadecimal byte pairs.
+    QTest::ignoreMessage(QtDebugMsg, QByteArray("slotRecvPhaseInfo hex: " + frame.toHex(' ')).constData());
+    _form->slotRecvPhaseInfo(frame);
     QCOMPARE(Global::_experimentInfo.phases.size(), 2);
     QCOMPARE(edit(2, "cutoff_temp")->text(), QString("130.000"));
     QCOMPARE(_form->findChild<QComboBox*>("comboBox_initial_atmosphere")->currentIndex(), 2);
     QVERIFY(_form->findChild<QRadioButton*>("radioButton_OIT_not")->isChecked());
+}
+
+// A code the box does not have would leave it without a selection and go back
+// to the instrument as 0xFF with the next delivery.
+void TestExperimentSettingForm::unknownInitialAtmosphereShowsNC()
+{
+    auto* initial = _form->findChild<QComboBox*>("comboBox_initial_atmosphere");
+    initial->setCurrentIndex(2);
+    QByteArray table = wireStage(1, 120.0f, 10.0f, 0, 1);
+    for (int n = 2; n <= 6; ++n) {
+        table += wireStage(0, 0.0f, 0.0f, 0, 0);
+    }
+    table.append('\x01').append('\x05');
+    _form->slotRecvPhaseInfo(tableReply(table));
+    QCOMPARE(initial->currentIndex(), 0);
+
+    DialogAnswers dialogs;
+    QSignalSpy delivered(_form.get(), &ExperimentSettingForm::sigDeliverData);
+    _form->on_pushButton_deliverData_clicked();
+    QCOMPARE(delivered.count(), 1);
+    const QByteArray frame = delivered.first().first().toByteArray();
+    QCOMPARE(int(quint8(frame.at(78))), 1);
+    QCOMPARE(int(quint8(frame.at(79))), 0);
+}
+
+void TestExperimentSettingForm::showRefreshesDate()
+{
+    auto* date = _form->findChild<QLineEdit*>("dateTimeLineEdit");
+    for (int opening = 0; opening < 2; ++opening) {
+        date->setText("old");
+        const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+        _form->show();
+        const QDateTime shown = QDateTime::fromString(date->text(), "yyyy/MM/dd hh:mm:ss");
+        QVERIFY2(shown.isValid(), qPrintable(date->text()));
+        QVERIFY(shown >= before && shown <= QDateTime::currentDateTime());
+        _form->hide();
+    }
 }
 
 QTEST_MAIN(TestExperimentSettingForm)

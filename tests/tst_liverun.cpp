@@ -269,6 +269,7 @@ void TestLiveRun::run()
     });
     _dialogs->answers = {QMessageBox::Yes};
 
+    QTest::ignoreMessage(QtDebugMsg, "on_actionStart_triggered info (hex): a5 5a 06 82 2c 00 01 28 55");
     action("actionStart")->trigger();
     QCOMPARE(Global::_globalMode, Global::Experiment);
     auto* centralWidget = _window->findChild<CentralWidget*>();

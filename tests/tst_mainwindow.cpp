@@ -175,6 +175,11 @@ void TestMainWindow::stopWithPortClosedWarnsAndOffersSave()
     QCOMPARE(_dialogs->saveRequests.size(), 1);
     QCOMPARE(Global::_globalMode, Global::Analysis);
     QCOMPARE(Global::_experimentDataVtr.size(), 1); // cancelled: the run stays for "保存数据"
+
+    Global::_experimentInfo.sampleName = "tin";
+    action("actionSaveData")->trigger();
+    QCOMPARE(_dialogs->saveRequests.size(), 2);
+    QCOMPARE(_dialogs->saveRequests.last().proposedPath, Global::AnalysisStateFolderPath + "/tin.xlsx");
 }
 
 void TestMainWindow::endOfRunAfterStopAsksNothing()

@@ -318,7 +318,7 @@ void ExperimentSettingForm::showOptions(const QByteArray& frame)
 void ExperimentSettingForm::slotRecvPhaseInfo(const QByteArray& frame)
 {
     LOG(DEBUG) << "----------------------- recv";
-    qDebug() << "slotRecvPhaseInfo hex:" << frame.toHex(' ');
+    qDebug().noquote() << "slotRecvPhaseInfo hex:" << frame.toHex(' ');
     const int length = frame.size() > 2 ? static_cast<quint8>(frame.at(2)) : 0;
     const int present = qMax(0, (frame.size() - WireStageOffset) / WireStageSize);
     const int count = qMin(length / WireStageSize, present);
