@@ -17,6 +17,7 @@
 #include <xlsxwriter.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -411,6 +412,11 @@ lxw_error Workbook::Data::writeCells(lxw_worksheet* sheet) const
 {
     for (size_t r = 0; r < rows.size(); ++r) {
         for (const Cell& cell : rows[r]) {
+            // A sheet cannot hold NaN or infinity: libxlsxwriter would write
+            // "NAN" or "INF", and spreadsheet programs then refuse the whole
+            // workbook. Such a cell is left empty.
+            if (cell.kind == Cell::Number && !std::isfinite(cell.number))
+                continue;
             const lxw_col_t column = lxw_col_t(cell.column - 1);
             const lxw_error e = cell.kind == Cell::Number
                                     ? worksheet_write_number(sheet, lxw_row_t(r), column, cell.number, nullptr)
