@@ -120,6 +120,7 @@ void TestWorkbookInterop::malformedInputs_data()
     QTest::newRow("chart sheet active") << "chart-active" << 3 << 0;
     QTest::newRow("absolute part names, inline strings") << "openpyxl" << 3 << 0;
     QTest::newRow("cell in the far corner") << "far-corner" << 3 << 0;
+    QTest::newRow("character reference past U+10FFFF") << "char-ref" << 3 << 0;
     QTest::newRow("text where numbers belong") << "text-numbers" << 0 << 0;
     QTest::newRow("huge counts") << "huge-counts" << 0 << 1;
 }
