@@ -9,7 +9,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cmake --build "$build" --target bench_workbook -j4 >/dev/null
-"$build/bench/bench_workbook" "$work" 3 >"$work/times" 2>/dev/null
+# Run in the scratch folder: the program's log file lands in the working directory.
+bench=$(cd "$build" && pwd)/bench/bench_workbook
+(cd "$work" && "$bench" "$work" 3 >"$work/times" 2>/dev/null)
 /usr/bin/python3 "$here/workbook_openpyxl.py" "$work/openpyxl.xlsx" >>"$work/times"
 awk '{ t[$1] = $2 }
 END {

@@ -32,6 +32,7 @@ private slots:
     void spreadsheetWorkbookReads();
     void malformedInputs_data();
     void malformedInputs();
+    void nonFiniteNumbersReadAsZero();
 
 private:
     QTemporaryDir _dir;
@@ -119,6 +120,7 @@ void TestWorkbookInterop::malformedInputs_data()
     QTest::newRow("chart sheet active") << "chart-active" << 3 << 0;
     QTest::newRow("absolute part names, inline strings") << "openpyxl" << 3 << 0;
     QTest::newRow("cell in the far corner") << "far-corner" << 3 << 0;
+    QTest::newRow("character reference past U+10FFFF") << "char-ref" << 3 << 0;
     QTest::newRow("text where numbers belong") << "text-numbers" << 0 << 0;
     QTest::newRow("huge counts") << "huge-counts" << 0 << 1;
 }
@@ -145,6 +147,21 @@ void TestWorkbookInterop::malformedInputs()
     Global::CurveFileData data;
     QCOMPARE(XlsxHandler::readFile(file, data), result);
     QCOMPARE(data.phases.size(), stages);
+}
+
+void TestWorkbookInterop::nonFiniteNumbersReadAsZero()
+{
+    const QString file = _dir.filePath("non-finite.xlsx");
+    QVERIFY(!runFixture({"non-finite", file}).isNull());
+    Global::CurveFileData data;
+    QCOMPARE(XlsxHandler::readFile(file, data), 0);
+    const Global::PhaseTotalInfo& a = data.phases.at(0);
+    QCOMPARE(a.phase.cutoffTemp, 0.0f);
+    // The first point's run time reads as 0, so the point is passed over.
+    QCOMPARE(a.data.size(), 2);
+    QCOMPARE(a.data.at(0).runTime, 0.2f);
+    QCOMPARE(a.data.at(0).temperature, 0.0f);
+    QCOMPARE(a.data.at(1).temperature, 32.75f);
 }
 
 QTEST_GUILESS_MAIN(TestWorkbookInterop)

@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <limits>
+
 // Cells as "A1" style keys, so expected layouts read like the sheet.
 static QVariant cell(const Workbook& book, const QString& ref)
 {
@@ -45,6 +47,7 @@ private slots:
     void recordsWithoutEnabledStageAreKept_data();
     void recordsWithoutEnabledStageAreKept();
     void failedSaveKeepsExistingWorkbook();
+    void nonFiniteNumbersLeftOut();
     void runReadsBack();
     void readFileResults_data();
     void readFileResults();
@@ -220,6 +223,27 @@ void TestXlsxHandler::failedSaveKeepsExistingWorkbook()
 
     Global::_experimentInfo.sampleName.clear();
     QVERIFY(!XlsxHandler::writeExperimentFile(path("no-such-folder/run.xlsx")));
+}
+
+void TestXlsxHandler::nonFiniteNumbersLeftOut()
+{
+    // A damaged frame can put NaN or infinity into a run; the file must stay
+    // one that spreadsheet programs open, so those cells stay empty.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    Global::_experimentInfo.phases = {stage(1, inf, nan)};
+    Global::_experimentDataVtr = {{nullptr, "1", {{1.0f, 0.0f, -inf, nan}, {2.0f, 0.0f, 30.0f, 1.5f}}}};
+    QVERIFY(XlsxHandler::writeExperimentFile(path("nan.xlsx")));
+
+    const auto book = reopen(path("nan.xlsx"));
+    for (const char* ref : {"B11", "B12", "C16", "D16"})
+        QVERIFY2(!cell(*book, ref).isValid(), ref);
+    QCOMPARE(cell(*book, "B16"), QVariant(1.0));
+    QCOMPARE(cell(*book, "D17"), QVariant(1.5));
+    Global::CurveFileData data;
+    QCOMPARE(XlsxHandler::readFile(path("nan.xlsx"), data), 0);
+    QCOMPARE(data.phases.first().data.size(), 2);
+    QCOMPARE(data.phases.first().data.first().temperature, 0.0f);
 }
 
 void TestXlsxHandler::runReadsBack()

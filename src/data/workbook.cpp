@@ -17,6 +17,7 @@
 #include <xlsxwriter.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -200,10 +201,50 @@ int activeWorksheet(const orcus::zip_archive& archive)
     return -1;
 }
 
+int digitValue(char c, bool hex)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (hex && c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (hex && c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// True when every character reference ("&#65;", "&#x41;") names a code point
+// from 1 to U+10FFFF. liborcus 0.17 stops the whole process on an assertion
+// when it meets one past U+10FFFF or a negative one, so a package holding such
+// a reference must never reach it.
+bool characterReferencesValid(std::string_view xml)
+{
+    for (size_t at = xml.find("&#"); at != std::string_view::npos; at = xml.find("&#", at + 2)) {
+        size_t i = at + 2;
+        const bool hex = i < xml.size() && xml[i] == 'x';
+        i += hex ? 1 : 0;
+        const size_t start = i;
+        while (i < xml.size() && xml[i] == '0')
+            ++i;
+        quint64 value = 0;
+        for (int digits = 0; i < xml.size() && digitValue(xml[i], hex) >= 0 && digits < 9; ++i, ++digits)
+            value = value * (hex ? 16 : 10) + quint64(digitValue(xml[i], hex));
+        if (i == start || i >= xml.size() || xml[i] != ';' || value == 0 || value > 0x10FFFF)
+            return false;
+    }
+    return true;
+}
+
+bool looksLikeXml(std::string_view part)
+{
+    const size_t first = part.find_first_not_of(" \t\r\n\xEF\xBB\xBF");
+    return first != std::string_view::npos && part[first] == '<';
+}
+
 // orcus 0.17 silently leaves out what it cannot resolve: worksheets named by
 // an absolute part name ("/xl/worksheets/sheet1.xml") and inline-string
 // cells. Such a package would read as a blank or textless sheet, so it is
-// refused rather than read wrong.
+// refused rather than read wrong. Every XML part is checked, whatever its
+// name, since the import follows the relationships wherever they point.
 QString packageProblem(const orcus::zip_archive& archive)
 {
     std::vector<unsigned char> part;
@@ -214,8 +255,11 @@ QString packageProblem(const orcus::zip_archive& archive)
         return QStringLiteral("absolute part names are not supported");
     for (size_t i = 0; i < archive.get_file_entry_count(); ++i) {
         const std::string_view name = archive.get_file_entry_name(i);
-        if (name.substr(0, 14) == "xl/worksheets/" && archive.read_file_entry(name, part)
-            && asText(part).find("t=\"inlineStr\"") != std::string_view::npos)
+        if (!archive.read_file_entry(name, part) || !looksLikeXml(asText(part)))
+            continue;
+        if (!characterReferencesValid(asText(part)))
+            return QStringLiteral("invalid character reference in %1").arg(QString::fromUtf8(name.data(), int(name.size())));
+        if (name.substr(0, 14) == "xl/worksheets/" && asText(part).find("t=\"inlineStr\"") != std::string_view::npos)
             return QStringLiteral("inline strings are not supported");
     }
     return QString();
@@ -411,6 +455,11 @@ lxw_error Workbook::Data::writeCells(lxw_worksheet* sheet) const
 {
     for (size_t r = 0; r < rows.size(); ++r) {
         for (const Cell& cell : rows[r]) {
+            // A sheet cannot hold NaN or infinity: libxlsxwriter would write
+            // "NAN" or "INF", and spreadsheet programs then refuse the whole
+            // workbook. Such a cell is left empty.
+            if (cell.kind == Cell::Number && !std::isfinite(cell.number))
+                continue;
             const lxw_col_t column = lxw_col_t(cell.column - 1);
             const lxw_error e = cell.kind == Cell::Number
                                     ? worksheet_write_number(sheet, lxw_row_t(r), column, cell.number, nullptr)

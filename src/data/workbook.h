@@ -41,6 +41,7 @@ public:
 
     // Writes the sheet "Sheet1" to a temporary file beside path and renames it
     // into place, so a failed save leaves any file already at path untouched.
+    // A number that is not finite has no form in the file and is left out.
     bool saveAs(const QString& path) const;
 
     QString errorString() const;

@@ -121,8 +121,17 @@ bool save(const Workbook& book, const QString& path)
     LOG(DEBUG) << "before xlsx save as...";
     if (book.saveAs(path))
         return true;
-    LOG(DEBUG) << "Save xlsx failed." << book.errorString();
+    LOG(DEBUG) << "Save xlsx failed." << " " << book.errorString();
     return false;
+}
+
+// A cell's number; 0 when it holds none. NaN and infinity count as none: a
+// damaged cell ("abc" in a number cell parses as NaN) must not become a point
+// or a setting that poisons every calculation made from it.
+double cellDouble(const Workbook* sheet, int row, int column)
+{
+    const double d = sheet->cellAt(row, column).toDouble();
+    return std::isfinite(d) ? d : 0.0;
 }
 
 // A number cell as an int the way a spreadsheet value converts, but clamped,
@@ -132,17 +141,10 @@ int cellInt(const Workbook* sheet, int row, int column)
     const QVariant value = sheet->cellAt(row, column);
     if (value.type() != QVariant::Double)
         return value.toInt();
-    const double d = value.toDouble();
-    if (std::isnan(d))
-        return 0;
     const double clamped = std::max(double(std::numeric_limits<int>::min()),
-                                    std::min(double(std::numeric_limits<int>::max()), std::round(d)));
+                                    std::min(double(std::numeric_limits<int>::max()),
+                                             std::round(cellDouble(sheet, row, column))));
     return int(clamped);
-}
-
-double cellDouble(const Workbook* sheet, int row, int column)
-{
-    return sheet->cellAt(row, column).toDouble();
 }
 
 quint32 atmosphereCode(const Workbook* sheet, int row)
@@ -164,7 +166,8 @@ int trailingOperationBlock(const Workbook& book)
     for (int row = last; row >= 1; --row) {
         const QVariant label = book.cellAt(row, 1);
         if (label.type() == QVariant::String && label.toString() == XlsxLabels::AnalysisOperationCount)
-            return row + cellInt(&book, row, 2) == last ? row : 0;
+            // 64-bit: a hostile count near INT_MAX must not overflow the sum.
+            return qint64(row) + cellInt(&book, row, 2) == last ? row : 0;
     }
     return 0;
 }
@@ -264,7 +267,7 @@ bool XlsxHandler::appendAnalysisOperation(QString path)
         writeOperations(*book, lastRow + 1, operations);
     }
     if (!book->saveAs(path)) {
-        LOG(DEBUG) << "Save xlsx failed." << book->errorString();
+        LOG(DEBUG) << "Save xlsx failed." << " " << book->errorString();
         return false;
     }
     LOG(DEBUG) << "Save xlsx succ.";
@@ -311,7 +314,7 @@ int XlsxHandler::readFile(QString path, Global::CurveFileData& data)
 
     Workbook sheet;
     if (!sheet.load(path)) {
-        LOG(DEBUG) << "current sheet is empty." << sheet.errorString();
+        LOG(DEBUG) << "current sheet is empty." << " " << sheet.errorString();
         return 3;
     }
     data.info.sampleName = sheet.cellAt(2, 2).toString();

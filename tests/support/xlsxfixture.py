@@ -85,6 +85,8 @@ def write(kind, out):
         experiment(ws)
         ws["B8"] = 2000000000
         ws["B15"] = 2000000000
+    elif kind in ("non-finite", "char-ref"):
+        experiment(ws)
     elif kind == "text-numbers":
         experiment(ws)
         for cell in ("B8", "B11", "B12", "B15", "C16"):
@@ -96,6 +98,33 @@ def write(kind, out):
         spreadsheet_style(out)
     if kind == "no-worksheet":
         drop_worksheets(out)
+    if kind == "non-finite":
+        # openpyxl leaves NaN out; other writers put these texts in number cells.
+        set_values(out, {"B11": "NaN", "B16": "nan", "C17": "INF"})
+    if kind == "char-ref":
+        # One past the last code point, in the sample name.
+        replace_in_part(out, "xl/sharedStrings.xml", "PE-1", "PE-&#1114112;")
+
+
+def rewrite_part(path, part, change):
+    with zipfile.ZipFile(path) as z:
+        parts = {n: z.read(n) for n in z.namelist()}
+    parts[part] = change(parts[part].decode()).encode()
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+        for name, data in parts.items():
+            z.writestr(name, data)
+
+
+def set_values(path, values):
+    def change(sheet):
+        for ref, text in values.items():
+            sheet = re.sub(r'(<c r="%s"[^>]*>)<v>[^<]*</v>' % ref, lambda m: m.group(1) + "<v>%s</v>" % text, sheet)
+        return sheet
+    rewrite_part(path, "xl/worksheets/sheet1.xml", change)
+
+
+def replace_in_part(path, part, old, new):
+    rewrite_part(path, part, lambda text: text.replace(old, new, 1))
 
 
 def drop_worksheets(path):
