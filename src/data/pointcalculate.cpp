@@ -188,10 +188,10 @@ void PointCalculate::adjustRegionPoints()
                 e = QPointF(x, y);
         }
     }
-    if (s != startPoint)
-        startPoint = s;
-    if (e != endPoint)
-        endPoint = e;
+    // Stored unconditionally: QPointF's != is fuzzy and would keep the old
+    // point when the new one lies within 1e-12 of it near zero.
+    startPoint = s;
+    endPoint = e;
 }
 
 QVector<QPointF> PointCalculate::getPointsInRegion()
