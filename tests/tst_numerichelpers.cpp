@@ -33,8 +33,13 @@ void TestNumericHelpers::quadraticFit_data()
     // Symmetric residuals +-1 around 2x^2: the least-squares curve is 2x^2 itself.
     QTest::newRow("least squares") << QVector<double>{-1, 0, 0, 1} << QVector<double>{2, 1, -1, 2} << 2.0 << 0.0
                                    << 0.0;
-    // Rows that need a swap: the largest |x| comes last.
-    QTest::newRow("pivoting") << QVector<double>{-3, 1, 2, 5} << QVector<double>{-19, 3, 1, -23} << -1.5 << 2.5 << 2.0;
+    // -1.5x^2 + 2.5x + 2 through four points; Sx4 leads both pivot columns.
+    QTest::newRow("four points, no swap") << QVector<double>{-3, 1, 2, 5} << QVector<double>{-19, 3, 1, -23} << -1.5
+                                          << 2.5 << 2.0;
+    // 2x^2 - 3x + 1 at x below 1: Sx2 = 0.3 outweighs Sx4 = 0.0354, so the
+    // first pivot swaps the rows of x^2 and 1, right-hand side included.
+    QTest::newRow("small x, rows swapped") << QVector<double>{0.1, 0.2, 0.3, 0.4}
+                                           << QVector<double>{0.72, 0.48, 0.28, 0.12} << 2.0 << -3.0 << 1.0;
 }
 
 void TestNumericHelpers::quadraticFit()

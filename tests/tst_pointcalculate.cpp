@@ -1,4 +1,5 @@
 #include "global.h"
+#include "link/logcapture.h"
 #include "pointcalculate.h"
 
 #include <QtTest>
@@ -44,6 +45,7 @@ class TestPointCalculate : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void closestLookupsTakeTheFirstOfEquals();
     void closestPointByXOutsideTheCurve_data();
@@ -51,11 +53,15 @@ private slots:
     void regionPoints_data();
     void regionPoints();
     void peakOfTwoSamples();
+    void adjustRegionPoints_data();
+    void adjustRegionPoints();
     void area_data();
     void area();
     void areaUsesEnthalpyCorrection();
+    void regionAndAreaLogLines();
     void extrapolatedPoints();
     void steepestSegmentFirstOfEqualSteps();
+    void steepestSegmentFlankBounds();
     void plateauEnds_data();
     void plateauEnds();
     void texts_data();
@@ -68,7 +74,13 @@ private slots:
     void inflectionTangents_data();
     void inflectionTangents();
     void lineHelpers();
+    void maxSlopeTangentComparesMagnitudes();
 };
+
+void TestPointCalculate::initTestCase()
+{
+    LogCapture::install();
+}
 
 void TestPointCalculate::init()
 {
@@ -134,6 +146,9 @@ void TestPointCalculate::regionPoints_data()
                                    << QPointF(1, 0.5) << QPointF(2, -3) << QPointF(3, 0.2f);
     QTest::newRow("two samples: zero peak") << Points{{0, 0}, {1, 1}} << 0.0f << 1.0f << QPointF(0, 0) << QPointF()
                                             << QPointF(1, 1);
+    // Deviations 0, 2, 2, 0 from both bounds: the first of the two wins.
+    QTest::newRow("equal deviations") << Points{{0, 0}, {1, 2}, {2, -2}, {3, 0}} << 0.0f << 3.0f << QPointF(0, 0)
+                                      << QPointF(1, 2) << QPointF(2, -2);
     QTest::newRow("bounds outside the curve") << Points{{0, 0}, {1, 1}, {2, 0}} << -1.0f << 5.0f << QPointF()
                                               << QPointF() << QPointF();
 }
@@ -165,6 +180,41 @@ void TestPointCalculate::peakOfTwoSamples()
     setRegion(QPointF(2.5, 0), QPointF(2.6, 0), QPointF(7, 7));
     QCOMPARE(PointCalculate::getPeakPoint(), QPointF());
     QCOMPARE(PointCalculate::peakPoint, QPointF());
+}
+
+void TestPointCalculate::adjustRegionPoints_data()
+{
+    QTest::addColumn<Points>("points");
+    QTest::addColumn<QPointF>("peak");
+    QTest::addColumn<QPointF>("start");
+    QTest::addColumn<QPointF>("end");
+    // The end's direction follows the peak against the start, not the end:
+    // peak 3 lies above the start 0 (though below the end 5), so the end looks
+    // for a lower sample and finds (3, 4).
+    QTest::newRow("peak between start and end")
+        << Points{{0, 0}, {1, 1}, {2, 3}, {3, 4}, {4, 5}} << QPointF(2, 3) << QPointF(0, 0) << QPointF(3, 4);
+    // The start climbs to 6 first; the peak 3 then lies below it, so the end
+    // looks for a higher sample and (3, -1) does not qualify.
+    QTest::newRow("start climbs above the peak")
+        << Points{{0, 5}, {1, 6}, {2, 3}, {3, -1}, {4, 0}} << QPointF(2, 3) << QPointF(1, 6) << QPointF(4, 0);
+    // A move of 1e-13 is a move: the lower sample becomes the start.
+    QTest::newRow("start moves by a tiny step")
+        << Points{{0, 0}, {1e-13, -1e-13}, {1, 5}, {2, 0}} << QPointF(1, 5)
+        << QPointF(static_cast<float>(1e-13), static_cast<float>(-1e-13)) << QPointF(2, 0);
+}
+
+void TestPointCalculate::adjustRegionPoints()
+{
+    QFETCH(Points, points);
+    QFETCH(QPointF, peak);
+    QFETCH(QPointF, start);
+    QFETCH(QPointF, end);
+    load(points);
+    setRegion(points.first(), points.last(), peak);
+    PointCalculate::adjustRegionPoints();
+    // Exact: QCOMPARE treats everything within 1e-12 of 0 as equal.
+    QVERIFY(PointCalculate::startPoint.x() == start.x() && PointCalculate::startPoint.y() == start.y());
+    QVERIFY(PointCalculate::endPoint.x() == end.x() && PointCalculate::endPoint.y() == end.y());
 }
 
 void TestPointCalculate::area_data()
@@ -221,6 +271,33 @@ void TestPointCalculate::areaUsesEnthalpyCorrection()
     QCOMPARE(PointCalculate::calculateArea(), 0.0f);
 }
 
+// Region (2, 0) to (4, 0.2) of the seven-sample curve. By hand in float:
+// m = 0.1f, b = -0.2f, both trapezoids are 4.9f * 0.5, the sum 4.9f; with the
+// correction a, b, c = 0.5, -1, 3 at x = 2, K = 3, 4.9f * 3 = 14.7000008f and
+// 14.7000008 * 8.177 = 120.201906. Numbers log with six significant digits.
+void TestPointCalculate::regionAndAreaLogLines()
+{
+    load({{0, 1}, {1, 0.5}, {2, 0}, {3, 5}, {4, 0.2}, {5, 0.1}, {6, 0.3}});
+    Global::_enthalpyCoefficientEnableFlag = true;
+    Global::_enthalpyCoefficientVtr = {0.5, -1.0, 3.0};
+    LogCapture::clear();
+    PointCalculate::setRegionPointX(0.0f, 6.0f);
+    QCOMPARE(PointCalculate::calculateArea(), 120.201906f);
+    const QStringList expected{"dataVtr size:7",
+                               "select point param left,right:0,6",
+                               "peakPoint:35",
+                               "peak point:3,5",
+                               "select point left:2,0",
+                               "select point right:4,0.2",
+                               "points size:3",
+                               "coefficient:1",
+                               "_enthalpyCoefficientEnableFlag...",
+                               "a,b,c:0.5,-1,3",
+                               "coefficient:3",
+                               "area:120.202"};
+    QCOMPARE(LogCapture::logLines(), expected);
+}
+
 // Baseline y = x. Before the peak the steepest step (1,0.5)-(5,4.5) is parallel
 // to it: no start point. After it, (7,3)-(8,8) is y = 5x - 32, meeting the
 // baseline at (8, 8).
@@ -245,6 +322,17 @@ void TestPointCalculate::steepestSegmentFirstOfEqualSteps()
     QCOMPARE(PointCalculate::findSteepestSegment(0), PointCalculate::Segment(1, 0, 2, 2));
     load({{0, 0}});
     QCOMPARE(PointCalculate::findSteepestSegment(1), PointCalculate::Segment(0, 0, 0, 0));
+}
+
+// Start 0, peak 2, end 4. Before the peak the walk stops at the peak's own
+// sample, so the step 6 from it is left out; after it, that step is not a
+// candidate either, and the walk stops at the end's sample before the step 20.
+void TestPointCalculate::steepestSegmentFlankBounds()
+{
+    load({{0, 0}, {1, 1}, {2, 5}, {3, -1}, {4, 0}, {5, -20}});
+    setRegion(QPointF(0, 0), QPointF(4, 0), QPointF(2, 5));
+    QCOMPARE(PointCalculate::findSteepestSegmentBeforePeak(), PointCalculate::Segment(1, 1, 2, 5));
+    QCOMPARE(PointCalculate::findSteepestSegmentAfterPeak(), PointCalculate::Segment(3, -1, 4, 0));
 }
 
 void TestPointCalculate::plateauEnds_data()
@@ -415,6 +503,15 @@ void TestPointCalculate::lineHelpers()
 
     load({{0, 0}, {10, 1}, {20, 2}});
     QCOMPARE(PointCalculate::getTimeSpanByTemperatureSpan(5, 15), qMakePair(0.0f, 1.0f));
+}
+
+// Temperatures 10, 20, 30, 40, 50, 15, 5, 32.5 averaged five at a time: 30,
+// 31, 28, 28.5, steps +1, -3, +0.5. The steepest is -3, ending at 28, nearest
+// to the sample (30, 1): intercept 1 + 3 * 30 = 91.
+void TestPointCalculate::maxSlopeTangentComparesMagnitudes()
+{
+    load({{10, 0}, {20, 0}, {30, 1}, {40, 0}, {50, 0}, {15, 0}, {5, 0}, {32.5, 0}});
+    QCOMPARE(PointCalculate::getMaxSlopeTangent(0, 100), qMakePair(-3.0f, 91.0f));
 }
 
 QTEST_APPLESS_MAIN(TestPointCalculate)

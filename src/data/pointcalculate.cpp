@@ -151,7 +151,7 @@ QPointF PointCalculate::getPeakPoint()
         }
     }
     peakPoint = peak;
-    LOG(DEBUG) << "peakPoint:" << peak.x() << "," << peak.y();
+    LOG(DEBUG) << "peakPoint:" << peak.x() << peak.y();
     return peak;
 }
 
@@ -188,10 +188,10 @@ void PointCalculate::adjustRegionPoints()
                 e = QPointF(x, y);
         }
     }
-    if (s != startPoint)
-        startPoint = s;
-    if (e != endPoint)
-        endPoint = e;
+    // Stored unconditionally: QPointF's != is fuzzy and would keep the old
+    // point when the new one lies within 1e-12 of it near zero.
+    startPoint = s;
+    endPoint = e;
 }
 
 QVector<QPointF> PointCalculate::getPointsInRegion()
@@ -215,7 +215,7 @@ float PointCalculate::calculateArea()
     if (xs == xe) {
         // A baseline through two samples at one temperature has no slope; the
         // region has no width, so it encloses no area.
-        LOG(DEBUG) << "region start and end share the temperature" << xs << ", area 0";
+        LOG(DEBUG) << "region start and end share the temperature " << xs << ", area 0";
         return 0.0f;
     }
     const float m = toFloat((ys - ye) / (xs - xe));
@@ -514,7 +514,7 @@ QMap<double, QPair<double, double>> PointCalculate::getInflectionPointTangents(c
     for (int idx : findInflectionIndices(x, y)) {
         const double dx = x[idx + 1] - x[idx - 1];
         if (dx == 0.0) {
-            LOG(DEBUG) << "no tangent at inflection x" << x[idx] << ": zero x step";
+            LOG(DEBUG) << "no tangent at the inflection at " << x[idx] << ": zero x step";
             continue;
         }
         const double slope = (y[idx + 1] - y[idx - 1]) / dx;
@@ -605,6 +605,9 @@ QPair<float, float> PointCalculate::getMaxSlopeTangent(float x1, float x2)
             temperatures.push_back(d.temperature);
     }
     const std::vector<float> means = movingAverage(temperatures, MaxSlopeWindow);
+    // Steps are compared by magnitude on both sides: against the signed kept
+    // step, every step after a falling one would beat it and the last step,
+    // not the steepest, would come out.
     float slope = 0.0f;
     float x0 = 0.0f;
     for (std::size_t i = 0; i + 1 < means.size(); ++i) {
