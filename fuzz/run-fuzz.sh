@@ -33,4 +33,4 @@ export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export QT_QPA_PLATFORM=offscreen
 cd "$build"
-exec ./fuzz_receive -max_total_time="$seconds" -max_len=2048 -print_final_stats=1 "$@" "$corpus"
+exec ./fuzz_receive -max_total_time="$seconds" -max_len=512 -print_final_stats=1 "$@" "$corpus"
