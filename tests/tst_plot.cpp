@@ -99,15 +99,13 @@ private slots:
     void livePointsFillStageRecords();
     void liveRunFollowsStageChanges();
     void livePointWithoutStageRecordKeepsRunning();
-    void liveCurveNeverFeedsASelectedWorkbook();
+    void selectionAndLiveCurve();
     void finalStateIsReplotted_data();
     void finalStateIsReplotted();
-    void axisSettingsRespectRightAxis_data();
-    void axisSettingsRespectRightAxis();
-    void axisInfoAndRunRange();
+    void axisSettingsAndInfo_data();
+    void axisSettingsAndInfo();
     void switchAxisOnlyInAnalysisMode_data();
     void switchAxisOnlyInAnalysisMode();
-    void selectionKeepsCurveForNonCurves();
 
 private:
     QCPCurve* addWorkbookCurve(const QString& fileName, const QString& folder = QStringLiteral("/data"));
@@ -470,10 +468,20 @@ void TestPlot::livePointWithoutStageRecordKeepsRunning()
     QCOMPARE(_widget->liveCurve()->dataCount(), 2);
 }
 
-void TestPlot::liveCurveNeverFeedsASelectedWorkbook()
+// Selecting a graph keeps the selected workbook curve current, and live
+// points never go onto it.
+void TestPlot::selectionAndLiveCurve()
 {
     QCPCurve* workbook = addWorkbookCurve(QStringLiteral("a.xlsx"));
+    _widget->slotSelectionChangedByUser();
+    QCOMPARE(_widget->currentCurve(), nullptr);
     select(workbook);
+    _widget->slotSelectionChangedByUser();
+    QCOMPARE(_widget->currentCurve(), workbook);
+    workbook->setSelection(QCPDataSelection());
+    QCPGraph* graph = _plot->addGraph();
+    graph->addData(1.0, 1.0);
+    select(graph);
     _widget->slotSelectionChangedByUser();
     QCOMPARE(_widget->currentCurve(), workbook);
 
@@ -541,7 +549,7 @@ void TestPlot::finalStateIsReplotted()
     }
 }
 
-void TestPlot::axisSettingsRespectRightAxis_data()
+void TestPlot::axisSettingsAndInfo_data()
 {
     QTest::addColumn<bool>("rightVisible");
     QTest::addColumn<QPointF>("right"); // lower, upper
@@ -549,7 +557,7 @@ void TestPlot::axisSettingsRespectRightAxis_data()
     QTest::newRow("right axis visible") << true << QPointF(-3.0, 300.0);
 }
 
-void TestPlot::axisSettingsRespectRightAxis()
+void TestPlot::axisSettingsAndInfo()
 {
     QFETCH(bool, rightVisible);
     QFETCH(QPointF, right);
@@ -560,21 +568,18 @@ void TestPlot::axisSettingsRespectRightAxis()
     QCOMPARE(_plot->xAxis->range(), QCPRange(-10.0, 250.0));
     QCOMPARE(_plot->yAxis->range(), QCPRange(-2.5, 7.5));
     QCOMPARE(_plot->yAxis2->range(), QCPRange(right.x(), right.y()));
-}
 
-void TestPlot::axisInfoAndRunRange()
-{
+    // A run starts at 10 degrees and shows 20 beyond its first temperature.
     QSignalSpy spy(_widget, &CentralWidget::sigGetAxisInfoWithData);
     _widget->slotAxisModify(150.0f);
     _widget->slotGetAxisInfo();
-
     QCOMPARE(spy.count(), 1);
     const auto info = spy.first().first().value<QVector<CentralWidget::AxisInfo>>();
     QCOMPARE(info.size(), 3);
     QVERIFY(info.at(0).visible);
     QCOMPARE(QCPRange(info.at(0).lower, info.at(0).upper), QCPRange(10.0, 170.0));
     QCOMPARE(QCPRange(info.at(1).lower, info.at(1).upper), QCPRange(-5.0, 5.0));
-    QVERIFY(!info.at(2).visible);
+    QCOMPARE(info.at(2).visible, rightVisible);
 }
 
 void TestPlot::switchAxisOnlyInAnalysisMode_data()
@@ -597,24 +602,6 @@ void TestPlot::switchAxisOnlyInAnalysisMode()
 
     QCOMPARE(Global::_timeAxisFlag, timeAxisFlag);
     QCOMPARE(curveNames(_plot).size(), 1 - timeAxisFlag);
-}
-
-void TestPlot::selectionKeepsCurveForNonCurves()
-{
-    QCPCurve* workbook = addWorkbookCurve(QStringLiteral("a.xlsx"));
-    _widget->slotSelectionChangedByUser();
-    QCOMPARE(_widget->currentCurve(), nullptr);
-
-    select(workbook);
-    _widget->slotSelectionChangedByUser();
-    QCOMPARE(_widget->currentCurve(), workbook);
-
-    workbook->setSelection(QCPDataSelection());
-    QCPGraph* graph = _plot->addGraph();
-    graph->addData(1.0, 1.0);
-    select(graph);
-    _widget->slotSelectionChangedByUser();
-    QCOMPARE(_widget->currentCurve(), workbook);
 }
 
 QTEST_MAIN(TestPlot)
