@@ -1,6 +1,8 @@
 #include "mainwindow.h"
 
 #include "centralwidget.h"
+#include "coefficientselectionform.h"
+#include "enthalpydatacorrectionform.h"
 #include "experimentsettingform.h"
 #include "filedialog.h"
 #include "messagebox.h"
@@ -31,6 +33,8 @@ MainWindow::MainWindow(QWidget* parent)
     _experimentSettingForm = new ExperimentSettingForm(this);
     _realTimeDataForm = new RealTimeDataForm(this);
     _contextMenu = new QMenu(this);
+    _enthalpyDataCorrectionForm = new EnthalpyDataCorrectionForm(this);
+    _coefficientSelectionForm = new CoefficientSelectionForm(this);
 
     _ui->setupUi(this);
     setToolTip(QStringLiteral("....."));
@@ -69,6 +73,8 @@ void MainWindow::setDialogPropertiesOnAll()
 {
     setDialogProperties(_experimentSettingForm);
     setDialogProperties(_realTimeDataForm);
+    setDialogProperties(_enthalpyDataCorrectionForm);
+    setDialogProperties(_coefficientSelectionForm);
 }
 
 void MainWindow::setActionsEnabled(bool enabled)
@@ -239,6 +245,16 @@ void MainWindow::on_actionOITAutoAnalysisMode_triggered() {}
 void MainWindow::on_actionTimeAxisAnalysisPCTMode_triggered()
 {
     Global::_timeAxisAnalysisPCTModeFlag = _ui->actionTimeAxisAnalysisPCTMode->isChecked();
+}
+
+void MainWindow::on_actionEnthalpyCorrectionEdit_triggered()
+{
+    _enthalpyDataCorrectionForm->show();
+}
+
+void MainWindow::on_actionEnthalpyCorrectionSelection_triggered()
+{
+    _coefficientSelectionForm->show();
 }
 
 void MainWindow::on_actionYAxis_triggered()

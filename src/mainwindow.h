@@ -10,6 +10,8 @@ class CentralWidget;
 class EventHandler;
 class ExperimentSettingForm;
 class RealTimeDataForm;
+class EnthalpyDataCorrectionForm;
+class CoefficientSelectionForm;
 class QDockWidget;
 class QMenu;
 
@@ -39,6 +41,8 @@ public slots:
     void on_actionOIT_triggered();
     void on_actionOITAutoAnalysisMode_triggered();
     void on_actionTimeAxisAnalysisPCTMode_triggered();
+    void on_actionEnthalpyCorrectionEdit_triggered();
+    void on_actionEnthalpyCorrectionSelection_triggered();
     void on_actionYAxis_triggered();
     void on_actionSaveData_triggered();
     void on_actionSaveas_triggered();
@@ -64,6 +68,8 @@ private:
     ExperimentSettingForm* _experimentSettingForm;
     RealTimeDataForm* _realTimeDataForm;
     QMenu* _contextMenu;
+    EnthalpyDataCorrectionForm* _enthalpyDataCorrectionForm;
+    CoefficientSelectionForm* _coefficientSelectionForm;
 };
 
 #endif // MAINWINDOW_H
