@@ -108,9 +108,15 @@ void CoefficientSelectionForm::on_pushButtonExit_clicked()
 }
 
 // The computed K is stored, not the field's text: a value typed by hand into
-// the result field is not taken.
+// the result field is not taken. An empty or zero measured enthalpy gives an
+// infinite or undefined K (the field shows it); stored, it would turn every
+// enthalpy into inf and land in "config.json" as null, read back as 0.
 void CoefficientSelectionForm::confirmSinglePoint()
 {
+    if (!std::isfinite(_coefficient)) {
+        LOG(DEBUG) << "The instrument coefficient is not a finite number; nothing is stored.";
+        return;
+    }
     Global::_configMap.insert(Global::InstrumentCoefficientKey, QVariant(_coefficient));
     ConfigHandler::writer(true);
     Global::_enthalpyCoefficientEnableFlag = false;
