@@ -273,9 +273,10 @@ void TestCoefficientSelectionForm::fileSelection()
     QCOMPARE(label->toolTip(), QStringLiteral("table.json"));
     QCOMPARE(fileText(), QString::fromUtf8(table));
 
-    // Unreadable, oversized, or changed afterwards: the text read first stays.
+    // Unreadable, a folder, oversized, or changed afterwards: the text read first stays.
     selectFile("missing.json");
     QVERIFY(LogCapture::debugLines().contains(QStringLiteral("无法打开文件： \"missing.json\"")));
+    selectFile(QDir::currentPath());
     writeFile("huge.json", QByteArray(CoefficientSelectionForm::MaxTableFileSize + 1, ' '));
     selectFile("huge.json");
     QVERIFY(LogCapture::debugLines().contains(QStringLiteral("文件过大，不是热焓校正表： \"huge.json\"")));

@@ -22,7 +22,8 @@ void TestEnthalpyDialogsInWindow::actionsOpenFixedModalDialogs_data()
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("dialogClass");
     QTest::addColumn<QSize>("designedSize");
-    QTest::newRow("热焓校正系数编辑") << "actionEnthalpyCorrectionEdit" << "EnthalpyDataCorrectionForm" << QSize(514, 626);
+    QTest::newRow("热焓校正系数编辑") << "actionEnthalpyCorrectionEdit" << "EnthalpyDataCorrectionForm"
+                                  << QSize(514, 626);
     QTest::newRow("热焓校正系数选择") << "actionEnthalpyCorrectionSelection" << "CoefficientSelectionForm"
                                   << QSize(543, 351);
 }

@@ -4,7 +4,7 @@
 #include "ui_enthalpydatacorrectionform.h"
 
 #include <QDebug>
-#include <QFile>
+#include <QSaveFile>
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -112,15 +112,15 @@ void EnthalpyDataCorrectionForm::writeJsonFile()
     if (!fileName.endsWith(QStringLiteral(".json"))) {
         fileName += QStringLiteral(".json");
     }
-    QFile file(fileName);
+    // Written beside and renamed over the old table, so a failed write (a full
+    // disk) leaves the earlier file whole instead of a truncated one.
+    QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly)) {
         qDebug() << "无法打开文件进行写入:" << file.errorString();
         return;
     }
-    // A short write (full disk) would leave a truncated table that the fit
-    // later refuses as not JSON; say so now, while the entries are still here.
-    if (file.write(text) != text.size() || !file.flush()) {
+    file.write(text);
+    if (!file.commit()) {
         qDebug() << "无法写入文件:" << file.errorString();
     }
-    file.close();
 }
