@@ -4,6 +4,8 @@
 #include "degreeofcrystallinityform.h"
 #include "degreeofcureform.h"
 #include "eventhandler.h"
+#include "coefficientselectionform.h"
+#include "enthalpydatacorrectionform.h"
 #include "experimentsettingform.h"
 #include "filedialog.h"
 #include "instrumentcoefficientform.h"
@@ -43,6 +45,8 @@ MainWindow::MainWindow(QWidget* parent)
     _instrumentCoefficientForm = new InstrumentCoefficientForm(this);
     _degreeOfCureForm = new DegreeOfCureForm(this);
     _oitAutoAnalysisParamForm = new OITAutoAnalysisParamForm(this);
+    _enthalpyDataCorrectionForm = new EnthalpyDataCorrectionForm(this);
+    _coefficientSelectionForm = new CoefficientSelectionForm(this);
 
     _ui->setupUi(this);
     setToolTip(QStringLiteral("....."));
@@ -86,6 +90,8 @@ void MainWindow::setDialogPropertiesOnAll()
     setDialogProperties(_instrumentCoefficientForm);
     setDialogProperties(_oitAutoAnalysisParamForm);
     setDialogProperties(_degreeOfCrystallinityForm);
+    setDialogProperties(_enthalpyDataCorrectionForm);
+    setDialogProperties(_coefficientSelectionForm);
 }
 
 void MainWindow::setActionsEnabled(bool enabled)
@@ -287,6 +293,16 @@ void MainWindow::on_actionTimeAxisAnalysisPCTMode_triggered()
 void MainWindow::on_actionDegreeOfCuring_triggered()
 {
     _degreeOfCureForm->show();
+}
+
+void MainWindow::on_actionEnthalpyCorrectionEdit_triggered()
+{
+    _enthalpyDataCorrectionForm->show();
+}
+
+void MainWindow::on_actionEnthalpyCorrectionSelection_triggered()
+{
+    _coefficientSelectionForm->show();
 }
 
 void MainWindow::on_actionYAxis_triggered()

@@ -15,6 +15,8 @@ class DegreeOfCrystallinityForm;
 class InstrumentCoefficientForm;
 class DegreeOfCureForm;
 class OITAutoAnalysisParamForm;
+class EnthalpyDataCorrectionForm;
+class CoefficientSelectionForm;
 class QDockWidget;
 class QMenu;
 
@@ -49,6 +51,8 @@ public slots:
     void on_actionOITAutoAnalysisMode_triggered();
     void on_actionTimeAxisAnalysisPCTMode_triggered();
     void on_actionDegreeOfCuring_triggered();
+    void on_actionEnthalpyCorrectionEdit_triggered();
+    void on_actionEnthalpyCorrectionSelection_triggered();
     void on_actionYAxis_triggered();
     void on_actionSaveData_triggered();
     void on_actionSaveas_triggered();
@@ -79,6 +83,8 @@ private:
     InstrumentCoefficientForm* _instrumentCoefficientForm;
     DegreeOfCureForm* _degreeOfCureForm;
     OITAutoAnalysisParamForm* _oitAutoAnalysisParamForm;
+    EnthalpyDataCorrectionForm* _enthalpyDataCorrectionForm;
+    CoefficientSelectionForm* _coefficientSelectionForm;
 };
 
 #endif // MAINWINDOW_H

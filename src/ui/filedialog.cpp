@@ -13,6 +13,15 @@ QString FileDialog::getSaveFileName(QWidget* parent, const QString& caption, con
     return QFileDialog::getSaveFileName(parent, caption, proposedPath, filter);
 }
 
+QString FileDialog::getOpenFileName(QWidget* parent, const QString& caption, const QString& folder,
+                                    const QString& filter)
+{
+    if (_responder) {
+        return _responder({caption, folder, filter});
+    }
+    return QFileDialog::getOpenFileName(parent, caption, folder, filter);
+}
+
 void FileDialog::setResponder(Responder responder)
 {
     _responder = std::move(responder);

@@ -22,6 +22,9 @@ public:
 
     static QString getSaveFileName(QWidget* parent, const QString& caption, const QString& proposedPath,
                                    const QString& filter);
+    // Same responder: proposedPath then carries the start folder.
+    static QString getOpenFileName(QWidget* parent, const QString& caption, const QString& folder,
+                                   const QString& filter);
 
     static void setResponder(Responder responder);
 

@@ -1,0 +1,182 @@
+#include "coefficientselectionform.h"
+
+#include "confighandler.h"
+#include "filedialog.h"
+#include "global.h"
+#include "numerichelpers.h"
+#include "ui_coefficientselectionform.h"
+
+#include <easylogging++.h>
+
+#include <QDebug>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextCodec>
+
+#include <cmath>
+#include <stdexcept>
+
+CoefficientSelectionForm::CoefficientSelectionForm(QWidget* parent)
+    : QWidget(parent)
+    , _ui(new Ui_CoefficientSelectionForm)
+{
+    _ui->setupUi(this);
+    setWindowTitle(QStringLiteral("热焓校正系数选择"));
+    _coefficient = Global::_configMap.value(Global::InstrumentCoefficientKey).toFloat();
+    _ui->LineEditCoefficient->setText(QString::number(_coefficient, 'f', 3));
+    _ui->radioButtonSinglePointCoefficient->setChecked(true);
+    on_radioButtonSinglePointCoefficient_toggled(true);
+    on_radioButtonMultiPointCoefficient_toggled(false);
+    _ui->textEditFileContent->setReadOnly(true);
+}
+
+CoefficientSelectionForm::~CoefficientSelectionForm()
+{
+    delete _ui;
+}
+
+// Showing refreshes nothing: the fields keep what they held when hidden.
+void CoefficientSelectionForm::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+}
+
+void CoefficientSelectionForm::on_radioButtonSinglePointCoefficient_toggled(bool checked)
+{
+    _ui->LineEditTheory->setEnabled(checked);
+    _ui->LineEditCoefficient->setEnabled(checked);
+    _ui->LineEditActualMeasurement->setEnabled(checked);
+    _ui->pushButtonCalculate->setEnabled(checked);
+}
+
+void CoefficientSelectionForm::on_radioButtonMultiPointCoefficient_toggled(bool checked)
+{
+    _ui->pushButtonSelectFile->setEnabled(checked);
+    _ui->textEditFileContent->setEnabled(checked);
+}
+
+void CoefficientSelectionForm::on_pushButtonCalculate_clicked()
+{
+    const float theory = _ui->LineEditTheory->text().toFloat();
+    const float measured = _ui->LineEditActualMeasurement->text().toFloat();
+    _coefficient = theory / measured;
+    _ui->LineEditCoefficient->setText(QString::number(_coefficient, 'f', 3));
+}
+
+void CoefficientSelectionForm::on_pushButtonSelectFile_clicked()
+{
+    const QString path = FileDialog::getOpenFileName(nullptr, QStringLiteral("选择 JSON 文件"), QString(),
+                                                     QStringLiteral("JSON 文件 (*.json);;所有文件 (*.*)"));
+    if (path.isEmpty()) {
+        qDebug() << "未选择文件";
+        return;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        qDebug() << "无法打开文件：" << path;
+        return;
+    }
+    // Read with a bound, since a device file reports no size.
+    const QByteArray bytes = file.read(MaxTableFileSize + 1);
+    file.close();
+    if (bytes.size() > MaxTableFileSize) {
+        qDebug() << "文件过大，不是热焓校正表：" << path;
+        return;
+    }
+    _fileContent = QTextCodec::codecForLocale()->toUnicode(bytes);
+
+    _ui->labelFilePath->setText(path);
+    _ui->labelFilePath->setToolTip(path);
+    // Plain text: a file's content is never interpreted as markup.
+    _ui->textEditFileContent->setPlainText(_fileContent);
+}
+
+void CoefficientSelectionForm::on_pushButtonConfirm_clicked()
+{
+    if (_ui->radioButtonSinglePointCoefficient->isChecked()) {
+        confirmSinglePoint();
+    } else {
+        confirmMultiPoint();
+    }
+}
+
+void CoefficientSelectionForm::on_pushButtonExit_clicked()
+{
+    hide();
+}
+
+// The computed K is stored, not the field's text: a value typed by hand into
+// the result field is not taken. An empty or zero measured enthalpy gives an
+// infinite or undefined K (the field shows it); stored, it would turn every
+// enthalpy into inf and land in "config.json" as null, read back as 0.
+void CoefficientSelectionForm::confirmSinglePoint()
+{
+    if (!std::isfinite(_coefficient)) {
+        LOG(DEBUG) << "The instrument coefficient is not a finite number; nothing is stored.";
+        return;
+    }
+    Global::_configMap.insert(Global::InstrumentCoefficientKey, QVariant(_coefficient));
+    ConfigHandler::writer(true);
+    Global::_enthalpyCoefficientEnableFlag = false;
+    hide();
+}
+
+// Every refusal leaves the dialog open and the correction as it was.
+void CoefficientSelectionForm::confirmMultiPoint()
+{
+    QVector<double> temperatures;
+    QVector<double> rates;
+    if (!readTableRows(temperatures, rates)) {
+        return;
+    }
+    double coefficients[3];
+    try {
+        Global::quadraticFit(temperatures.constData(), rates.constData(), temperatures.size(), coefficients);
+    } catch (const std::invalid_argument& error) {
+        LOG(DEBUG) << error.what();
+        return;
+    }
+    const double a = coefficients[0];
+    const double b = coefficients[1];
+    const double c = coefficients[2];
+    LOG(DEBUG) << "y:" << a << "x2," << b << "x," << c;
+    // Fewer than three distinct temperatures make the system singular; such a
+    // quadratic would turn every later peak area into nan or inf.
+    if (!std::isfinite(a) || !std::isfinite(b) || !std::isfinite(c)) {
+        LOG(DEBUG) << "The quadratic fit gave non-finite coefficients; the correction is left as it was.";
+        return;
+    }
+    Global::_enthalpyCoefficientEnableFlag = true;
+    Global::_enthalpyCoefficientVtr.clear();
+    Global::_enthalpyCoefficientVtr << a << b << c;
+    hide();
+}
+
+// A missing or non-numeric member reads as 0 and a non-object element still
+// counts as a row; "atomsphereData" is only logged.
+bool CoefficientSelectionForm::readTableRows(QVector<double>& temperatures, QVector<double>& rates) const
+{
+    const QJsonDocument document = QJsonDocument::fromJson(_fileContent.toUtf8());
+    if (document.isNull()) {
+        LOG(DEBUG) << "Failed to parse JSON data";
+        return false;
+    }
+    if (!document.isObject()) {
+        LOG(DEBUG) << "JSON data is not an object";
+        return false;
+    }
+    const QJsonObject root = document.object();
+    const QJsonObject atmosphereData = root.value(QStringLiteral("atomsphereData")).toObject();
+    LOG(DEBUG) << atmosphereData.value(QStringLiteral("atmosphere")).toDouble();
+    LOG(DEBUG) << "heatingRate:" << atmosphereData.value(QStringLiteral("heatingRate")).toDouble();
+
+    const QJsonArray sampleData = root.value(QStringLiteral("sampleData")).toArray();
+    for (const QJsonValue& element : sampleData) {
+        const QJsonObject row = element.toObject();
+        temperatures.append(row.value(QStringLiteral("temperature")).toDouble());
+        rates.append(row.value(QStringLiteral("rate")).toDouble());
+    }
+    return true;
+}

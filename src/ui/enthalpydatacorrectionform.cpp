@@ -1,0 +1,126 @@
+#include "enthalpydatacorrectionform.h"
+
+#include "filedialog.h"
+#include "ui_enthalpydatacorrectionform.h"
+
+#include <QDebug>
+#include <QSaveFile>
+#include <QJsonArray>
+#include <QJsonObject>
+
+EnthalpyDataCorrectionForm::EnthalpyDataCorrectionForm(QWidget* parent)
+    : QWidget(parent)
+    , _atmosphere(0.0)
+    , _heatingRate(0.0)
+    , _ui(new Ui_EnthalpyDataCorrectionForm)
+{
+    _ui->setupUi(this);
+    setWindowTitle(QStringLiteral("热焓校正参数编辑"));
+}
+
+EnthalpyDataCorrectionForm::~EnthalpyDataCorrectionForm()
+{
+    delete _ui;
+}
+
+// Table order: row 1 (C6H12) first, as the file lists the substances.
+QVector<EnthalpyDataCorrectionForm::SubstanceRow> EnthalpyDataCorrectionForm::substanceRows() const
+{
+    const Ui_EnthalpyDataCorrectionForm& u = *_ui;
+    return {
+        {u.checkBoxC6H12, u.label_3, u.labelTempC6H12, u.lineEditTheoryC6H12, u.lineEditMeasC6H12},
+        {u.checkBoxHg, u.label_25, u.labelTempHg, u.lineEditTheoryHg, u.lineEditMeasHg},
+        {u.checkBoxC6H5COOH, u.label_8, u.labelTempC6H5COOH, u.lineEditTheoryC6H5COOH, u.lineEditMeasC6H5COOH},
+        {u.checkBoxIn, u.label_10, u.labelTempIn, u.lineEditTheoryIn, u.lineEditMeasIn},
+        {u.checkBoxSn, u.label_11, u.labelTempSn, u.lineEditTheorySn, u.lineEditMeasSn},
+        {u.checkBoxBi, u.label_12, u.labelTempBi, u.lineEditTheoryBi, u.lineEditMeasBi},
+        {u.checkBoxKC1O3, u.label_13, u.labelTempKC1O3, u.lineEditTheoryKC1O3, u.lineEditMeasKC103},
+        {u.checkBoxPb, u.label_14, u.labelTempPb, u.lineEditTheoryPb, u.lineEditMeasPb},
+        {u.checkBoxKNO3, u.label_15, u.labelTempKNO3, u.lineEditTheoryKNO3, u.lineEditMeasKNO3},
+        {u.checkBoxZn, u.label_19, u.labelTempZn, u.lineEditTheoryZn, u.lineEditMeasZn},
+        {u.checkBoxAg2SO4, u.label_18, u.labelTempAg2SO4, u.lineEditTheoryAg2SO4, u.lineEditMeasAg2SO4},
+        {u.checkBoxCsCl, u.label_17, u.labelTempCsC1, u.lineEditTheoryCsC1, u.lineEditMeasCsCl},
+        {u.checkBoxSiO2, u.label_16, u.labelTempSiO2, u.lineEditTheorySiO2, u.lineEditMeasSiO2},
+        {u.checkBoxK2SO4, u.label_20, u.labelTempK2SO4, u.lineEditTheoryK2SO4, u.lineEditMeasK2SO4},
+        {u.checkBoxK2CrO4, u.label_22, u.labelTempK2CrO4, u.lineEditTheoryK2CrO4, u.lineEditMeasK2CrO4},
+        {u.checkBoxBaCO3, u.label_21, u.labelTempBaCO3, u.lineEditTheoryBaCO3, u.lineEditMeasBaCO3},
+        {u.checkBoxAg, u.label_23, u.labelTempAg, u.lineEditTheoryAg, u.lineEditMeasAg},
+        {u.checkBoxCu, u.label_24, u.labelTempCu, u.lineEditTheoryCu, u.lineEditMeasCu},
+    };
+}
+
+void EnthalpyDataCorrectionForm::on_pushButtonSave_clicked()
+{
+    _atmosphere = _ui->lineEditAtomsphere->text().toDouble();
+    _heatingRate = _ui->lineEditHeatingRate->text().toDouble();
+    collectCheckedRows();
+    writeJsonFile();
+}
+
+void EnthalpyDataCorrectionForm::on_pushButtonExit_clicked()
+{
+    hide();
+}
+
+// The vector is rebuilt on every save, so a file holds exactly the rows
+// checked at that moment. An empty or zero measured value leaves the ratio
+// infinite or undefined; the file then carries null for it.
+void EnthalpyDataCorrectionForm::collectCheckedRows()
+{
+    _standardSampleDataVtr.clear();
+    for (const SubstanceRow& row : substanceRows()) {
+        if (!row.check->isChecked()) {
+            continue;
+        }
+        const double theory = row.theory->text().toDouble();
+        const double measured = row.measured->text().toDouble();
+        _standardSampleDataVtr.append({row.name->text(), row.temperature->text().toDouble(), theory / measured});
+    }
+}
+
+// QJsonObject keeps its members sorted by key, which gives the file its order:
+// "atmosphere" before "heatingRate", "rate" before "temperature".
+QJsonDocument EnthalpyDataCorrectionForm::buildDocument() const
+{
+    QJsonObject atmosphereData;
+    atmosphereData.insert(QStringLiteral("atmosphere"), _atmosphere);
+    atmosphereData.insert(QStringLiteral("heatingRate"), _heatingRate);
+
+    QJsonArray sampleData;
+    for (const StandardSampleData& sample : _standardSampleDataVtr) {
+        QJsonObject row;
+        row.insert(QStringLiteral("temperature"), sample.temperature);
+        row.insert(QStringLiteral("rate"), sample.rate);
+        sampleData.append(row);
+    }
+
+    QJsonObject root;
+    root.insert(QStringLiteral("atomsphereData"), atmosphereData);
+    root.insert(QStringLiteral("sampleData"), sampleData);
+    return QJsonDocument(root);
+}
+
+void EnthalpyDataCorrectionForm::writeJsonFile()
+{
+    const QByteArray text = buildDocument().toJson(QJsonDocument::Indented);
+    QString fileName = FileDialog::getSaveFileName(nullptr, QStringLiteral("保存 JSON 文件"),
+                                                   QStringLiteral("new.json"), QStringLiteral("JSON Files (*.json)"));
+    if (fileName.isEmpty()) {
+        qDebug() << "用户取消了操作";
+        return;
+    }
+    if (!fileName.endsWith(QStringLiteral(".json"))) {
+        fileName += QStringLiteral(".json");
+    }
+    // Written beside and renamed over the old table, so a failed write (a full
+    // disk) leaves the earlier file whole instead of a truncated one.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly)) {
+        qDebug() << "无法打开文件进行写入:" << file.errorString();
+        return;
+    }
+    file.write(text);
+    if (!file.commit()) {
+        qDebug() << "无法写入文件:" << file.errorString();
+    }
+}

@@ -1,0 +1,330 @@
+#include "coefficientselectionform.h"
+#include "global.h"
+#include "link/logcapture.h"
+#include "pointcalculate.h"
+#include "windowtesthelpers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTextEdit>
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+const QVector<double> Untouched{7.0, 8.0, 9.0};
+
+// Rows (100, 1.0), (200, 1.1), (300, 1.4): second difference 0.2 = 2a * 100^2,
+// so a = 1e-5, then b = -0.002 and c = 1.1 from the first two rows.
+const char* ExactTable = R"({"atomsphereData": {"atmosphere": 1, "heatingRate": 10},
+    "sampleData": [{"rate": 1.0, "temperature": 100}, {"rate": 1.1, "temperature": 200},
+                   {"rate": 1.4, "temperature": 300}]})";
+
+void writeFile(const QString& name, const QByteArray& content)
+{
+    QFile file(name);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+bool near(double actual, double expected)
+{
+    return std::fabs(actual - expected) <= 1e-12 + 1e-7 * std::fabs(expected);
+}
+
+} // namespace
+
+class TestCoefficientSelectionForm : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void initialState();
+    void singlePoint_data();
+    void singlePoint();
+    void multiPointFit_data();
+    void multiPointFit();
+    void refusals_data();
+    void refusals();
+    void fileSelection();
+    void singlePointAfterMultiPointKeepsCoefficients();
+    void peakAreaUsesTheFittedQuadratic();
+
+private:
+    void click(const char* button) { _form->findChild<QPushButton*>(button)->click(); }
+    void type(const char* edit, const QString& text) { _form->findChild<QLineEdit*>(edit)->setText(text); }
+    void chooseMultiPoint() { _form->findChild<QRadioButton*>("radioButtonMultiPointCoefficient")->setChecked(true); }
+    void selectFile(const QString& path);
+    QString fileText() const { return _form->findChild<QTextEdit*>("textEditFileContent")->toPlainText(); }
+
+    std::unique_ptr<DialogAnswers> _dialogs;
+    std::unique_ptr<CoefficientSelectionForm> _form;
+};
+
+void TestCoefficientSelectionForm::initTestCase()
+{
+    LogCapture::install();
+}
+
+void TestCoefficientSelectionForm::init()
+{
+    Global::_configMap = {{Global::InstrumentCoefficientKey, QVariant(1.0)}};
+    Global::_enthalpyCoefficientEnableFlag = false;
+    Global::_enthalpyCoefficientVtr = Untouched;
+    QFile::remove(Global::ConfigFilePath);
+    LogCapture::clear();
+    _dialogs = std::make_unique<DialogAnswers>();
+    _form = std::make_unique<CoefficientSelectionForm>();
+    _form->show();
+}
+
+void TestCoefficientSelectionForm::cleanup()
+{
+    _form.reset();
+    _dialogs.reset();
+    for (const QString& name : QDir().entryList({"*.json"}, QDir::Files)) {
+        QFile::remove(name);
+    }
+}
+
+void TestCoefficientSelectionForm::selectFile(const QString& path)
+{
+    _dialogs->fileNames = QStringList{path};
+    click("pushButtonSelectFile");
+}
+
+void TestCoefficientSelectionForm::initialState()
+{
+    QCOMPARE(_form->windowTitle(), QStringLiteral("热焓校正系数选择"));
+    QVERIFY(_form->findChild<QRadioButton*>("radioButtonSinglePointCoefficient")->isChecked());
+    QCOMPARE(_form->findChild<QLineEdit*>("LineEditCoefficient")->text(), QStringLiteral("1.000"));
+    for (const char* name : {"LineEditTheory", "LineEditActualMeasurement", "LineEditCoefficient",
+                             "pushButtonCalculate", "pushButtonConfirm", "pushButtonExit"}) {
+        QVERIFY2(_form->findChild<QWidget*>(name)->isEnabled(), name);
+    }
+    QVERIFY(!_form->findChild<QWidget*>("pushButtonSelectFile")->isEnabled());
+    QVERIFY(!_form->findChild<QWidget*>("textEditFileContent")->isEnabled());
+    QVERIFY(_form->findChild<QTextEdit*>("textEditFileContent")->isReadOnly());
+
+    chooseMultiPoint();
+    QVERIFY(_form->findChild<QWidget*>("pushButtonSelectFile")->isEnabled());
+    QVERIFY(!_form->findChild<QWidget*>("pushButtonCalculate")->isEnabled());
+}
+
+void TestCoefficientSelectionForm::singlePoint_data()
+{
+    QTest::addColumn<QString>("theory");
+    QTest::addColumn<QString>("measured"); // null: "计算" not pressed
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<bool>("stored");
+    QTest::addColumn<double>("fileValue"); // the float widened, as config.json holds it
+
+    QTest::newRow("indium 28.42 over 28.0") << "28.42" << "28.0" << "1.015" << true
+                                            << static_cast<double>(28.42f / 28.0f);
+    QTest::newRow("without 计算 the constructed K") << "" << QString() << "1.000" << true << 1.0;
+    QTest::newRow("empty measured: inf refused") << "28.42" << "" << "inf" << false << 0.0;
+    QTest::newRow("both zero: nan refused") << "0" << "0" << "nan" << false << 0.0;
+}
+
+void TestCoefficientSelectionForm::singlePoint()
+{
+    QFETCH(QString, theory);
+    QFETCH(QString, measured);
+    QFETCH(QString, shown);
+    QFETCH(bool, stored);
+    QFETCH(double, fileValue);
+    Global::_enthalpyCoefficientEnableFlag = true;
+    if (!measured.isNull()) {
+        type("LineEditTheory", theory);
+        type("LineEditActualMeasurement", measured);
+        click("pushButtonCalculate");
+    }
+    QCOMPARE(_form->findChild<QLineEdit*>("LineEditCoefficient")->text(), shown);
+    type("LineEditCoefficient", "5"); // typed by hand: not what is stored
+    click("pushButtonConfirm");
+
+    QCOMPARE(QFile::exists(Global::ConfigFilePath), stored);
+    QCOMPARE(_form->isVisible(), !stored);
+    QCOMPARE(Global::_enthalpyCoefficientEnableFlag, !stored);
+    QCOMPARE(Global::_enthalpyCoefficientVtr, Untouched);
+    if (stored) {
+        QFile file(Global::ConfigFilePath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonObject config = QJsonDocument::fromJson(file.readAll()).object();
+        QCOMPARE(config.value("InstrumentCoefficient").toDouble(), fileValue);
+        QCOMPARE(Global::_configMap.value(Global::InstrumentCoefficientKey).toDouble(), fileValue);
+    } else {
+        QCOMPARE(Global::_configMap.value(Global::InstrumentCoefficientKey).toDouble(), 1.0);
+    }
+}
+
+void TestCoefficientSelectionForm::multiPointFit_data()
+{
+    QTest::addColumn<QByteArray>("table");
+    QTest::addColumn<QVector<double>>("expected");
+
+    QTest::newRow("exact quadratic through three rows") << QByteArray(ExactTable)
+                                                        << QVector<double>{1e-5, -0.002, 1.1};
+    // Normal equations by hand: 98a+36b+14c=10, 36a+14b+6c=4, 14a+6b+4c=2
+    // give a = 0, b = 0.2, c = 0.2 (residuals -0.2, 0.6, -0.6, 0.2).
+    QTest::newRow("least squares over four rows")
+        << QByteArray(R"({"sampleData": [{"temperature": 0, "rate": 0}, {"temperature": 1, "rate": 1},
+                          {"temperature": 2, "rate": 0}, {"temperature": 3, "rate": 1}]})")
+        << QVector<double>{0.0, 0.2, 0.2};
+    // A non-object element, a string temperature and a null rate read as 0,
+    // so the rows are (0,0), (1,1), (2,4), (0,0), (0,0): y = x^2.
+    QTest::newRow("what is missing or mistyped counts as 0")
+        << QByteArray(R"({"sampleData": ["junk", {"temperature": 1, "rate": 1}, {"temperature": 2, "rate": 4},
+                          {"temperature": "3", "rate": 0}, {"temperature": 0, "rate": null}]})")
+        << QVector<double>{1.0, 0.0, 0.0};
+}
+
+void TestCoefficientSelectionForm::multiPointFit()
+{
+    QFETCH(QByteArray, table);
+    QFETCH(QVector<double>, expected);
+    writeFile("table.json", table);
+    chooseMultiPoint();
+    selectFile("table.json");
+    click("pushButtonConfirm");
+
+    QVERIFY(Global::_enthalpyCoefficientEnableFlag);
+    QCOMPARE(Global::_enthalpyCoefficientVtr.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY2(near(Global::_enthalpyCoefficientVtr.at(i), expected.at(i)),
+                 qPrintable(QString::number(Global::_enthalpyCoefficientVtr.at(i), 'g', 17)));
+    }
+    QVERIFY(!_form->isVisible());
+    QVERIFY(!QFile::exists(Global::ConfigFilePath));
+}
+
+void TestCoefficientSelectionForm::refusals_data()
+{
+    QTest::addColumn<QByteArray>("table"); // null: no file chosen at all
+    QTest::addColumn<QString>("logLine");
+
+    const QString notJson = QStringLiteral("Failed to parse JSON data");
+    const QString tooFew = QStringLiteral("At least 3 data points are required for quadratic fitting");
+    const QString nonFinite =
+        QStringLiteral("The quadratic fit gave non-finite coefficients; the correction is left as it was.");
+    QTest::newRow("no file read yet") << QByteArray() << notJson;
+    QTest::newRow("empty file") << QByteArray("") << notJson;
+    QTest::newRow("cut off") << QByteArray(R"({"sampleData": [{"temperature": 1,)") << notJson;
+    QTest::newRow("nested past the parser's limit") << QByteArray(5000, '[') + QByteArray(5000, ']') << notJson;
+    QTest::newRow("root is an array") << QByteArray("[1, 2, 3]") << QStringLiteral("JSON data is not an object");
+    QTest::newRow("no sampleData") << QByteArray(R"({"atomsphereData": {}})") << tooFew;
+    QTest::newRow("sampleData not an array") << QByteArray(R"({"sampleData": {"a": 1, "b": 2, "c": 3}})") << tooFew;
+    QTest::newRow("two rows") << QByteArray(R"({"sampleData": [{"temperature": 1, "rate": 1},
+                                                 {"temperature": 2, "rate": 1}]})")
+                              << tooFew;
+    QTest::newRow("one temperature three times")
+        << QByteArray(R"({"sampleData": [{"temperature": 5, "rate": 1}, {"temperature": 5, "rate": 2},
+                          {"temperature": 5, "rate": 3}]})")
+        << nonFinite;
+    QTest::newRow("temperatures past the double range")
+        << QByteArray(R"({"sampleData": [{"temperature": 1e300, "rate": 1}, {"temperature": 2e300, "rate": 2},
+                          {"temperature": 3e300, "rate": 3}]})")
+        << nonFinite;
+}
+
+void TestCoefficientSelectionForm::refusals()
+{
+    QFETCH(QByteArray, table);
+    QFETCH(QString, logLine);
+    chooseMultiPoint();
+    if (!table.isNull()) {
+        writeFile("table.json", table);
+        selectFile("table.json");
+    }
+    click("pushButtonConfirm");
+
+    QVERIFY2(LogCapture::logLines().contains(logLine), qPrintable(LogCapture::logLines().join('|')));
+    QVERIFY(!Global::_enthalpyCoefficientEnableFlag);
+    QCOMPARE(Global::_enthalpyCoefficientVtr, Untouched);
+    QVERIFY(_form->isVisible());
+    QVERIFY(!QFile::exists(Global::ConfigFilePath));
+}
+
+void TestCoefficientSelectionForm::fileSelection()
+{
+    auto* label = _form->findChild<QLabel*>("labelFilePath");
+    chooseMultiPoint();
+    selectFile(QString());
+    QCOMPARE(_dialogs->saveRequests.first().caption, QStringLiteral("选择 JSON 文件"));
+    QCOMPARE(_dialogs->saveRequests.first().filter, QStringLiteral("JSON 文件 (*.json);;所有文件 (*.*)"));
+    QVERIFY(LogCapture::debugLines().contains("未选择文件"));
+    QCOMPARE(label->text(), QStringLiteral("当前热焓文件："));
+
+    // Markup in a file is shown as it stands, never rendered.
+    const QByteArray table = QByteArray(ExactTable).replace("\"atmosphere\": 1", "\"atmosphere\": \"<b>1</b>\"");
+    writeFile("table.json", table);
+    selectFile("table.json");
+    QCOMPARE(label->text(), QStringLiteral("table.json"));
+    QCOMPARE(label->toolTip(), QStringLiteral("table.json"));
+    QCOMPARE(fileText(), QString::fromUtf8(table));
+
+    // Unreadable, a folder, oversized, or changed afterwards: the text read first stays.
+    selectFile("missing.json");
+    QVERIFY(LogCapture::debugLines().contains(QStringLiteral("无法打开文件： \"missing.json\"")));
+    selectFile(QDir::currentPath());
+    writeFile("huge.json", QByteArray(CoefficientSelectionForm::MaxTableFileSize + 1, ' '));
+    selectFile("huge.json");
+    QVERIFY(LogCapture::debugLines().contains(QStringLiteral("文件过大，不是热焓校正表： \"huge.json\"")));
+    writeFile("table.json", "[]");
+    QCOMPARE(label->text(), QStringLiteral("table.json"));
+    QCOMPARE(fileText(), QString::fromUtf8(table));
+    click("pushButtonConfirm");
+    QVERIFY(Global::_enthalpyCoefficientEnableFlag);
+    QVERIFY(near(Global::_enthalpyCoefficientVtr.at(2), 1.1));
+}
+
+void TestCoefficientSelectionForm::singlePointAfterMultiPointKeepsCoefficients()
+{
+    writeFile("table.json", ExactTable);
+    chooseMultiPoint();
+    selectFile("table.json");
+    click("pushButtonConfirm");
+    const QVector<double> fitted = Global::_enthalpyCoefficientVtr;
+    QVERIFY(Global::_enthalpyCoefficientEnableFlag);
+
+    _form->show();
+    _form->findChild<QRadioButton*>("radioButtonSinglePointCoefficient")->setChecked(true);
+    click("pushButtonConfirm");
+    QVERIFY(!Global::_enthalpyCoefficientEnableFlag);
+    QCOMPARE(Global::_enthalpyCoefficientVtr, fitted);
+    QVERIFY(QFile::exists(Global::ConfigFilePath));
+}
+
+// Triangle (200,0), (201,2), (202,0) on a zero baseline: area 2. The fitted
+// quadratic at the region start 200 is 1.1 (the exact table's second row),
+// while config.json says 1, so the result is 2 * 1.1 * 8.177 = 17.9894.
+void TestCoefficientSelectionForm::peakAreaUsesTheFittedQuadratic()
+{
+    writeFile("table.json", ExactTable);
+    chooseMultiPoint();
+    selectFile("table.json");
+    click("pushButtonConfirm");
+
+    QVector<Global::ExperimentData> curve(3);
+    curve[0].temperature = 200.0f;
+    curve[1].temperature = 201.0f;
+    curve[1].dsc = 2.0f;
+    curve[2].temperature = 202.0f;
+    PointCalculate::setExperimentData(curve);
+    PointCalculate::startPoint = QPointF(200, 0);
+    PointCalculate::endPoint = QPointF(202, 0);
+    QVERIFY(qAbs(PointCalculate::calculateArea() - 17.9894f) < 1e-4f);
+}
+
+QTEST_MAIN(TestCoefficientSelectionForm)
+#include "tst_coefficientselectionform.moc"

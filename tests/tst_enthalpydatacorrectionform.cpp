@@ -1,0 +1,221 @@
+#include "enthalpydatacorrectionform.h"
+#include "windowtesthelpers.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+// Expected files are written out in Qt's indented JSON form (four spaces a
+// level, members sorted by key). The ratios are Python's shortest round-trip
+// text of the same double quotients: repr(11.47/11.0) and so on.
+class TestEnthalpyDataCorrectionForm : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void writesTable_data();
+    void writesTable();
+    void fileName_data();
+    void fileName();
+    void secondSaveHoldsOnlyCheckedRows();
+    void cancelledOrUnwritableSaveWritesNothing();
+    void exitKeepsEntries();
+
+private:
+    void check(const char* box, bool on = true) { _form->findChild<QCheckBox*>(box)->setChecked(on); }
+    void type(const char* edit, const QString& text) { _form->findChild<QLineEdit*>(edit)->setText(text); }
+    void save() { _form->findChild<QPushButton*>("pushButtonSave")->click(); }
+    static QByteArray readAll(const QString& path);
+
+    std::unique_ptr<DialogAnswers> _dialogs;
+    std::unique_ptr<EnthalpyDataCorrectionForm> _form;
+};
+
+QByteArray TestEnthalpyDataCorrectionForm::readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void TestEnthalpyDataCorrectionForm::init()
+{
+    _dialogs = std::make_unique<DialogAnswers>();
+    _form = std::make_unique<EnthalpyDataCorrectionForm>();
+    _form->show();
+}
+
+void TestEnthalpyDataCorrectionForm::cleanup()
+{
+    _form.reset();
+    _dialogs.reset();
+    for (const QString& name : QDir().entryList({"*.json*", "*.JSON*"}, QDir::Files)) {
+        QFile::remove(name);
+    }
+}
+
+void TestEnthalpyDataCorrectionForm::writesTable_data()
+{
+    QTest::addColumn<QStringList>("checked");
+    QTest::addColumn<QStringList>("measured"); // edit name, text pairs
+    QTest::addColumn<QString>("atmosphere");
+    QTest::addColumn<QString>("heatingRate");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("no row checked, empty fields read as 0") << QStringList() << QStringList() << "" << ""
+        << QByteArray("{\n"
+                      "    \"atomsphereData\": {\n"
+                      "        \"atmosphere\": 0,\n"
+                      "        \"heatingRate\": 0\n"
+                      "    },\n"
+                      "    \"sampleData\": [\n"
+                      "    ]\n"
+                      "}\n");
+    // Sn checked before Hg on purpose: the file follows the table, not the clicks.
+    QTest::newRow("Hg, In, Sn with the presets")
+        << QStringList{"checkBoxSn", "checkBoxHg", "checkBoxIn"}
+        << QStringList{"lineEditMeasHg", "11.0", "lineEditMeasIn", "28.0", "lineEditMeasSn", "60.0",
+                       "lineEditMeasPb", "23.0"}
+        << "1" << "10.5"
+        << QByteArray("{\n"
+                      "    \"atomsphereData\": {\n"
+                      "        \"atmosphere\": 1,\n"
+                      "        \"heatingRate\": 10.5\n"
+                      "    },\n"
+                      "    \"sampleData\": [\n"
+                      "        {\n"
+                      "            \"rate\": 1.0427272727272727,\n"
+                      "            \"temperature\": -38.8\n"
+                      "        },\n"
+                      "        {\n"
+                      "            \"rate\": 1.0150000000000001,\n"
+                      "            \"temperature\": 156.6\n"
+                      "        },\n"
+                      "        {\n"
+                      "            \"rate\": 1.0036666666666667,\n"
+                      "            \"temperature\": 231.9\n"
+                      "        }\n"
+                      "    ]\n"
+                      "}\n");
+    // Row 7's measured edit is named with one and zero; theory typed by hand.
+    QTest::newRow("empty measured gives null, row 7 and a typed theory")
+        << QStringList{"checkBoxHg", "checkBoxKC1O3"}
+        << QStringList{"lineEditTheoryKC1O3", "12", "lineEditMeasKC103", "8"} << "abc" << "-5"
+        << QByteArray("{\n"
+                      "    \"atomsphereData\": {\n"
+                      "        \"atmosphere\": 0,\n"
+                      "        \"heatingRate\": -5\n"
+                      "    },\n"
+                      "    \"sampleData\": [\n"
+                      "        {\n"
+                      "            \"rate\": null,\n"
+                      "            \"temperature\": -38.8\n"
+                      "        },\n"
+                      "        {\n"
+                      "            \"rate\": 1.5,\n"
+                      "            \"temperature\": 299.5\n"
+                      "        }\n"
+                      "    ]\n"
+                      "}\n");
+}
+
+void TestEnthalpyDataCorrectionForm::writesTable()
+{
+    QFETCH(QStringList, checked);
+    QFETCH(QStringList, measured);
+    QFETCH(QString, atmosphere);
+    QFETCH(QString, heatingRate);
+    QFETCH(QByteArray, expected);
+    for (const QString& box : checked) {
+        check(box.toLatin1().constData());
+    }
+    for (int i = 0; i + 1 < measured.size(); i += 2) {
+        type(measured.at(i).toLatin1().constData(), measured.at(i + 1));
+    }
+    type("lineEditAtomsphere", atmosphere);
+    type("lineEditHeatingRate", heatingRate);
+    _dialogs->fileNames = QStringList{QDir::current().filePath("table.json")};
+    save();
+
+    QCOMPARE(_dialogs->saveRequests.size(), 1);
+    QCOMPARE(_dialogs->saveRequests.first().caption, QStringLiteral("保存 JSON 文件"));
+    QCOMPARE(_dialogs->saveRequests.first().proposedPath, QStringLiteral("new.json"));
+    QCOMPARE(_dialogs->saveRequests.first().filter, QStringLiteral("JSON Files (*.json)"));
+    QCOMPARE(readAll("table.json"), expected);
+    QVERIFY(_form->isVisible());
+}
+
+void TestEnthalpyDataCorrectionForm::fileName_data()
+{
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("no extension") << "table" << "table.json";
+    QTest::newRow("extension in capitals") << "table.JSON" << "table.JSON.json";
+    QTest::newRow("extension given") << "table.json" << "table.json";
+}
+
+void TestEnthalpyDataCorrectionForm::fileName()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, written);
+    _dialogs->fileNames = QStringList{chosen};
+    save();
+    QVERIFY(QFile::exists(written));
+    QCOMPARE(QDir().entryList({"table*"}, QDir::Files), QStringList{written});
+}
+
+void TestEnthalpyDataCorrectionForm::secondSaveHoldsOnlyCheckedRows()
+{
+    check("checkBoxIn");
+    check("checkBoxZn");
+    type("lineEditMeasIn", "28.42");
+    type("lineEditMeasZn", "107.38");
+    _dialogs->fileNames = QStringList{"first.json", "second.json", "third.json"};
+    save();
+    save();
+    QCOMPARE(readAll("second.json"), readAll("first.json"));
+    QCOMPARE(readAll("first.json").count("\"temperature\""), 2);
+
+    check("checkBoxIn", false);
+    save();
+    const QByteArray third = readAll("third.json");
+    QCOMPARE(third.count("\"temperature\""), 1);
+    QVERIFY(third.contains("419.5"));
+    QVERIFY(!third.contains("156.6"));
+}
+
+void TestEnthalpyDataCorrectionForm::cancelledOrUnwritableSaveWritesNothing()
+{
+    check("checkBoxIn");
+    _dialogs->fileNames = QStringList{QString(), "no-such-folder/table.json"};
+    QTest::ignoreMessage(QtDebugMsg, "用户取消了操作");
+    save();
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^无法打开文件进行写入: \".+\"$"));
+    save();
+    QCOMPARE(_dialogs->saveRequests.size(), 2);
+    QVERIFY(QDir().entryList(QDir::Files).filter(".json").isEmpty());
+    QVERIFY(!QDir("no-such-folder").exists());
+    QVERIFY(_form->isVisible());
+}
+
+void TestEnthalpyDataCorrectionForm::exitKeepsEntries()
+{
+    check("checkBoxPb");
+    type("lineEditMeasPb", "22.9");
+    type("lineEditAtomsphere", "2");
+    _form->findChild<QPushButton*>("pushButtonExit")->click();
+    QVERIFY(!_form->isVisible());
+    _form->show();
+    QVERIFY(_form->findChild<QCheckBox*>("checkBoxPb")->isChecked());
+    QCOMPARE(_form->findChild<QLineEdit*>("lineEditMeasPb")->text(), QStringLiteral("22.9"));
+    QCOMPARE(_form->findChild<QLineEdit*>("lineEditTheoryPb")->text(), QStringLiteral("23.16"));
+    QCOMPARE(_form->findChild<QLineEdit*>("lineEditAtomsphere")->text(), QStringLiteral("2"));
+    QCOMPARE(_form->windowTitle(), QStringLiteral("热焓校正参数编辑"));
+}
+
+QTEST_MAIN(TestEnthalpyDataCorrectionForm)
+#include "tst_enthalpydatacorrectionform.moc"
