@@ -6,6 +6,7 @@
 #include <QMainWindow>
 
 class Ui_MainWindow;
+class AnalysisSettingForm;
 class CentralWidget;
 class EventHandler;
 class ExperimentSettingForm;
@@ -35,10 +36,17 @@ public slots:
     void on_actionReadOnly_triggered();
     void on_actionRealTimeWidget_triggered();
     void slotSaveExperimentalDataMsgBox();
+    void on_actionNumericalLabel_triggered();
+    void on_actionStartPoint_triggered();
+    void on_actionStopPoint_triggered();
+    void on_actionPeakSynthesisAnalysis_triggered();
     void on_actionClearAllData_triggered();
+    void on_actionGlassTransition_triggered();
     void on_actionOIT_triggered();
     void on_actionOITAutoAnalysisMode_triggered();
     void on_actionTimeAxisAnalysisPCTMode_triggered();
+    void on_actionOnsetTemperaturePoint_triggered();
+    void on_actionEndsetTemperaturePoint_triggered();
     void on_actionYAxis_triggered();
     void on_actionSaveData_triggered();
     void on_actionSaveas_triggered();
@@ -53,6 +61,7 @@ private:
     void connectSignalsAndSlots();
     void showConnected();
     void showDisconnected();
+    void startAnalysis(int mode);
     bool writeWorkbook(const QString& path, Global::Mode mode);
     static QString saveFolder(Global::Mode mode);
 
@@ -64,6 +73,7 @@ private:
     ExperimentSettingForm* _experimentSettingForm;
     RealTimeDataForm* _realTimeDataForm;
     QMenu* _contextMenu;
+    AnalysisSettingForm* _analysisSettingForm;
 };
 
 #endif // MAINWINDOW_H
