@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "analysissettingform.h"
 #include "centralwidget.h"
 #include "degreeofcrystallinityform.h"
 #include "degreeofcureform.h"
@@ -40,6 +41,7 @@ MainWindow::MainWindow(QWidget* parent)
     _experimentSettingForm = new ExperimentSettingForm(this);
     _realTimeDataForm = new RealTimeDataForm(this);
     _contextMenu = new QMenu(this);
+    _analysisSettingForm = new AnalysisSettingForm(this);
     _specificHeatComparisonMethodForm = new SpecificHeatComparisonMethodForm(this);
     _degreeOfCrystallinityForm = new DegreeOfCrystallinityForm(this);
     _instrumentCoefficientForm = new InstrumentCoefficientForm(this);
@@ -53,6 +55,7 @@ MainWindow::MainWindow(QWidget* parent)
     _ui->actionSaveas->setVisible(false);
     setCentralWidget(_centralWidget);
     addDockWidget(Qt::RightDockWidgetArea, _rightDockWidget);
+    _rightDockWidget->setWidget(_analysisSettingForm);
     _rightDockWidget->hide();
     buildStatusBar();
     _ui->actionTimeAxisAnalysisPCTMode->setCheckable(true);
@@ -116,6 +119,15 @@ void MainWindow::connectSignalsAndSlots()
     connect(serialPort, &SerialPort::sigAxisModify, _centralWidget, &CentralWidget::slotAxisModify);
     connect(serialPort, &SerialPort::sigUpdateStatusbarMsg, this, &MainWindow::slotUpdateStatusbarMsg);
     connect(serialPort, &SerialPort::sigSaveExperimentalDataMsgBox, this, &MainWindow::slotSaveExperimentalDataMsgBox);
+    connect(_centralWidget, &CentralWidget::sigSendLineXCoord, _analysisSettingForm,
+            &AnalysisSettingForm::slotRecvLineXCoord);
+    connect(_analysisSettingForm, &AnalysisSettingForm::sigApply, _centralWidget,
+            &CentralWidget::slotAnalysisSettingApply);
+    connect(_analysisSettingForm, &AnalysisSettingForm::sigUndo, _centralWidget, &CentralWidget::slotAnalysisSettingUndo);
+    connect(_analysisSettingForm, &AnalysisSettingForm::sigConfirm, _centralWidget,
+            &CentralWidget::slotAnalysisSettingConfirm);
+    connect(_analysisSettingForm, &AnalysisSettingForm::sigCancel, _centralWidget,
+            &CentralWidget::slotAnalysisSettingCancel);
     QDockWidget* rightDock = _rightDockWidget;
     connect(
         _centralWidget, &CentralWidget::sigRightDockWidgetHide, _centralWidget, [rightDock]() { rightDock->hide(); },
@@ -250,6 +262,47 @@ void MainWindow::slotSaveExperimentalDataMsgBox()
     }
     _rightDockWidget->hide();
     _centralWidget->clearAllData();
+}
+
+void MainWindow::startAnalysis(int mode)
+{
+    _rightDockWidget->show();
+    _centralWidget->setAnalysisMode(static_cast<CentralWidget::AnalysisMode>(mode));
+}
+
+void MainWindow::on_actionNumericalLabel_triggered()
+{
+    startAnalysis(CentralWidget::NumericalLabel);
+}
+
+void MainWindow::on_actionStartPoint_triggered()
+{
+    startAnalysis(CentralWidget::StartPoint);
+}
+
+void MainWindow::on_actionStopPoint_triggered()
+{
+    startAnalysis(CentralWidget::StopPoint);
+}
+
+void MainWindow::on_actionPeakSynthesisAnalysis_triggered()
+{
+    startAnalysis(CentralWidget::PeakSynthesisAnalysis);
+}
+
+void MainWindow::on_actionGlassTransition_triggered()
+{
+    startAnalysis(CentralWidget::GlassTransition);
+}
+
+void MainWindow::on_actionOnsetTemperaturePoint_triggered()
+{
+    startAnalysis(CentralWidget::OnsetTemperaturePoint);
+}
+
+void MainWindow::on_actionEndsetTemperaturePoint_triggered()
+{
+    startAnalysis(CentralWidget::EndsetTemperaturePoint);
 }
 
 void MainWindow::on_actionClearAllData_triggered()

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 
 class Ui_MainWindow;
+class AnalysisSettingForm;
 class CentralWidget;
 class EventHandler;
 class ExperimentSettingForm;
@@ -42,7 +43,12 @@ public slots:
     void on_actionReadOnly_triggered();
     void on_actionRealTimeWidget_triggered();
     void slotSaveExperimentalDataMsgBox();
+    void on_actionNumericalLabel_triggered();
+    void on_actionStartPoint_triggered();
+    void on_actionStopPoint_triggered();
+    void on_actionPeakSynthesisAnalysis_triggered();
     void on_actionClearAllData_triggered();
+    void on_actionGlassTransition_triggered();
     void on_actionOIT_triggered();
     void on_actionSpecificHeatCompMethod_triggered();
     void on_actionDegreeOfCrystallinity_triggered();
@@ -50,6 +56,8 @@ public slots:
     void on_actionOITAutoAnalysisParam_triggered();
     void on_actionOITAutoAnalysisMode_triggered();
     void on_actionTimeAxisAnalysisPCTMode_triggered();
+    void on_actionOnsetTemperaturePoint_triggered();
+    void on_actionEndsetTemperaturePoint_triggered();
     void on_actionDegreeOfCuring_triggered();
     void on_actionEnthalpyCorrectionEdit_triggered();
     void on_actionEnthalpyCorrectionSelection_triggered();
@@ -67,6 +75,7 @@ private:
     void connectSignalsAndSlots();
     void showConnected();
     void showDisconnected();
+    void startAnalysis(int mode);
     bool writeWorkbook(const QString& path, Global::Mode mode);
     static QString saveFolder(Global::Mode mode);
 
@@ -78,6 +87,7 @@ private:
     ExperimentSettingForm* _experimentSettingForm;
     RealTimeDataForm* _realTimeDataForm;
     QMenu* _contextMenu;
+    AnalysisSettingForm* _analysisSettingForm;
     SpecificHeatComparisonMethodForm* _specificHeatComparisonMethodForm;
     DegreeOfCrystallinityForm* _degreeOfCrystallinityForm;
     InstrumentCoefficientForm* _instrumentCoefficientForm;

@@ -6,6 +6,8 @@
 
 #include <QElapsedTimer>
 #include <QMetaType>
+#include <QPair>
+#include <QPointF>
 #include <QPixmap>
 #include <QVector>
 #include <QWidget>
@@ -68,6 +70,11 @@ public:
     void loadAnalysisData(AnalysisMode mode, double x1, double x2, QString name);
     void drawCurveFileData();
     void drawCurveData(QVector<Global::ExperimentData> data, QString name);
+    void glassTransitionHandle(double x1, double x2, QString name);
+    void drawResultLabel(QPointF point, QString text, QString name);
+    QPointF getTheCoordinatesOfTheTextBox(QPointF point);
+    void drawPeakRegion(double x1, double x2, QString name);
+    static QPair<double, double> linearFit(QVector<double> xs, QVector<double> ys);
 
     void deleteCurrentCurve();
     bool isCurrentCurve(QCPCurve* curve) const;
@@ -127,6 +134,21 @@ private:
     void removeAllPlotObjects();
     void removeOpenedPathsOf(const QString& fileName);
     void hideBoundaryLines();
+    void endAnalysis();
+    QCPCurve* addDataCurve(const QVector<Global::ExperimentData>& data, const QString& name);
+    void setDataRanges();
+    void setFileAxisCaptions();
+    void drawFileStages(Global::CurveFileData& file);
+    bool loadCurrentCurveData();
+    void numericalLabelHandle(double x1, const QString& name);
+    void startStopPointHandle(AnalysisMode mode, double x1, double x2, const QString& name);
+    void peakSynthesisHandle(double x1, double x2, const QString& name);
+    void meltingPointHandle(AnalysisMode mode, double x1, double x2, const QString& name);
+    double currentSampleMass() const;
+    double toRegionX(double key) const;
+    QCPGraph* addResultGraph(const QVector<double>& keys, const QVector<double>& values, const QString& name);
+    void drawBaselineStub(const QPointF& from, double length, const QPair<double, double>& line, const QString& name);
+    bool steepestTangent(const QVector<QPointF>& region, QPair<double, double>& tangent) const;
 
     QString _timeAxisLabel;
     QString _temperatureAxisLabel;

@@ -1,0 +1,151 @@
+#include "analysistesthelpers.h"
+#include "centralwidget.h"
+#include "localcustomplot.h"
+#include "mainwindow.h"
+#include "windowtesthelpers.h"
+
+#include <QAction>
+#include <QDockWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace AnalysisTest;
+
+class TestAnalysisWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void actionsShowDockAndChooseMode_data();
+    void actionsShowDockAndChooseMode();
+    void panelButtonsDriveTheCycle();
+    void savedOperationsRerunAfterReload();
+
+private:
+    QPushButton* button(const char* name) { return _window->findChild<QPushButton*>(QLatin1String(name)); }
+    QDockWidget* rightDock();
+
+    QTemporaryDir _dir;
+    std::unique_ptr<DialogAnswers> _dialogs;
+    std::unique_ptr<MainWindow> _window;
+    CentralWidget* _central = nullptr;
+};
+
+void TestAnalysisWindow::init()
+{
+    Global::_globalMode = Global::Analysis;
+    Global::_timeAxisFlag = 0;
+    Global::_smoothnessFlag = false;
+    Global::_configMap.insert(Global::InstrumentCoefficientKey, 1.0);
+    Global::_curveFileDataVtr.clear();
+    Global::_analysisOperationVtr.clear();
+    Global::clearCurveExperimentData();
+    _dialogs = std::make_unique<DialogAnswers>();
+    _window = std::make_unique<MainWindow>();
+    _window->show();
+    _central = _window->findChild<CentralWidget*>();
+}
+
+void TestAnalysisWindow::cleanup()
+{
+    _dialogs->answers = {QMessageBox::Yes};
+    _window.reset();
+    _dialogs.reset();
+}
+
+QDockWidget* TestAnalysisWindow::rightDock()
+{
+    for (QDockWidget* dock : _window->findChildren<QDockWidget*>()) {
+        if (_window->dockWidgetArea(dock) == Qt::RightDockWidgetArea)
+            return dock;
+    }
+    return nullptr;
+}
+
+void TestAnalysisWindow::actionsShowDockAndChooseMode_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("mode");
+    QTest::newRow("数值标记") << "actionNumericalLabel" << 1;
+    QTest::newRow("起始点") << "actionStartPoint" << 2;
+    QTest::newRow("终止点") << "actionStopPoint" << 3;
+    QTest::newRow("峰综合分析") << "actionPeakSynthesisAnalysis" << 4;
+    QTest::newRow("玻璃化转变") << "actionGlassTransition" << 5;
+    QTest::newRow("初熔点") << "actionOnsetTemperaturePoint" << 6;
+    QTest::newRow("终熔点") << "actionEndsetTemperaturePoint" << 7;
+}
+
+void TestAnalysisWindow::actionsShowDockAndChooseMode()
+{
+    QFETCH(QString, action);
+    QFETCH(int, mode);
+    QDockWidget* dock = rightDock();
+    QVERIFY(dock);
+    QVERIFY(dock->isHidden());
+    QVERIFY(dock->widget() && dock->widget()->findChild<QPushButton*>("pushButtonApply"));
+    _window->findChild<QAction*>(action)->trigger();
+    QVERIFY(dock->isVisible());
+    QCOMPARE(int(_central->analysisMode()), mode);
+    QVERIFY(_central->line1()->visible());
+}
+
+// The panel's buttons reach the workspace; "确定" and "取消" hide the dock.
+void TestAnalysisWindow::panelButtonsDriveTheCycle()
+{
+    const QString path = _dir.filePath("peak.xlsx");
+    QVERIFY(writeWorkbook(path, {curve(peak)}));
+    _central->slotRecvAnalysisFileName(path);
+    _window->findChild<QAction*>("actionStopPoint")->trigger();
+    setLineKey(_central->line1(), 40.0);
+    setLineKey(_central->line2(), 120.0);
+
+    QTest::mouseClick(button("pushButtonApply"), Qt::LeftButton);
+    QCOMPARE(labelTexts(_central->plot()), QStringList{"外推终止点：\n102.000℃"});
+    QTest::mouseClick(button("pushButtonUndo"), Qt::LeftButton);
+    QVERIFY(labelTexts(_central->plot()).isEmpty());
+    QVERIFY(rightDock()->isVisible());
+    QTest::mouseClick(button("pushButtonApply"), Qt::LeftButton);
+    QTest::mouseClick(button("pushButtonConfirm"), Qt::LeftButton);
+    QVERIFY(rightDock()->isHidden());
+    QCOMPARE(itemNames(_central->plot()), (QStringList{"confirm___peak.xlsx", "confirm___peak.xlsx"}));
+
+    _window->findChild<QAction*>("actionNumericalLabel")->trigger();
+    QTest::mouseClick(button("pushButtonCancel"), Qt::LeftButton);
+    QVERIFY(rightDock()->isHidden());
+    QCOMPARE(_central->analysisMode(), CentralWidget::NoAnalysis);
+}
+
+// "保存数据" in the analysis mode appends the applied analyses to the workbook
+// read last; loading the saved copy draws their labels again.
+void TestAnalysisWindow::savedOperationsRerunAfterReload()
+{
+    const QString path = _dir.filePath("peak.xlsx");
+    QVERIFY(writeWorkbook(path, {curve(peak)}, QStringLiteral("2"), {{"x", 1, 80.3, 0.0}}));
+    _central->slotRecvAnalysisFileName(path);
+    QCOMPARE(labelTexts(_central->plot()), QStringList{"数值：\n80.000℃,6.000"});
+    _window->findChild<QAction*>("actionPeakSynthesisAnalysis")->trigger();
+    setLineKey(_central->line1(), 40.0);
+    setLineKey(_central->line2(), 120.0);
+    QTest::mouseClick(button("pushButtonApply"), Qt::LeftButton);
+    QTest::mouseClick(button("pushButtonConfirm"), Qt::LeftButton);
+
+    const QString saved = _dir.filePath("analysed.xlsx");
+    _dialogs->fileNames = QStringList{saved};
+    _window->findChild<QAction*>("actionSaveData")->trigger();
+    QVERIFY(QFile::exists(saved));
+
+    _window->findChild<QAction*>("actionClearAllData")->trigger();
+    QVERIFY(curves(_central->plot()).isEmpty());
+    _central->slotRecvAnalysisFileName(saved);
+    const QString peakText = "峰的综合信息：\n焓值：490.620 J/g \n峰值：78.000℃ \n起始点：58.000℃ \n终止点：102.000℃";
+    QCOMPARE(labelTexts(_central->plot()), (QStringList{"数值：\n80.000℃,6.000", peakText}));
+    QCOMPARE(Global::_curveFileDataVtr.first().analysisOperations.size(), 2);
+    QVERIFY(Global::_analysisOperationVtr.isEmpty());
+    QVERIFY(_dialogs->boxes.isEmpty());
+}
+
+QTEST_MAIN(TestAnalysisWindow)
+#include "tst_analysiswindow.moc"
