@@ -4,12 +4,15 @@
 #include "global.h"
 
 #include <QMainWindow>
+#include <QVector>
 
 class Ui_MainWindow;
 class CentralWidget;
 class EventHandler;
+class LeftWidget;
 class ExperimentSettingForm;
 class RealTimeDataForm;
+class QCPCurve;
 class QDockWidget;
 class QMenu;
 
@@ -24,6 +27,10 @@ public:
     bool saveFile(QString name, Global::Mode mode);
     void setDialogProperties(QWidget* widget);
     void setActionsEnabled(bool enabled);
+
+    void smoothness(int level);
+    QVector<Global::ExperimentData> smoothnessDetail(int level, QVector<Global::ExperimentData>& data);
+    void smoothExperimentData(int level);
 
 public slots:
     void slotContextMenuShow(QPoint pos);
@@ -43,6 +50,16 @@ public slots:
     void on_actionSaveData_triggered();
     void on_actionSaveas_triggered();
     void on_actionLanguage_triggered();
+    void on_actionSmoothness1_triggered();
+    void on_actionSmoothness2_triggered();
+    void on_actionSmoothness3_triggered();
+    void on_actionSmoothness4_triggered();
+    void on_actionSmoothness5_triggered();
+    void on_actionSmoothness6_triggered();
+    void on_actionSmoothness7_triggered();
+    void on_actionSmoothness8_triggered();
+    void on_actionSmoothness9_triggered();
+    void on_actionSmoothness10_triggered();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -55,11 +72,15 @@ private:
     void showDisconnected();
     bool writeWorkbook(const QString& path, Global::Mode mode);
     static QString saveFolder(Global::Mode mode);
+    struct SmoothingTarget;
+    SmoothingTarget smoothSelectedRecord(int level);
+    static void attachSmoothedCurve(const SmoothingTarget& target, QCPCurve* curve);
 
     bool _manuallyStopTheExperimentFlag;
     Ui_MainWindow* _ui;
     CentralWidget* _centralWidget;
     EventHandler* _eventHandler;
+    LeftWidget* _leftWidget;
     QDockWidget* _rightDockWidget;
     ExperimentSettingForm* _experimentSettingForm;
     RealTimeDataForm* _realTimeDataForm;
