@@ -10,6 +10,8 @@
 #include "experimentsettingform.h"
 #include "filedialog.h"
 #include "instrumentcoefficientform.h"
+#include "leftwidget.h"
+#include "lowess.h"
 #include "messagebox.h"
 #include "oitautoanalysisparamform.h"
 #include "realtimedataform.h"
@@ -30,6 +32,9 @@
 #include <QMenu>
 #include <QStandardPaths>
 
+#include <stdexcept>
+#include <vector>
+
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
     , _manuallyStopTheExperimentFlag(false)
@@ -37,6 +42,7 @@ MainWindow::MainWindow(QWidget* parent)
 {
     Q_INIT_RESOURCE(images);
     _centralWidget = new CentralWidget(this);
+    _leftWidget = new LeftWidget(this);
     _rightDockWidget = new QDockWidget(this);
     _experimentSettingForm = new ExperimentSettingForm(this);
     _realTimeDataForm = new RealTimeDataForm(this);
@@ -54,6 +60,7 @@ MainWindow::MainWindow(QWidget* parent)
     setToolTip(QStringLiteral("....."));
     _ui->actionSaveas->setVisible(false);
     setCentralWidget(_centralWidget);
+    addDockWidget(Qt::LeftDockWidgetArea, _leftWidget);
     addDockWidget(Qt::RightDockWidgetArea, _rightDockWidget);
     _rightDockWidget->setWidget(_analysisSettingForm);
     _rightDockWidget->hide();
@@ -119,6 +126,7 @@ void MainWindow::connectSignalsAndSlots()
     connect(serialPort, &SerialPort::sigAxisModify, _centralWidget, &CentralWidget::slotAxisModify);
     connect(serialPort, &SerialPort::sigUpdateStatusbarMsg, this, &MainWindow::slotUpdateStatusbarMsg);
     connect(serialPort, &SerialPort::sigSaveExperimentalDataMsgBox, this, &MainWindow::slotSaveExperimentalDataMsgBox);
+    connect(_leftWidget, &LeftWidget::sigSendAnalysisFileName, _centralWidget, &CentralWidget::slotRecvAnalysisFileName);
     connect(_centralWidget, &CentralWidget::sigSendLineXCoord, _analysisSettingForm,
             &AnalysisSettingForm::slotRecvLineXCoord);
     connect(_analysisSettingForm, &AnalysisSettingForm::sigApply, _centralWidget,
@@ -233,7 +241,9 @@ void MainWindow::on_actionStop_triggered()
         MessageBox::warning(this, QStringLiteral("warnning"),
                             QStringLiteral("Serial Port is not open, the stop command could not be sent."));
     }
-    saveFile(Global::_experimentInfo.sampleName, Global::Experiment);
+    if (saveFile(Global::_experimentInfo.sampleName, Global::Experiment)) {
+        _leftWidget->refreshTree();
+    }
     Global::_globalMode = Global::Analysis;
 }
 
@@ -258,6 +268,7 @@ void MainWindow::slotSaveExperimentalDataMsgBox()
                                              QMessageBox::Yes | QMessageBox::No);
     if (answer == QMessageBox::Yes) {
         saveFile(Global::_experimentInfo.sampleName, Global::Experiment);
+        _leftWidget->refreshTree();
         return;
     }
     _rightDockWidget->hide();
@@ -366,11 +377,13 @@ void MainWindow::on_actionYAxis_triggered()
 void MainWindow::on_actionSaveData_triggered()
 {
     saveFile(Global::_experimentInfo.sampleName, Global::_globalMode);
+    _leftWidget->refreshTree();
 }
 
 void MainWindow::on_actionSaveas_triggered()
 {
     saveFile(Global::_experimentInfo.sampleName, static_cast<Global::Mode>(0));
+    _leftWidget->refreshTree();
 }
 
 void MainWindow::on_actionLanguage_triggered()
@@ -439,4 +452,119 @@ bool MainWindow::writeWorkbook(const QString& path, Global::Mode mode)
         return XlsxHandler::writeSmoothnessFile(path);
     }
     return XlsxHandler::appendAnalysisOperation(path);
+}
+
+// The record a smoothing command rewrote: a live stage record, or a stage of a
+// loaded workbook; kept by index so no pointer into the shared records has to
+// outlive the redraw.
+struct MainWindow::SmoothingTarget
+{
+    int record = -1;
+    int file = -1;
+    int phase = -1;
+    QVector<Global::ExperimentData> points;
+    QString name;
+};
+
+void MainWindow::on_actionSmoothness1_triggered() { smoothness(1); }
+void MainWindow::on_actionSmoothness2_triggered() { smoothness(2); }
+void MainWindow::on_actionSmoothness3_triggered() { smoothness(3); }
+void MainWindow::on_actionSmoothness4_triggered() { smoothness(4); }
+void MainWindow::on_actionSmoothness5_triggered() { smoothness(5); }
+void MainWindow::on_actionSmoothness6_triggered() { smoothness(6); }
+void MainWindow::on_actionSmoothness7_triggered() { smoothness(7); }
+void MainWindow::on_actionSmoothness8_triggered() { smoothness(8); }
+void MainWindow::on_actionSmoothness9_triggered() { smoothness(9); }
+void MainWindow::on_actionSmoothness10_triggered() { smoothness(10); }
+
+// The selected curve is taken off the plot and drawn again from its smoothed
+// points. With no matching record (nothing selected, or a result graph) the
+// redraw gets no points and no name, and no record takes the drawn curve.
+void MainWindow::smoothness(int level)
+{
+    Global::_smoothnessFlag = true;
+    const SmoothingTarget target = smoothSelectedRecord(level);
+    _centralWidget->deleteCurrentCurve();
+    _centralWidget->drawCurveData(target.points, target.name);
+    attachSmoothedCurve(target, _centralWidget->currentCurve());
+}
+
+// While a run has stage records only those are considered, even when the
+// selected curve belongs to a loaded workbook. A later match replaces what an
+// earlier one left.
+MainWindow::SmoothingTarget MainWindow::smoothSelectedRecord(int level)
+{
+    SmoothingTarget target;
+    if (!Global::_experimentDataVtr.isEmpty()) {
+        for (int i = 0; i < Global::_experimentDataVtr.size(); ++i) {
+            Global::CurveExperimentData& record = Global::_experimentDataVtr[i];
+            if (!_centralWidget->isCurrentCurve(record.curve))
+                continue;
+            target.points = smoothnessDetail(level, record.data);
+            target.name = Global::ExperimentKey;
+            target.record = i;
+        }
+        return target;
+    }
+    for (int f = 0; f < Global::_curveFileDataVtr.size(); ++f) {
+        Global::CurveFileData& file = Global::_curveFileDataVtr[f];
+        for (int p = 0; p < file.phases.size(); ++p) {
+            Global::PhaseTotalInfo& phase = file.phases[p];
+            if (!_centralWidget->isCurrentCurve(phase.curve))
+                continue;
+            target.points = smoothnessDetail(level, phase.data);
+            target.name = file.fileName;
+            target.file = f;
+            target.phase = p;
+        }
+    }
+    return target;
+}
+
+void MainWindow::attachSmoothedCurve(const SmoothingTarget& target, QCPCurve* curve)
+{
+    if (target.record >= 0 && target.record < Global::_experimentDataVtr.size()) {
+        Global::_experimentDataVtr[target.record].curve = curve;
+        return;
+    }
+    if (target.file < 0 || target.file >= Global::_curveFileDataVtr.size())
+        return;
+    Global::CurveFileData& file = Global::_curveFileDataVtr[target.file];
+    if (target.phase >= 0 && target.phase < file.phases.size())
+        file.phases[target.phase].curve = curve;
+}
+
+// The smoother rejects fewer than two points; such a stage is left as it is
+// and the command goes on, so a rejection never ends the program.
+QVector<Global::ExperimentData> MainWindow::smoothnessDetail(int level, QVector<Global::ExperimentData>& data)
+{
+    std::vector<double> x;
+    std::vector<double> y;
+    x.reserve(static_cast<size_t>(data.size()));
+    y.reserve(static_cast<size_t>(data.size()));
+    for (const Global::ExperimentData& point : data) {
+        x.push_back(Global::_timeAxisFlag == 1 ? point.runTime : point.temperature);
+        y.push_back(point.dsc);
+    }
+    LOG(DEBUG) << "smooth start...";
+    std::vector<double> fitted;
+    try {
+        fitted = lowess(x, y, LowessParams{level * 0.1, 3});
+    } catch (const std::invalid_argument& error) {
+        LOG(DEBUG) << "smooth rejected:" << error.what();
+        return data;
+    }
+    LOG(DEBUG) << "smooth end...";
+    QVector<Global::ExperimentData> result = data;
+    for (int i = 0; i < result.size(); ++i)
+        result[i].dsc = static_cast<float>(fitted[static_cast<size_t>(i)]);
+    data = result;
+    return result;
+}
+
+// Smooths every live stage record in place.
+void MainWindow::smoothExperimentData(int level)
+{
+    for (Global::CurveExperimentData& record : Global::_experimentDataVtr)
+        smoothnessDetail(level, record.data);
 }

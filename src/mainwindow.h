@@ -4,11 +4,13 @@
 #include "global.h"
 
 #include <QMainWindow>
+#include <QVector>
 
 class Ui_MainWindow;
 class AnalysisSettingForm;
 class CentralWidget;
 class EventHandler;
+class LeftWidget;
 class ExperimentSettingForm;
 class RealTimeDataForm;
 class SpecificHeatComparisonMethodForm;
@@ -18,6 +20,7 @@ class DegreeOfCureForm;
 class OITAutoAnalysisParamForm;
 class EnthalpyDataCorrectionForm;
 class CoefficientSelectionForm;
+class QCPCurve;
 class QDockWidget;
 class QMenu;
 
@@ -32,6 +35,10 @@ public:
     bool saveFile(QString name, Global::Mode mode);
     void setDialogProperties(QWidget* widget);
     void setActionsEnabled(bool enabled);
+
+    void smoothness(int level);
+    QVector<Global::ExperimentData> smoothnessDetail(int level, QVector<Global::ExperimentData>& data);
+    void smoothExperimentData(int level);
 
 public slots:
     void slotContextMenuShow(QPoint pos);
@@ -65,6 +72,16 @@ public slots:
     void on_actionSaveData_triggered();
     void on_actionSaveas_triggered();
     void on_actionLanguage_triggered();
+    void on_actionSmoothness1_triggered();
+    void on_actionSmoothness2_triggered();
+    void on_actionSmoothness3_triggered();
+    void on_actionSmoothness4_triggered();
+    void on_actionSmoothness5_triggered();
+    void on_actionSmoothness6_triggered();
+    void on_actionSmoothness7_triggered();
+    void on_actionSmoothness8_triggered();
+    void on_actionSmoothness9_triggered();
+    void on_actionSmoothness10_triggered();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -78,11 +95,15 @@ private:
     void startAnalysis(int mode);
     bool writeWorkbook(const QString& path, Global::Mode mode);
     static QString saveFolder(Global::Mode mode);
+    struct SmoothingTarget;
+    SmoothingTarget smoothSelectedRecord(int level);
+    static void attachSmoothedCurve(const SmoothingTarget& target, QCPCurve* curve);
 
     bool _manuallyStopTheExperimentFlag;
     Ui_MainWindow* _ui;
     CentralWidget* _centralWidget;
     EventHandler* _eventHandler;
+    LeftWidget* _leftWidget;
     QDockWidget* _rightDockWidget;
     ExperimentSettingForm* _experimentSettingForm;
     RealTimeDataForm* _realTimeDataForm;

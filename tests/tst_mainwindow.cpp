@@ -1,5 +1,6 @@
 #include "centralwidget.h"
 #include "global.h"
+#include "leftwidget.h"
 #include "mainwindow.h"
 #include "serialport.h"
 #include "windowtesthelpers.h"
@@ -122,8 +123,11 @@ void TestMainWindow::toolBarMenusAndStatusBar()
     QVERIFY(!action("actionTimeAxisAnalysisPCTMode")->isChecked());
     QCOMPARE(action("actionClearAllData")->toolTip(), QString("清除数据"));
 
+    // The file tree stays docked on the left; the right dock waits for an analysis.
     for (QDockWidget* dock : _window->findChildren<QDockWidget*>()) {
-        QVERIFY(!dock->isVisible());
+        const bool fileTree = qobject_cast<LeftWidget*>(dock) != nullptr;
+        QCOMPARE(dock->isVisible(), fileTree);
+        QCOMPARE(_window->dockWidgetArea(dock), fileTree ? Qt::LeftDockWidgetArea : Qt::RightDockWidgetArea);
     }
     QStringList labels;
     for (QLabel* label : _window->statusBar()->findChildren<QLabel*>()) {
