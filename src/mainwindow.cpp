@@ -6,7 +6,6 @@
 #include "messagebox.h"
 #include "realtimedataform.h"
 #include "serialport.h"
-#include "serialportstate.h"
 #include "ui_mainwindow.h"
 #include "xlsxhandler.h"
 
@@ -137,7 +136,7 @@ void MainWindow::showDisconnected()
 void MainWindow::on_actionConnectToDev_triggered()
 {
     SerialPort* serialPort = SerialPort::instance();
-    if (SerialPortState::isOpen()) {
+    if (serialPort->isOpen()) {
         serialPort->close();
         showDisconnected();
         LOG(DEBUG) << "close serial port.";
@@ -164,7 +163,7 @@ void MainWindow::on_actionNew_triggered()
 void MainWindow::on_actionStart_triggered()
 {
     LOG(DEBUG) << "start experiment,set soft into experiment mode.";
-    if (!SerialPortState::isOpen()) {
+    if (!SerialPort::instance()->isOpen()) {
         MessageBox::warning(this, QStringLiteral("warnning"), QStringLiteral("Serial Port open failed."));
         return;
     }
@@ -186,7 +185,7 @@ void MainWindow::on_actionStop_triggered()
         return;
     }
     _manuallyStopTheExperimentFlag = true;
-    if (SerialPortState::isOpen()) {
+    if (SerialPort::instance()->isOpen()) {
         SerialPort::instance()->slotSendData(SerialPort::buildStartStopFrame(false));
     } else {
         MessageBox::warning(this, QStringLiteral("warnning"),

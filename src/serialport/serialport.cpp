@@ -128,6 +128,11 @@ void SerialPort::close()
     _assembler.clear();
 }
 
+bool SerialPort::isOpen() const
+{
+    return _serialPort->isOpen();
+}
+
 void SerialPort::slotCloseSp()
 {
     if (_serialPort->isOpen()) {

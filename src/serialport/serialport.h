@@ -39,6 +39,8 @@ public:
 
     bool open();
     void close();
+    // Whether the port is open now; unlike open(), asking never opens it.
+    bool isOpen() const;
 
     // While a non-empty name is set, open() takes that port instead of
     // looking for the instrument's USB identity. For tests and tools only.

@@ -18,6 +18,7 @@ private slots:
     void initTestCase();
     void init();
     void openTwiceKeepsOneConnection();
+    void isOpenFollowsPort();
     void closedPortWritesNothing();
     void openWithoutInstrument_data();
     void openWithoutInstrument();
@@ -93,6 +94,26 @@ void TestLinkPty::openTwiceKeepsOneConnection()
     QVERIFY(QObject::disconnect(serial, &QSerialPort::readyRead, _port, &SerialPort::slotReadData));
     QVERIFY(!QObject::disconnect(serial, &QSerialPort::readyRead, _port, &SerialPort::slotReadData));
     connect(serial, &QSerialPort::readyRead, _port, &SerialPort::slotReadData);
+}
+
+// Asking must never open the port, and every way of closing it shows.
+void TestLinkPty::isOpenFollowsPort()
+{
+    QVERIFY(!_port->isOpen());
+    QVERIFY(!_port->isOpen());
+    QVERIFY(LogCapture::debugLines().isEmpty());
+    QVERIFY(_port->open());
+    QVERIFY(_port->isOpen());
+    _port->close();
+    QVERIFY(!_port->isOpen());
+    QVERIFY(_port->open());
+    _port->slotCloseSp();
+    QVERIFY(!_port->isOpen());
+    SerialPort::setPortNameOverride("/dev/quarnel-no-such-port");
+    const bool opened = _port->open();
+    SerialPort::setPortNameOverride(_simulator->portName());
+    QVERIFY(!opened);
+    QVERIFY(!_port->isOpen());
 }
 
 void TestLinkPty::closedPortWritesNothing()
