@@ -207,8 +207,21 @@ quint16 SerialPort::crc16(const quint8* data, quint16 length)
     return crc;
 }
 
+// QSerialPort emits no readyRead while a receiver of its readyRead still
+// runs. Frames handled right in this slot would leave a nested event loop
+// (the end-of-run question, its save dialog) deaf to the instrument until it
+// returns; the bytes are therefore taken from the event loop instead.
 void SerialPort::slotReadData()
 {
+    if (_readQueued)
+        return;
+    _readQueued = true;
+    QMetaObject::invokeMethod(this, [this] { readAvailable(); }, Qt::QueuedConnection);
+}
+
+void SerialPort::readAvailable()
+{
+    _readQueued = false;
     while (_serialPort->bytesAvailable() > 0) {
         const QByteArray chunk = _serialPort->read(ReadStep);
         if (chunk.isEmpty())
@@ -218,8 +231,8 @@ void SerialPort::slotReadData()
 }
 
 // Each frame is taken out of the buffer before it is acted on: a receiver may
-// run a nested event loop (the end-of-run question), in which this is entered
-// again and handles the later frames first.
+// run a nested event loop (the end-of-run question), in which frames that
+// arrive meanwhile are read and handled before that receiver returns.
 void SerialPort::receiveBytes(const QByteArray& bytes)
 {
     _assembler.append(bytes);

@@ -81,6 +81,7 @@ private:
     SerialPort();
     bool selectPort();
     void applySettings();
+    void readAvailable();
     void handleFrame(const QByteArray& frame);
     void handleReadReply(const QByteArray& frame, quint16 address, int copied, const CommonData& data);
     static QString statusText(const CommonData& data);
@@ -88,6 +89,7 @@ private:
 
     QSerialPort* _serialPort = nullptr;
     bool _readyReadConnected = false;
+    bool _readQueued = false;
     FrameAssembler _assembler;
     // Modes remembered by the axis and end-of-run watchers; both start in analysis.
     int _axisLastMode = Global::Analysis;
