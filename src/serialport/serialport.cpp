@@ -232,13 +232,17 @@ void SerialPort::readAvailable()
 
 // Each frame is taken out of the buffer before it is acted on: a receiver may
 // run a nested event loop (the end-of-run question), in which frames that
-// arrive meanwhile are read and handled before that receiver returns.
+// arrive meanwhile are read and handled before that receiver returns. Large
+// inputs go in by read steps, drained after each, so the bounded buffer never
+// has to drop bytes of complete frames.
 void SerialPort::receiveBytes(const QByteArray& bytes)
 {
-    _assembler.append(bytes);
-    QByteArray frame;
-    while (_assembler.takeFrame(&frame))
-        handleFrame(frame);
+    for (int at = 0; at < bytes.size(); at += ReadStep) {
+        _assembler.append(bytes.mid(at, ReadStep));
+        QByteArray frame;
+        while (_assembler.takeFrame(&frame))
+            handleFrame(frame);
+    }
 }
 
 void SerialPort::handleFrame(const QByteArray& frame)

@@ -34,6 +34,7 @@ private slots:
     void shortStatusPublishesNoPoint();
     void otherFramesOnlyLogged();
     void nestedLoopKeepsOrder();
+    void largeInputLosesNoFrame();
 
 private:
     static QByteArray frame(quint8 command, quint16 address, const QByteArray& data);
@@ -358,6 +359,21 @@ void TestLinkReceive::nestedLoopKeepsOrder()
     QVERIFY(texts.at(1).at(0).toString().contains(QStringLiteral("阶段:6")));
     QVERIFY(texts.at(2).at(0).toString().contains(QStringLiteral("阶段:7")));
     QVERIFY(texts.at(3).at(0).toString().contains(QStringLiteral("阶段:8")));
+}
+
+// Far more than the receive buffer holds, handed over at once: every frame
+// still counts.
+void TestLinkReceive::largeInputLosesNoFrame()
+{
+    QSignalSpy texts(_port, &SerialPort::sigUpdateStatusbarMsg);
+    QByteArray stream;
+    for (int i = 0; i < 300; ++i)
+        stream += status(RunStatusHeating, quint8(i % 6));
+    QVERIFY(stream.size() > 3 * FrameAssembler::Capacity);
+    feed(stream);
+    QCOMPARE(texts.size(), 300);
+    QVERIFY(texts.last().at(0).toString().contains(QStringLiteral("阶段:5")));
+    QCOMPARE(LogCapture::debugLines(), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestLinkReceive)
