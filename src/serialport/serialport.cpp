@@ -180,14 +180,15 @@ QByteArray SerialPort::buildPhaseReadFrame()
 }
 
 // Each stage goes out as the first twelve bytes of its packed record, the
-// 32-bit atmosphere narrowed to its low byte.
+// 32-bit atmosphere narrowed to its low byte. The length byte counts exactly
+// two option bytes, so the options are cut or zero-filled to two.
 QByteArray SerialPort::buildPhaseWriteFrame(const QVector<PhaseInfoData>& phases, const QByteArray& options)
 {
     constexpr int WireStageSize = 12;
     QByteArray frame = frameHead(quint8(phases.size() * WireStageSize + 7), WriteCommand, PhaseTableAddress);
     for (const PhaseInfoData& phase : phases)
         frame.append(reinterpret_cast<const char*>(&phase), WireStageSize);
-    frame.append(options.left(2));
+    frame.append(options.leftJustified(2, '\0', true));
     appendCrc(frame);
     return frame;
 }
