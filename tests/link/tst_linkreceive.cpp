@@ -16,6 +16,7 @@ private slots:
     void initTestCase();
     void init();
     void firstStatusFrameStartsRun();
+    void emitOrder();
     void emptyStageTableGivesNoAxis();
     void stageZeroOpensRecord();
     void stageChangeOpensRecord();
@@ -127,6 +128,23 @@ void TestLinkReceive::firstStatusFrameStartsRun()
     QCOMPARE(Global::_experimentDataVtr.size(), 1);
     QCOMPARE(axis.size(), 1);
     QCOMPARE(live.size(), 2);
+}
+
+// The plot takes its x range before the first point of a run, and the
+// end-of-run question comes after the last status text.
+void TestLinkReceive::emitOrder()
+{
+    QStringList order;
+    QList<QMetaObject::Connection> watched {
+        connect(_port, &SerialPort::sigAxisModify, this, [&] { order << "axis"; }),
+        connect(_port, &SerialPort::sigUpdateStatusbarMsg, this, [&] { order << "text"; }),
+        connect(_port, &SerialPort::sigSaveExperimentalDataMsgBox, this, [&] { order << "save"; }),
+        connect(_port, &SerialPort::sigSendCommonData, this, [&] { order << "live"; })};
+    feed(status(RunStatusHeating, 1) + status(RunStatusCooling, 1));
+    for (const QMetaObject::Connection& connection : watched)
+        disconnect(connection);
+    QCOMPARE(order, (QStringList {"axis", "text", "live", "text", "save"}));
+    QCOMPARE(LogCapture::logLines(), QStringList {"serialport set axis."});
 }
 
 void TestLinkReceive::emptyStageTableGivesNoAxis()
