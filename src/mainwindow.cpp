@@ -1,15 +1,22 @@
 #include "mainwindow.h"
 
 #include "centralwidget.h"
+#include "degreeofcrystallinityform.h"
+#include "degreeofcureform.h"
+#include "eventhandler.h"
 #include "experimentsettingform.h"
 #include "filedialog.h"
+#include "instrumentcoefficientform.h"
 #include "messagebox.h"
+#include "oitautoanalysisparamform.h"
 #include "realtimedataform.h"
 #include "serialport.h"
+#include "specificheatcomparisonmethodform.h"
 #include "ui_mainwindow.h"
 #include "xlsxhandler.h"
 
 #include <easylogging++.h>
+#include <qcustomplot.h>
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -30,6 +37,11 @@ MainWindow::MainWindow(QWidget* parent)
     _experimentSettingForm = new ExperimentSettingForm(this);
     _realTimeDataForm = new RealTimeDataForm(this);
     _contextMenu = new QMenu(this);
+    _specificHeatComparisonMethodForm = new SpecificHeatComparisonMethodForm(this);
+    _degreeOfCrystallinityForm = new DegreeOfCrystallinityForm(this);
+    _instrumentCoefficientForm = new InstrumentCoefficientForm(this);
+    _degreeOfCureForm = new DegreeOfCureForm(this);
+    _oitAutoAnalysisParamForm = new OITAutoAnalysisParamForm(this);
 
     _ui->setupUi(this);
     setToolTip(QStringLiteral("....."));
@@ -67,7 +79,12 @@ void MainWindow::setDialogProperties(QWidget* widget)
 void MainWindow::setDialogPropertiesOnAll()
 {
     setDialogProperties(_experimentSettingForm);
+    setDialogProperties(_specificHeatComparisonMethodForm);
     setDialogProperties(_realTimeDataForm);
+    setDialogProperties(_degreeOfCureForm);
+    setDialogProperties(_instrumentCoefficientForm);
+    setDialogProperties(_oitAutoAnalysisParamForm);
+    setDialogProperties(_degreeOfCrystallinityForm);
 }
 
 void MainWindow::setActionsEnabled(bool enabled)
@@ -96,6 +113,12 @@ void MainWindow::connectSignalsAndSlots()
     connect(
         _centralWidget, &CentralWidget::sigRightDockWidgetHide, _centralWidget, [rightDock]() { rightDock->hide(); },
         Qt::DirectConnection);
+    connect(_degreeOfCrystallinityForm, &DegreeOfCrystallinityForm::sigDrawCustomText, _centralWidget,
+            &CentralWidget::slotDrawCustomText);
+    connect(_specificHeatComparisonMethodForm, &SpecificHeatComparisonMethodForm::sigDrawCustomText, _centralWidget,
+            &CentralWidget::slotDrawCustomText);
+    connect(_eventHandler, &EventHandler::sigSetCurve, _specificHeatComparisonMethodForm,
+            &SpecificHeatComparisonMethodForm::slotSetCurve);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -233,11 +256,36 @@ void MainWindow::on_actionOIT_triggered()
     MessageBox::warning(this, QStringLiteral("warnning"), QStringLiteral("on_actionOIT_triggered."));
 }
 
+void MainWindow::on_actionSpecificHeatCompMethod_triggered()
+{
+    _specificHeatComparisonMethodForm->show();
+}
+
+void MainWindow::on_actionDegreeOfCrystallinity_triggered()
+{
+    _degreeOfCrystallinityForm->show();
+}
+
+void MainWindow::on_actionInstrumentParameter_triggered()
+{
+    _instrumentCoefficientForm->show();
+}
+
+void MainWindow::on_actionOITAutoAnalysisParam_triggered()
+{
+    _oitAutoAnalysisParamForm->show();
+}
+
 void MainWindow::on_actionOITAutoAnalysisMode_triggered() {}
 
 void MainWindow::on_actionTimeAxisAnalysisPCTMode_triggered()
 {
     Global::_timeAxisAnalysisPCTModeFlag = _ui->actionTimeAxisAnalysisPCTMode->isChecked();
+}
+
+void MainWindow::on_actionDegreeOfCuring_triggered()
+{
+    _degreeOfCureForm->show();
 }
 
 void MainWindow::on_actionYAxis_triggered()

@@ -10,6 +10,11 @@ class CentralWidget;
 class EventHandler;
 class ExperimentSettingForm;
 class RealTimeDataForm;
+class SpecificHeatComparisonMethodForm;
+class DegreeOfCrystallinityForm;
+class InstrumentCoefficientForm;
+class DegreeOfCureForm;
+class OITAutoAnalysisParamForm;
 class QDockWidget;
 class QMenu;
 
@@ -37,8 +42,13 @@ public slots:
     void slotSaveExperimentalDataMsgBox();
     void on_actionClearAllData_triggered();
     void on_actionOIT_triggered();
+    void on_actionSpecificHeatCompMethod_triggered();
+    void on_actionDegreeOfCrystallinity_triggered();
+    void on_actionInstrumentParameter_triggered();
+    void on_actionOITAutoAnalysisParam_triggered();
     void on_actionOITAutoAnalysisMode_triggered();
     void on_actionTimeAxisAnalysisPCTMode_triggered();
+    void on_actionDegreeOfCuring_triggered();
     void on_actionYAxis_triggered();
     void on_actionSaveData_triggered();
     void on_actionSaveas_triggered();
@@ -64,6 +74,11 @@ private:
     ExperimentSettingForm* _experimentSettingForm;
     RealTimeDataForm* _realTimeDataForm;
     QMenu* _contextMenu;
+    SpecificHeatComparisonMethodForm* _specificHeatComparisonMethodForm;
+    DegreeOfCrystallinityForm* _degreeOfCrystallinityForm;
+    InstrumentCoefficientForm* _instrumentCoefficientForm;
+    DegreeOfCureForm* _degreeOfCureForm;
+    OITAutoAnalysisParamForm* _oitAutoAnalysisParamForm;
 };
 
 #endif // MAINWINDOW_H

@@ -17,8 +17,6 @@ private slots:
     void lineReach_data();
     void lineReach();
     void lineDragFollowsWholePixels();
-    void splitCursorOverVisibleLines_data();
-    void splitCursorOverVisibleLines();
     void labelDragByWholePixels();
     void labelPressPicksFirstAndSkipsFixed();
     void contextMenuOnlyForCurves_data();
@@ -31,6 +29,10 @@ private:
     int linePixel(QCPItemStraightLine* line) const;
     QCPItemText* addLabel(const QPointF& pixel, const QString& curveName);
     QCPCurve* addCurve(const QString& name);
+    template<class Plottable> static void select(Plottable* plottable)
+    {
+        plottable->setSelection(QCPDataSelection(plottable->data()->dataRange()));
+    }
 
     CentralWidget* _widget = nullptr;
     LocalCustomPlot* _plot = nullptr;
@@ -99,25 +101,34 @@ QCPCurve* TestPlotInteraction::addCurve(const QString& name)
     return curve;
 }
 
+// A boundary line is within reach up to 4 px either side, and only when shown.
 void TestPlotInteraction::lineReach_data()
 {
     QTest::addColumn<int>("offset");
+    QTest::addColumn<bool>("visible");
     QTest::addColumn<bool>("grabbed");
-    QTest::newRow("on the line") << 0 << true;
-    QTest::newRow("4 px right") << 4 << true;
-    QTest::newRow("4 px left") << -4 << true;
-    QTest::newRow("5 px right") << 5 << false;
-    QTest::newRow("5 px left") << -5 << false;
+    QTest::newRow("on the line") << 0 << true << true;
+    QTest::newRow("4 px right") << 4 << true << true;
+    QTest::newRow("4 px left") << -4 << true << true;
+    QTest::newRow("5 px right") << 5 << true << false;
+    QTest::newRow("5 px left") << -5 << true << false;
+    QTest::newRow("on a hidden line") << 0 << false << false;
 }
 
 void TestPlotInteraction::lineReach()
 {
     QFETCH(int, offset);
+    QFETCH(bool, visible);
     QFETCH(bool, grabbed);
 
+    const int y = _plot->height() / 2;
     for (QCPItemStraightLine* line : {_widget->line1(), _widget->line2()}) {
-        const int which = line == _widget->line1() ? 1 : 2;
-        const int y = _plot->height() / 2;
+        _widget->line1()->setVisible(visible);
+        _widget->line2()->setVisible(visible);
+        send(QEvent::MouseMove, QPoint(linePixel(line) + offset, 10));
+        QCOMPARE(_plot->cursor().shape(), grabbed ? Qt::SplitHCursor : Qt::ArrowCursor);
+        if (!visible)
+            continue;
         const double keyBefore = line->point1->key();
         QSignalSpy spy(_widget, &CentralWidget::sigSendLineXCoord);
         send(QEvent::MouseButtonPress, QPoint(linePixel(line) + offset, y));
@@ -125,7 +136,7 @@ void TestPlotInteraction::lineReach()
         send(QEvent::MouseButtonRelease, QPoint(linePixel(line) + offset + 20, y));
         QCOMPARE(spy.count(), grabbed ? 1 : 0);
         if (grabbed)
-            QCOMPARE(spy.first().at(0).toInt(), which);
+            QCOMPARE(spy.first().at(0).toInt(), line == _widget->line1() ? 1 : 2);
         else
             QCOMPARE(line->point1->key(), keyBefore);
     }
@@ -154,30 +165,6 @@ void TestPlotInteraction::lineDragFollowsWholePixels()
     QCOMPARE(line->point1->value(), _plot->yAxis->range().lower);
     QCOMPARE(line->point2->value(), _plot->yAxis->range().upper);
     QCOMPARE(qRound(_plot->xAxis->coordToPixel(line->point1->key())), start + 57);
-}
-
-void TestPlotInteraction::splitCursorOverVisibleLines_data()
-{
-    QTest::addColumn<int>("offset");
-    QTest::addColumn<bool>("visible");
-    QTest::addColumn<int>("cursor");
-    QTest::newRow("4 px, visible") << 4 << true << int(Qt::SplitHCursor);
-    QTest::newRow("5 px, visible") << 5 << true << int(Qt::ArrowCursor);
-    QTest::newRow("on a hidden line") << 0 << false << int(Qt::ArrowCursor);
-}
-
-void TestPlotInteraction::splitCursorOverVisibleLines()
-{
-    QFETCH(int, offset);
-    QFETCH(bool, visible);
-    QFETCH(int, cursor);
-
-    for (QCPItemStraightLine* line : {_widget->line1(), _widget->line2()}) {
-        _widget->line1()->setVisible(visible);
-        _widget->line2()->setVisible(visible);
-        send(QEvent::MouseMove, QPoint(linePixel(line) - offset, 10));
-        QCOMPARE(int(_plot->cursor().shape()), cursor);
-    }
 }
 
 void TestPlotInteraction::labelDragByWholePixels()
@@ -234,15 +221,17 @@ void TestPlotInteraction::contextMenuOnlyForCurves()
     QCPGraph* graph = _plot->addGraph();
     graph->addData(1.0, 1.0);
     if (selection == "curve")
-        curve->setSelection(QCPDataSelection(curve->data()->dataRange()));
+        select(curve);
     else if (selection == "graph")
-        graph->setSelection(QCPDataSelection(graph->data()->dataRange()));
+        select(graph);
 
     const QPoint pos(100, 100);
     QContextMenuEvent event(QContextMenuEvent::Mouse, pos, _plot->mapToGlobal(pos));
     QApplication::sendEvent(_plot, &event);
 
     QCOMPARE(_widget->eventHandler()->contextMenu()->isVisible(), shown);
+    if (!shown)
+        return;
     const QList<QAction*> actions = _widget->eventHandler()->contextMenu()->actions();
     QCOMPARE(actions.size(), 2);
     QCOMPARE(actions.at(0)->text(), QStringLiteral("删除当前曲线"));
@@ -257,7 +246,7 @@ void TestPlotInteraction::contextMenuOnlyForCurves()
 void TestPlotInteraction::curveRolesSetPenAndSignal()
 {
     QCPCurve* curve = addCurve(QStringLiteral("a.xlsx"));
-    curve->setSelection(QCPDataSelection(curve->data()->dataRange()));
+    select(curve);
     EventHandler* handler = _widget->eventHandler();
     QSignalSpy spy(handler, &EventHandler::sigSetCurve);
 
@@ -267,7 +256,6 @@ void TestPlotInteraction::curveRolesSetPenAndSignal()
     QCOMPARE(curve->pen().color(), QColor(Qt::darkGreen));
     handler->slotSample();
     QCOMPARE(curve->pen().color(), QColor(Qt::black));
-
     QCOMPARE(spy.count(), 3);
     for (int role = 0; role < 3; ++role) {
         QCOMPARE(spy.at(role).at(0).toInt(), role);
@@ -281,7 +269,7 @@ void TestPlotInteraction::deleteFromMenuRemovesCurve()
     QCPCurve* doomed = addCurve(QStringLiteral("a.xlsx"));
     Global::_analysisOperationVtr.append(AnalysisOperation{"a.xlsx", CentralWidget::StartPoint, 1.0, 2.0});
     Global::_analysisOperationVtr.append(AnalysisOperation{"data.xlsx", CentralWidget::StartPoint, 1.0, 2.0});
-    doomed->setSelection(QCPDataSelection(doomed->data()->dataRange()));
+    select(doomed);
     _widget->slotSelectionChangedByUser();
 
     _widget->eventHandler()->contextMenu()->actions().first()->trigger();

@@ -14,66 +14,55 @@ private slots:
     void keepsLastRecordWhileHidden();
 
 private:
-    static QString field(RealTimeDataForm& form, const char* name)
+    static QString field(RealTimeDataForm& form, const QString& name)
     {
-        return form.findChild<QLineEdit*>(QLatin1String(name))->text();
+        return form.findChild<QLineEdit*>(name)->text();
     }
 };
 
 void TestRealTimeDataForm::showsRecord_data()
 {
-    QTest::addColumn<int>("fault");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<int>("stage");
+    QTest::addColumn<QVector<int>>("codes"); // fault, status, stage, atmosphere
     QTest::addColumn<double>("temperature");
     QTest::addColumn<double>("dsc");
-    QTest::addColumn<int>("atmosphere");
     QTest::addColumn<QStringList>("expected"); // fault, status, stage, temp, dsc, atmosphere
 
-    QTest::newRow("normal heating N2") << 0 << 1 << 1 << 25.0 << 1.5 << 1
+    QTest::newRow("normal heating N2") << QVector<int>{0, 1, 1, 1} << 25.0 << 1.5
                                        << QStringList{"正常", "加热运行", "1", "25.000", "1.500", "N2"};
-    QTest::newRow("codes beyond tables") << 7 << 9 << 0 << 0.0 << -0.25 << 5
+    QTest::newRow("codes beyond tables") << QVector<int>{7, 9, 0, 5} << 0.0 << -0.25
                                          << QStringList{"正常", "空闲状态", "0", "0.000", "-0.250", "NC"};
     QTest::newRow("heating module fault, cooling, O2")
-        << 5 << 3 << 12 << 156.6004 << -12.3456 << 2
+        << QVector<int>{5, 3, 12, 2} << 156.6004 << -12.3456
         << QStringList{"加热模块错误", "冷却中", "12", "156.600", "-12.346", "O2"};
-    QTest::newRow("DSC fault, self-tuning, NC") << 4 << 4 << 255 << -40.0 << 0.0 << 0
+    QTest::newRow("DSC fault, self-tuning, NC") << QVector<int>{4, 4, 255, 0} << -40.0 << 0.0
                                                 << QStringList{"DSC错误", "升温速率自整定", "255", "-40.000", "0.000", "NC"};
 }
 
 void TestRealTimeDataForm::showsRecord()
 {
-    QFETCH(int, fault);
-    QFETCH(int, status);
-    QFETCH(int, stage);
+    QFETCH(QVector<int>, codes);
     QFETCH(double, temperature);
     QFETCH(double, dsc);
-    QFETCH(int, atmosphere);
     QFETCH(QStringList, expected);
 
     RealTimeDataForm form;
     CommonData data;
-    data.errorCode = static_cast<quint8>(fault);
-    data.runStatus = static_cast<quint8>(status);
-    data.stage = static_cast<quint8>(stage);
+    data.errorCode = static_cast<quint8>(codes.at(0));
+    data.runStatus = static_cast<quint8>(codes.at(1));
+    data.stage = static_cast<quint8>(codes.at(2));
+    data.atmosphere = static_cast<quint8>(codes.at(3));
     data.runTime = 12.5f;
     data.constantTempTime = 0.125f;
     data.sampleTemp = temperature;
     data.dsc = dsc;
-    data.atmosphere = static_cast<quint8>(atmosphere);
     form.recvCommonData(data);
 
-    QCOMPARE(field(form, "abnormalLineEdit"), expected.at(0));
-    QCOMPARE(field(form, "runStatusLineEdit"), expected.at(1));
-    QCOMPARE(field(form, "currentStageLineEdit"), expected.at(2));
-    QCOMPARE(field(form, "tempLineEdit"), expected.at(3));
-    QCOMPARE(field(form, "dSCMwLineEdit"), expected.at(4));
-    QCOMPARE(field(form, "currentAtmosphereLineEdit"), expected.at(5));
-    QCOMPARE(field(form, "addruntimeLineEdit"), QString("12.500"));
-    QCOMPARE(field(form, "constantTempTimeLineEdit"), QString("0.125"));
-    QCOMPARE(field(form, "weightLineEdit"), QString("--"));
-    QCOMPARE(field(form, "oxyTimeLineEdit"), QString("--"));
-    QCOMPARE(field(form, "scanRateLineEdit"), QString("--"));
+    const QStringList fields{"abnormalLineEdit", "runStatusLineEdit", "currentStageLineEdit", "tempLineEdit",
+                             "dSCMwLineEdit", "currentAtmosphereLineEdit", "addruntimeLineEdit",
+                             "constantTempTimeLineEdit", "weightLineEdit", "oxyTimeLineEdit", "scanRateLineEdit"};
+    const QStringList want = expected + QStringList{"12.500", "0.125", "--", "--", "--"};
+    for (int i = 0; i < fields.size(); ++i)
+        QCOMPARE(field(form, fields.at(i)), want.at(i));
 }
 
 void TestRealTimeDataForm::keepsLastRecordWhileHidden()
@@ -87,8 +76,6 @@ void TestRealTimeDataForm::keepsLastRecordWhileHidden()
     form.recvCommonData(data);
     form.show();
     QCOMPARE(field(form, "tempLineEdit"), QString("101.000"));
-    QCOMPARE(form.windowTitle(), QString("Form"));
-    QCOMPARE(form.size(), QSize(307, 380));
 }
 
 QTEST_MAIN(TestRealTimeDataForm)

@@ -42,21 +42,24 @@ void TestWorkbookInterop::ourWorkbookInOpenpyxl()
 {
     PhaseInfoData phase{1, 150.0f, 0.1f, 3, 0};
     Global::_experimentInfo = {"样品A", "", "", "", 0, {phase}};
-    Global::_experimentDataVtr = {{nullptr, "1", {{0.1f, 0.0f, 30.3f, -0.7f}}}};
-    Global::_analysisOperationVtr = {{"experiment", 2, 12.25, 13.5}};
+    Global::_experimentDataVtr = {{nullptr, "1", {{0.1f, 0.0f, 30.3f, -0.7f}, {0.6f, 0.25f, 31.3f, 1.5f}}}};
+    Global::_analysisOperationVtr = {{"experiment", 2, 12.25, 13.5}, {"experiment", 4, 100.0, 150.0}};
     const QString file = _dir.filePath("ours.xlsx");
     QVERIFY(XlsxHandler::writeExperimentFile(file));
 
-    // row column type value, as openpyxl sees them
+    // row column type value, as openpyxl sees them; every cell of the sheet
+    // is listed, so a stray or missing cell shows.
     const QStringList expected = {
         "title Sheet1", "1 1 s 文件数据信息", "2 1 s 样品名称：", "2 2 s 样品A", "3 1 s 样品质量：", "3 2 s 1", "3 3 s mg",
         "4 1 s 坩埚质量：", "4 2 n 0", "4 3 s mg", "5 1 s 实验人员：", "5 2 s experimentor", "6 1 s 实验日期：",
         "6 2 s 20250101", "7 1 s 测量类型：", "7 2 s 样品", "8 1 s 阶段数量：", "8 2 n 1", "9 1 s #",
         "9 2 s Time/min", "9 3 s Temp/℃", "9 4 s Voltage/mW", "9 5 s Time/min", "10 1 s 阶段索引：", "10 2 n 1",
         "11 1 s 截止温度：", "11 2 n 150", "11 3 s ℃", "12 1 s 升温速率：", "12 2 n 0.1f", "12 3 s ℃/min",
-        "13 1 s 恒温时间：", "13 2 n 3", "13 3 s min", "14 1 s 气氛：", "14 2 s NC", "15 1 s 数据个数：", "15 2 n 1",
-        "16 1 n 0", "16 2 n 0.1f", "16 3 n 30.3f", "16 4 n -0.7f", "16 5 n 0", "17 1 s AnalysisOperationCount",
-        "17 2 n 1", "18 1 s StartPoint", "18 2 n 12.25", "18 3 n 13.5"};
+        "13 1 s 恒温时间：", "13 2 n 3", "13 3 s min", "14 1 s 气氛：", "14 2 s NC", "15 1 s 数据个数：", "15 2 n 2",
+        "16 1 n 0", "16 2 n 0.1f", "16 3 n 30.3f", "16 4 n -0.7f", "16 5 n 0", "17 1 n 1", "17 2 n 0.6f",
+        "17 3 n 31.3f", "17 4 n 1.5", "17 5 n 0.25", "18 1 s AnalysisOperationCount", "18 2 n 2",
+        "19 1 s StartPoint", "19 2 n 12.25", "19 3 n 13.5", "20 1 s PeakSynthesisAnalysis", "20 2 n 100",
+        "20 3 n 150"};
     const QStringList lines = runFixture({"dump", file}).split('\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), expected.size());
     for (int i = 0; i < lines.size(); ++i) {

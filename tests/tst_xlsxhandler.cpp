@@ -40,10 +40,8 @@ class TestXlsxHandler : public QObject
 
 private slots:
     void init();
-    void twoPointRunCellByCell();
     void blocksFollowEnabledStages_data();
     void blocksFollowEnabledStages();
-    void operationBlockAfterLastStage();
     void recordsWithoutEnabledStageAreKept_data();
     void recordsWithoutEnabledStageAreKept();
     void failedSaveKeepsExistingWorkbook();
@@ -78,35 +76,6 @@ std::unique_ptr<Workbook> TestXlsxHandler::reopen(const QString& file) const
     if (!book->load(file))
         qWarning() << book->errorString();
     return book;
-}
-
-void TestXlsxHandler::twoPointRunCellByCell()
-{
-    Global::_experimentInfo.phases = {stage(1, 200.0f, 0.1f, 5, 1)};
-    Global::_experimentDataVtr = {record(2)};
-    QVERIFY(XlsxHandler::writeExperimentFile(path("two.xlsx")));
-
-    const auto book = reopen(path("two.xlsx"));
-    const QList<QPair<QString, QVariant>> expected = {
-        {"A1", "文件数据信息"}, {"A2", "样品名称："}, {"B2", "sample"}, {"A3", "样品质量："}, {"B3", "1"},
-        {"C3", "mg"}, {"A4", "坩埚质量："}, {"B4", 0.0}, {"C4", "mg"}, {"A5", "实验人员："}, {"B5", "experimentor"},
-        {"A6", "实验日期："}, {"B6", "20250101"}, {"A7", "测量类型："}, {"B7", "样品"}, {"A8", "阶段数量："},
-        {"B8", 1.0}, {"A9", "#"}, {"B9", "Time/min"}, {"C9", "Temp/℃"}, {"D9", "Voltage/mW"}, {"E9", "Time/min"},
-        {"A10", "阶段索引："}, {"B10", 1.0}, {"A11", "截止温度："}, {"B11", 200.0}, {"C11", "℃"},
-        {"A12", "升温速率："}, {"B12", double(0.1f)}, {"C12", "℃/min"}, {"A13", "恒温时间："}, {"B13", 5.0},
-        {"C13", "min"}, {"A14", "气氛："}, {"B14", "N2"}, {"A15", "数据个数："}, {"B15", 2.0},
-        {"A16", 0.0}, {"B16", 0.5}, {"C16", double(30.1f)}, {"D16", 0.0}, {"E16", 0.0},
-        {"A17", 1.0}, {"B17", 1.0}, {"C17", double(31.1f)}, {"D17", double(-1.3f)}, {"E17", 0.25}};
-    int cells = 0;
-    for (const auto& e : expected) {
-        QCOMPARE(cell(*book, e.first).type(), e.second.type() == QVariant::Double ? QVariant::Double : QVariant::String);
-        QCOMPARE(cell(*book, e.first), e.second);
-    }
-    for (int r = 1; r <= book->lastRow(); ++r)
-        for (int c = 1; c <= book->lastColumn(); ++c)
-            cells += book->hasCell(r, c);
-    QCOMPARE(cells, expected.size());
-    QCOMPARE(book->lastRow(), 17);
 }
 
 void TestXlsxHandler::blocksFollowEnabledStages_data()
@@ -150,24 +119,6 @@ void TestXlsxHandler::blocksFollowEnabledStages()
             QCOMPARE(book->cellAt(r + 7, 2).toDouble(), 1.0 + 10 * (phaseIndexes.at(b) - 1));
     }
     QCOMPARE(book->lastRow(), lastRow);
-}
-
-void TestXlsxHandler::operationBlockAfterLastStage()
-{
-    Global::_experimentInfo.phases = {stage(1)};
-    Global::_experimentDataVtr = {record(25)}; // block rows 9 .. 40
-    Global::_analysisOperationVtr = {{"experiment", 4, 100.0, 150.0}, {"experiment", 1, 80.0, 80.0}};
-    QVERIFY(XlsxHandler::writeExperimentFile(path("ops.xlsx")));
-
-    const auto book = reopen(path("ops.xlsx"));
-    QCOMPARE(cell(*book, "A41").toString(), QString("AnalysisOperationCount"));
-    QCOMPARE(cell(*book, "B41"), QVariant(2.0));
-    QCOMPARE(cell(*book, "A42").toString(), QString("PeakSynthesisAnalysis"));
-    QCOMPARE(cell(*book, "B42"), QVariant(100.0));
-    QCOMPARE(cell(*book, "C42"), QVariant(150.0));
-    QCOMPARE(cell(*book, "A43").toString(), QString("NumericalLabel"));
-    QCOMPARE(cell(*book, "C43"), QVariant(80.0));
-    QCOMPARE(book->lastRow(), 43);
 }
 
 void TestXlsxHandler::recordsWithoutEnabledStageAreKept_data()

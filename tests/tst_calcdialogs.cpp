@@ -1,0 +1,550 @@
+#include "centralwidget.h"
+#include "confighandler.h"
+#include "degreeofcrystallinityform.h"
+#include "degreeofcureform.h"
+#include "eventhandler.h"
+#include "global.h"
+#include "instrumentcoefficientform.h"
+#include "mainwindow.h"
+#include "oitautoanalysisparamform.h"
+#include "specificheatcomparisonmethodform.h"
+#include "windowtesthelpers.h"
+
+#include <qcustomplot.h>
+
+#include <QAction>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+QLineEdit* field(QWidget* form, const char* name)
+{
+    auto* edit = form->findChild<QLineEdit*>(QLatin1String(name));
+    if (!edit)
+        qFatal("no field %s", name);
+    return edit;
+}
+
+void setField(QWidget* form, const char* name, const QString& text)
+{
+    field(form, name)->setText(text);
+}
+
+void click(QWidget* form, const char* name)
+{
+    form->findChild<QPushButton*>(QLatin1String(name))->click();
+}
+
+// Sapphire heat-capacity polynomial evaluated independently (Horner form,
+// from the published coefficients) as a reference for the dialog's sum.
+double sapphireReference(double celsius)
+{
+    static const double c[] = {1.12705, 0.2326, -0.21704, 0.2641, -0.23778, -0.10023,
+                               0.15393, 0.54579, -0.47824, -0.37623, 0.34407};
+    const double x = (celsius + 273.15 - 650.0) / 550.0;
+    double sum = 0.0;
+    for (int i = 10; i >= 0; --i)
+        sum = sum * x + c[i];
+    return sum;
+}
+
+// A stage heated from 50 to 150 ℃ in 1 ℃ steps with a constant signal.
+QVector<Global::ExperimentData> flatStage(float dsc)
+{
+    QVector<Global::ExperimentData> data;
+    for (int t = 50; t <= 150; ++t)
+        data.append({t / 10.0f, 0.0f, static_cast<float>(t), dsc});
+    return data;
+}
+
+Global::CurveFileData workbook(const QString& name, QCPCurve* curve, float dsc)
+{
+    Global::CurveFileData file;
+    file.fileName = name;
+    Global::PhaseTotalInfo phase;
+    phase.phaseIndex = 1;
+    phase.data = flatStage(dsc);
+    phase.curve = curve;
+    file.phases.append(phase);
+    return file;
+}
+
+QJsonObject readConfig()
+{
+    QFile file(Global::ConfigFilePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+} // namespace
+
+class TestCalcDialogs : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void crystallinity_data();
+    void crystallinity();
+    void crystallinityQuitEmptiesFields();
+    void cure_data();
+    void cure();
+    void instrumentCoefficientStoredAndWritten();
+    void instrumentCoefficientShownFromConfig_data();
+    void instrumentCoefficientShownFromConfig();
+    void unusableInputsRefused_data();
+    void unusableInputsRefused();
+    void oitParametersKeptOnOk();
+
+    void sapphirePolynomial_data();
+    void sapphirePolynomial();
+    void specificHeatFromThreeCurves();
+    void specificHeatMissingRoles_data();
+    void specificHeatMissingRoles();
+    void specificHeatCurveCountsFromNextOpening();
+    void specificHeatUnusableInputsRefused_data();
+    void specificHeatUnusableInputsRefused();
+
+    void mainWindowWiring();
+
+private:
+    void setUpCurves(float baseLine, float standard, float sample);
+    void markRoles(SpecificHeatComparisonMethodForm* form);
+    void fillSpecificHeatFields(QWidget* form, const QString& temperature);
+
+    std::unique_ptr<DialogAnswers> _dialogs;
+    std::unique_ptr<QCustomPlot> _plot;
+    QVector<QCPCurve*> _curves;
+};
+
+void TestCalcDialogs::init()
+{
+    _dialogs = std::make_unique<DialogAnswers>();
+    _plot = std::make_unique<QCustomPlot>();
+    Global::_curveFileDataVtr.clear();
+    Global::_configMap = Global::_defaultConfigMap;
+    QFile::remove(Global::ConfigFilePath);
+}
+
+void TestCalcDialogs::cleanup()
+{
+    Global::_curveFileDataVtr.clear();
+    _curves.clear();
+    _plot.reset();
+    _dialogs.reset();
+}
+
+void TestCalcDialogs::setUpCurves(float baseLine, float standard, float sample)
+{
+    _curves.clear();
+    const float signal[] = {baseLine, standard, sample};
+    const char* names[] = {"base.xlsx", "sapphire.xlsx", "sample.xlsx"};
+    for (int role = 0; role < 3; ++role) {
+        auto* curve = new QCPCurve(_plot->xAxis, _plot->yAxis);
+        curve->setObjectName(names[role]);
+        _curves.append(curve);
+        Global::_curveFileDataVtr.append(workbook(names[role], curve, signal[role]));
+    }
+}
+
+void TestCalcDialogs::markRoles(SpecificHeatComparisonMethodForm* form)
+{
+    for (int role = 0; role < 3; ++role)
+        form->slotSetCurve(role, _curves.at(role));
+}
+
+void TestCalcDialogs::fillSpecificHeatFields(QWidget* form, const QString& temperature)
+{
+    setField(form, "LineEditTemperature", temperature);
+    setField(form, "LineEditCorrectionCoefficient", "1.000");
+    setField(form, "LineEditSampleWeight", "17.92");
+    setField(form, "LineEditStandardSampleWeight", "13.92");
+}
+
+void TestCalcDialogs::crystallinity_data()
+{
+    QTest::addColumn<QString>("a");
+    QTest::addColumn<QString>("b");
+    QTest::addColumn<QString>("c");
+    QTest::addColumn<QString>("expected");
+    // (50 - 10) / 140 x 100 = 28.5714...
+    QTest::newRow("typical") << "50" << "10" << "140" << "28.571";
+    // (10 - 50) / 140 x 100 = -28.5714...
+    QTest::newRow("cold crystallization larger") << "10" << "50" << "140" << "-28.571";
+    // (45.5 - 0) / 91 x 100 = 50
+    QTest::newRow("no cold crystallization") << "45.5" << "" << "91" << "50.000";
+}
+
+void TestCalcDialogs::crystallinity()
+{
+    QFETCH(QString, a);
+    QFETCH(QString, b);
+    QFETCH(QString, c);
+    QFETCH(QString, expected);
+    DegreeOfCrystallinityForm form;
+    QSignalSpy texts(&form, &DegreeOfCrystallinityForm::sigDrawCustomText);
+    setField(&form, "LineEditEnthalpyOfCrystallization", a);
+    setField(&form, "LineEditEnthalpyOfColdCrystallization", b);
+    setField(&form, "LineEditTheoreticalEnthalpy", c);
+    click(&form, "pushButtonCalculate");
+    QCOMPARE(field(&form, "xcLineEditDegreedOfCrystallinity")->text(), expected);
+    QCOMPARE(texts.count(), 1);
+    QCOMPARE(texts.at(0).at(0).toString(), QString("结晶度Xc(%)= ") + expected + "%");
+    QCOMPARE(form.windowTitle(), QString("结晶度"));
+}
+
+void TestCalcDialogs::crystallinityQuitEmptiesFields()
+{
+    DegreeOfCrystallinityForm form;
+    form.show();
+    setField(&form, "LineEditEnthalpyOfCrystallization", "50");
+    setField(&form, "LineEditEnthalpyOfColdCrystallization", "10");
+    setField(&form, "LineEditTheoreticalEnthalpy", "140");
+    click(&form, "pushButtonCalculate");
+    click(&form, "pushButtonQuit");
+    QVERIFY(!form.isVisible());
+    for (const char* name : {"LineEditEnthalpyOfCrystallization", "LineEditEnthalpyOfColdCrystallization",
+                             "LineEditTheoreticalEnthalpy", "xcLineEditDegreedOfCrystallinity"})
+        QVERIFY2(field(&form, name)->text().isEmpty(), name);
+}
+
+void TestCalcDialogs::cure_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<QString>("expected");
+    // (120 - 30) / 30 x 100 = 300: divided by the enthalpy after curing.
+    QTest::newRow("120 / 30") << "120" << "30" << "300.000";
+    QTest::newRow("120 / 60") << "120" << "60" << "100.000";
+    QTest::newRow("equal") << "60" << "60" << "0.000";
+    QTest::newRow("after larger") << "30" << "60" << "-50.000";
+}
+
+void TestCalcDialogs::cure()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, after);
+    QFETCH(QString, expected);
+    DegreeOfCureForm form;
+    form.show();
+    setField(&form, "LineEditPrecure", before);
+    setField(&form, "jGLineEditAfterCuring", after);
+    click(&form, "pushButtonCalculate");
+    QCOMPARE(field(&form, "LineEditDegreeOfCure")->text(), expected);
+    click(&form, "pushButtonQuit");
+    QVERIFY(!form.isVisible());
+    QCOMPARE(field(&form, "LineEditDegreeOfCure")->text(), expected);
+}
+
+void TestCalcDialogs::instrumentCoefficientStoredAndWritten()
+{
+    InstrumentCoefficientForm form;
+    setField(&form, "LineEditTheory", "28.42");
+    setField(&form, "LineEditActualMeasurement", "25.0");
+    click(&form, "pushButtonCalculate");
+    // 28.42 / 25 = 1.1368, held as a float.
+    QCOMPARE(field(&form, "LineEditCoefficient")->text(), QString("1.137"));
+    QVERIFY(std::fabs(Global::_configMap.value(Global::InstrumentCoefficientKey).toDouble() - 1.1368) < 1e-6);
+    QVERIFY(std::fabs(readConfig().value(Global::InstrumentCoefficientKey).toDouble() - 1.1368) < 1e-6);
+    QCOMPARE(form.windowTitle(), QString("仪器系数"));
+}
+
+void TestCalcDialogs::instrumentCoefficientShownFromConfig_data()
+{
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("from config.json") << QVariant(1.0) << "1.000";
+    QTest::newRow("key missing") << QVariant() << "0.000";
+}
+
+void TestCalcDialogs::instrumentCoefficientShownFromConfig()
+{
+    QFETCH(QVariant, stored);
+    QFETCH(QString, expected);
+    Global::_configMap.clear();
+    if (stored.isValid())
+        Global::_configMap.insert(Global::InstrumentCoefficientKey, stored);
+    InstrumentCoefficientForm form;
+    QCOMPARE(field(&form, "LineEditCoefficient")->text(), expected);
+}
+
+// Each dialog refuses inputs whose result would be inf, nan or (for K) not
+// positive: one warning, result field and stored state untouched.
+void TestCalcDialogs::unusableInputsRefused_data()
+{
+    QTest::addColumn<QString>("dialog");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<QString>("third");
+    QTest::newRow("crystallinity, theoretical 0") << "crystallinity" << "50" << "10" << "0";
+    QTest::newRow("crystallinity, all empty") << "crystallinity" << "" << "" << "";
+    QTest::newRow("cure, after 0") << "cure" << "120" << "0" << "";
+    QTest::newRow("cure, both empty") << "cure" << "" << "" << "";
+    QTest::newRow("coefficient, measured 0") << "coefficient" << "28.42" << "0" << "";
+    QTest::newRow("coefficient, theory empty") << "coefficient" << "" << "25" << "";
+    QTest::newRow("coefficient, decimal comma") << "coefficient" << "28,42" << "25" << "";
+}
+
+void TestCalcDialogs::unusableInputsRefused()
+{
+    QFETCH(QString, dialog);
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(QString, third);
+    std::unique_ptr<QWidget> form;
+    const char* result = nullptr;
+    if (dialog == "crystallinity") {
+        form = std::make_unique<DegreeOfCrystallinityForm>();
+        setField(form.get(), "LineEditEnthalpyOfCrystallization", first);
+        setField(form.get(), "LineEditEnthalpyOfColdCrystallization", second);
+        setField(form.get(), "LineEditTheoreticalEnthalpy", third);
+        result = "xcLineEditDegreedOfCrystallinity";
+    } else if (dialog == "cure") {
+        form = std::make_unique<DegreeOfCureForm>();
+        setField(form.get(), "LineEditPrecure", first);
+        setField(form.get(), "jGLineEditAfterCuring", second);
+        result = "LineEditDegreeOfCure";
+    } else {
+        form = std::make_unique<InstrumentCoefficientForm>();
+        setField(form.get(), "LineEditTheory", first);
+        setField(form.get(), "LineEditActualMeasurement", second);
+        result = "LineEditCoefficient";
+    }
+    const QString before = field(form.get(), result)->text();
+    click(form.get(), "pushButtonCalculate");
+    QCOMPARE(_dialogs->boxTitles(), QStringList{"warnning"});
+    QCOMPARE(field(form.get(), result)->text(), before);
+    QCOMPARE(Global::_configMap.value(Global::InstrumentCoefficientKey).toFloat(), 1.0f);
+    QVERIFY(!QFile::exists(Global::ConfigFilePath));
+}
+
+void TestCalcDialogs::oitParametersKeptOnOk()
+{
+    OITAutoAnalysisParamForm form;
+    form.show();
+    setField(&form, "LineEditCoefficient", "0.5");
+    setField(&form, "LineEditThreshold", "3");
+    click(&form, "pushButtonOk");
+    QVERIFY(!form.isVisible());
+    QCOMPARE(field(&form, "LineEditCoefficient")->text(), QString("0.5"));
+    QCOMPARE(field(&form, "LineEditThreshold")->text(), QString("3"));
+}
+
+void TestCalcDialogs::sapphirePolynomial_data()
+{
+    QTest::addColumn<double>("celsius");
+    QTest::addColumn<QString>("shown");
+    // Figures stated for the standard's field at these temperatures.
+    QTest::newRow("25 ℃") << 25.0 << "0.775";
+    QTest::newRow("100 ℃") << 100.0 << "0.906";
+    QTest::newRow("500 ℃") << 500.0 << "1.171";
+    // 376.85 ℃ is 650 K, where x = 0 and only the constant term remains.
+    QTest::newRow("650 K") << 376.85 << "1.127";
+}
+
+void TestCalcDialogs::sapphirePolynomial()
+{
+    QFETCH(double, celsius);
+    QFETCH(QString, shown);
+    const double cp = SpecificHeatComparisonMethodForm::standardSampleSpecificHeat(celsius);
+    QCOMPARE(QString::number(cp, 'f', 3), shown);
+    QVERIFY(std::fabs(cp - sapphireReference(celsius)) < 1e-12);
+}
+
+void TestCalcDialogs::specificHeatFromThreeCurves()
+{
+    setUpCurves(1.0f, 3.0f, 4.0f);
+    SpecificHeatComparisonMethodForm form;
+    QSignalSpy texts(&form, &SpecificHeatComparisonMethodForm::sigDrawCustomText);
+    QCOMPARE(form.windowTitle(), QString("比热比较法"));
+    QCOMPARE(field(&form, "LineEditCorrectionCoefficient")->text(), QString("1.000"));
+    QCOMPARE(field(&form, "LineEditSampleWeight")->text(), QString("17.92"));
+    QCOMPARE(field(&form, "LineEditStandardSampleWeight")->text(), QString("13.92"));
+    markRoles(&form);
+    form.show();
+    fillSpecificHeatFields(&form, "100");
+    click(&form, "pushButtonCalculate");
+    // (4 - 1) x 13.92 x 0.90647 x 1 / ((3 - 1) x 17.92) = 1.0562
+    QCOMPARE(field(&form, "LineEditStandardSampleSpecificHeat")->text(), QString("0.906"));
+    QCOMPARE(field(&form, "LineEditSampleSpecificHeat")->text(), QString("1.056"));
+    QCOMPARE(texts.count(), 1);
+    QCOMPARE(texts.at(0).at(0).toString(), QString("100.000℃比热容= 1.056J/(g*℃)"));
+    const QStringList shownFiles = {"base.xlsx", "sapphire.xlsx", "sample.xlsx"};
+    for (const QString& name : shownFiles) {
+        bool found = false;
+        for (QLineEdit* edit : form.findChildren<QLineEdit*>())
+            found = found || (edit->text() == name && !edit->isEnabled());
+        QVERIFY2(found, qPrintable(name));
+    }
+    click(&form, "pushButtonCalculate");
+    QCOMPARE(texts.count(), 2);
+    click(&form, "pushButtonQuit");
+    QVERIFY(!form.isVisible());
+    QCOMPARE(field(&form, "LineEditSampleSpecificHeat")->text(), QString("1.056"));
+}
+
+void TestCalcDialogs::specificHeatMissingRoles_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("sample never chosen") << "unchosen";
+    QTest::newRow("one curve for baseline and sample") << "same curve";
+    QTest::newRow("chosen curve deleted from the plot") << "deleted";
+    QTest::newRow("curve of no loaded workbook") << "live curve";
+}
+
+void TestCalcDialogs::specificHeatMissingRoles()
+{
+    QFETCH(QString, how);
+    setUpCurves(1.0f, 3.0f, 4.0f);
+    SpecificHeatComparisonMethodForm form;
+    form.slotSetCurve(0, _curves.at(0));
+    form.slotSetCurve(1, _curves.at(1));
+    if (how == "same curve") {
+        form.slotSetCurve(2, _curves.at(0));
+    } else if (how == "deleted") {
+        form.slotSetCurve(2, _curves.at(2));
+        // The stage keeps its now dangling pointer, as after a deletion.
+        _plot->removePlottable(_curves.at(2));
+    } else if (how == "live curve") {
+        form.slotSetCurve(2, new QCPCurve(_plot->xAxis, _plot->yAxis));
+    }
+    form.slotSetCurve(7, _curves.at(2));
+    QSignalSpy texts(&form, &SpecificHeatComparisonMethodForm::sigDrawCustomText);
+    form.show();
+    QVERIFY(form.isVisible());
+    fillSpecificHeatFields(&form, "100");
+    click(&form, "pushButtonCalculate");
+    QCOMPARE(texts.count(), 0);
+    QVERIFY(field(&form, "LineEditSampleSpecificHeat")->text().isEmpty());
+    QVERIFY(field(&form, "LineEditStandardSampleSpecificHeat")->text().isEmpty());
+    QVERIFY(_dialogs->boxes.isEmpty());
+}
+
+void TestCalcDialogs::specificHeatCurveCountsFromNextOpening()
+{
+    setUpCurves(1.0f, 3.0f, 4.0f);
+    SpecificHeatComparisonMethodForm form;
+    QSignalSpy texts(&form, &SpecificHeatComparisonMethodForm::sigDrawCustomText);
+    form.show();
+    markRoles(&form);
+    fillSpecificHeatFields(&form, "100");
+    click(&form, "pushButtonCalculate");
+    QCOMPARE(texts.count(), 0);
+    form.hide();
+    form.show();
+    click(&form, "pushButtonCalculate");
+    QCOMPARE(texts.count(), 1);
+}
+
+// Refused with one warning and no field or plot change: a temperature outside
+// a curve (its signal would count as 0 mW), and every zero denominator.
+void TestCalcDialogs::specificHeatUnusableInputsRefused_data()
+{
+    QTest::addColumn<float>("standardSignal");
+    QTest::addColumn<QString>("temperature");
+    QTest::addColumn<QString>("sampleMass");
+    QTest::newRow("temperature below the curves") << 3.0f << "20" << "17.92";
+    QTest::newRow("temperature above the curves") << 3.0f << "151" << "17.92";
+    QTest::newRow("empty temperature means 0 ℃") << 3.0f << "" << "17.92";
+    QTest::newRow("sample mass 0") << 3.0f << "100" << "0";
+    QTest::newRow("sample mass not a number") << 3.0f << "100" << "abc";
+    QTest::newRow("standard equals baseline") << 1.0f << "100" << "17.92";
+}
+
+void TestCalcDialogs::specificHeatUnusableInputsRefused()
+{
+    QFETCH(float, standardSignal);
+    QFETCH(QString, temperature);
+    QFETCH(QString, sampleMass);
+    setUpCurves(1.0f, standardSignal, 4.0f);
+    SpecificHeatComparisonMethodForm form;
+    markRoles(&form);
+    QSignalSpy texts(&form, &SpecificHeatComparisonMethodForm::sigDrawCustomText);
+    form.show();
+    fillSpecificHeatFields(&form, temperature);
+    setField(&form, "LineEditSampleWeight", sampleMass);
+    setField(&form, "LineEditSampleSpecificHeat", "earlier");
+    click(&form, "pushButtonCalculate");
+    QCOMPARE(_dialogs->boxTitles(), QStringList{"warnning"});
+    QCOMPARE(texts.count(), 0);
+    QCOMPARE(field(&form, "LineEditSampleSpecificHeat")->text(), QString("earlier"));
+}
+
+// The dialogs as the main window builds and wires them: the roles come from
+// the plot's context menu, the results land on the plot as fixed texts, and
+// the instrument coefficient reaches config.json.
+void TestCalcDialogs::mainWindowWiring()
+{
+    QCoreApplication::setApplicationVersion("1.0.4.0");
+    Global::_globalMode = Global::Analysis;
+    auto window = std::make_unique<MainWindow>();
+    window->show();
+    CentralWidget* central = window->findChild<CentralWidget*>();
+    QCustomPlot* plot = reinterpret_cast<QCustomPlot*>(central->plot());
+    const float signal[] = {1.0f, 3.0f, 4.0f};
+    const char* names[] = {"base.xlsx", "sapphire.xlsx", "sample.xlsx"};
+    void (EventHandler::*roleSlots[])() = {&EventHandler::slotBaseLine, &EventHandler::slotStandardSample,
+                                           &EventHandler::slotSample};
+    for (int role = 0; role < 3; ++role) {
+        auto* curve = new QCPCurve(plot->xAxis, plot->yAxis);
+        curve->setObjectName(names[role]);
+        curve->addData(0.0, 100.0, 1.0);
+        Global::_curveFileDataVtr.append(workbook(names[role], curve, signal[role]));
+        plot->deselectAll();
+        curve->setSelection(QCPDataSelection(curve->data()->dataRange()));
+        (central->eventHandler()->*roleSlots[role])();
+    }
+
+    window->findChild<QAction*>("actionSpecificHeatCompMethod")->trigger();
+    auto* specificHeat = window->findChild<SpecificHeatComparisonMethodForm*>();
+    QVERIFY(specificHeat->isVisible());
+    QCOMPARE(specificHeat->windowModality(), Qt::ApplicationModal);
+    QCOMPARE(specificHeat->size(), QSize(318, 556));
+    setField(specificHeat, "LineEditTemperature", "100");
+    click(specificHeat, "pushButtonCalculate");
+
+    window->findChild<QAction*>("actionDegreeOfCrystallinity")->trigger();
+    auto* crystallinity = window->findChild<DegreeOfCrystallinityForm*>();
+    QVERIFY(crystallinity->isVisible());
+    setField(crystallinity, "LineEditEnthalpyOfCrystallization", "50");
+    setField(crystallinity, "LineEditEnthalpyOfColdCrystallization", "10");
+    setField(crystallinity, "LineEditTheoreticalEnthalpy", "140");
+    click(crystallinity, "pushButtonCalculate");
+
+    QStringList fixedTexts;
+    for (int i = 0; i < plot->itemCount(); ++i) {
+        auto* text = qobject_cast<QCPItemText*>(plot->item(i));
+        if (text && text->objectName() == "fixed")
+            fixedTexts << text->text();
+    }
+    QCOMPARE(fixedTexts, (QStringList{"100.000℃比热容= 1.056J/(g*℃)", "结晶度Xc(%)= 28.571%"}));
+
+    window->findChild<QAction*>("actionInstrumentParameter")->trigger();
+    auto* coefficient = window->findChild<InstrumentCoefficientForm*>();
+    QVERIFY(coefficient->isVisible());
+    setField(coefficient, "LineEditTheory", "28.42");
+    setField(coefficient, "LineEditActualMeasurement", "25.0");
+    click(coefficient, "pushButtonCalculate");
+    QVERIFY(std::fabs(readConfig().value(Global::InstrumentCoefficientKey).toDouble() - 1.1368) < 1e-6);
+
+    window->findChild<QAction*>("actionDegreeOfCuring")->trigger();
+    QVERIFY(window->findChild<DegreeOfCureForm*>()->isVisible());
+    window->findChild<QAction*>("actionOITAutoAnalysisParam")->trigger();
+    QVERIFY(window->findChild<OITAutoAnalysisParamForm*>()->isVisible());
+
+    _dialogs->answers = {QMessageBox::Yes};
+    window.reset();
+}
+
+QTEST_MAIN(TestCalcDialogs)
+#include "tst_calcdialogs.moc"
