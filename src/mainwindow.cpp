@@ -16,7 +16,6 @@
 #include "oitautoanalysisparamform.h"
 #include "realtimedataform.h"
 #include "serialport.h"
-#include "serialportstate.h"
 #include "specificheatcomparisonmethodform.h"
 #include "ui_mainwindow.h"
 #include "xlsxhandler.h"
@@ -186,7 +185,7 @@ void MainWindow::showDisconnected()
 void MainWindow::on_actionConnectToDev_triggered()
 {
     SerialPort* serialPort = SerialPort::instance();
-    if (SerialPortState::isOpen()) {
+    if (serialPort->isOpen()) {
         serialPort->close();
         showDisconnected();
         LOG(DEBUG) << "close serial port.";
@@ -213,7 +212,7 @@ void MainWindow::on_actionNew_triggered()
 void MainWindow::on_actionStart_triggered()
 {
     LOG(DEBUG) << "start experiment,set soft into experiment mode.";
-    if (!SerialPortState::isOpen()) {
+    if (!SerialPort::instance()->isOpen()) {
         MessageBox::warning(this, QStringLiteral("warnning"), QStringLiteral("Serial Port open failed."));
         return;
     }
@@ -235,7 +234,7 @@ void MainWindow::on_actionStop_triggered()
         return;
     }
     _manuallyStopTheExperimentFlag = true;
-    if (SerialPortState::isOpen()) {
+    if (SerialPort::instance()->isOpen()) {
         SerialPort::instance()->slotSendData(SerialPort::buildStartStopFrame(false));
     } else {
         MessageBox::warning(this, QStringLiteral("warnning"),

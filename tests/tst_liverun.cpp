@@ -5,7 +5,6 @@
 #include "instrumentsimulator.h"
 #include "mainwindow.h"
 #include "serialport.h"
-#include "serialportstate.h"
 #include "windowtesthelpers.h"
 #include "xlsxhandler.h"
 
@@ -189,7 +188,7 @@ void TestLiveRun::cleanup()
 void TestLiveRun::connectAndReadProgramme()
 {
     action("actionConnectToDev")->trigger();
-    QVERIFY(SerialPortState::isOpen());
+    QVERIFY(SerialPort::instance()->isOpen());
     QCOMPARE(action("actionConnectToDev")->text(), QString("断开连接"));
     QCOMPARE(Global::_globalMode, Global::Connected);
     // The instrument's stored programme arrives and fills the settings dialog.
@@ -227,10 +226,10 @@ void TestLiveRun::connectAfterDeliveryCloses()
     action("actionNew")->trigger();
     find<QLineEdit>("phase_1_scan_rate")->setText("10");
     find<QPushButton>("pushButton_deliverData")->click();
-    QVERIFY(SerialPortState::isOpen());
+    QVERIFY(SerialPort::instance()->isOpen());
     QCOMPARE(action("actionConnectToDev")->text(), QString("连接设备"));
     action("actionConnectToDev")->trigger();
-    QVERIFY(!SerialPortState::isOpen());
+    QVERIFY(!SerialPort::instance()->isOpen());
     QCOMPARE(action("actionConnectToDev")->text(), QString("连接设备"));
 }
 

@@ -128,6 +128,11 @@ void SerialPort::close()
     _assembler.clear();
 }
 
+bool SerialPort::isOpen() const
+{
+    return _serialPort->isOpen();
+}
+
 void SerialPort::slotCloseSp()
 {
     if (_serialPort->isOpen()) {
@@ -175,14 +180,15 @@ QByteArray SerialPort::buildPhaseReadFrame()
 }
 
 // Each stage goes out as the first twelve bytes of its packed record, the
-// 32-bit atmosphere narrowed to its low byte.
+// 32-bit atmosphere narrowed to its low byte. The length byte counts exactly
+// two option bytes, so the options are cut or zero-filled to two.
 QByteArray SerialPort::buildPhaseWriteFrame(const QVector<PhaseInfoData>& phases, const QByteArray& options)
 {
     constexpr int WireStageSize = 12;
     QByteArray frame = frameHead(quint8(phases.size() * WireStageSize + 7), WriteCommand, PhaseTableAddress);
     for (const PhaseInfoData& phase : phases)
         frame.append(reinterpret_cast<const char*>(&phase), WireStageSize);
-    frame.append(options.left(2));
+    frame.append(options.leftJustified(2, '\0', true));
     appendCrc(frame);
     return frame;
 }
@@ -202,8 +208,21 @@ quint16 SerialPort::crc16(const quint8* data, quint16 length)
     return crc;
 }
 
+// QSerialPort emits no readyRead while a receiver of its readyRead still
+// runs. Frames handled right in this slot would leave a nested event loop
+// (the end-of-run question, its save dialog) deaf to the instrument until it
+// returns; the bytes are therefore taken from the event loop instead.
 void SerialPort::slotReadData()
 {
+    if (_readQueued)
+        return;
+    _readQueued = true;
+    QMetaObject::invokeMethod(this, [this] { readAvailable(); }, Qt::QueuedConnection);
+}
+
+void SerialPort::readAvailable()
+{
+    _readQueued = false;
     while (_serialPort->bytesAvailable() > 0) {
         const QByteArray chunk = _serialPort->read(ReadStep);
         if (chunk.isEmpty())
@@ -213,14 +232,18 @@ void SerialPort::slotReadData()
 }
 
 // Each frame is taken out of the buffer before it is acted on: a receiver may
-// run a nested event loop (the end-of-run question), in which this is entered
-// again and handles the later frames first.
+// run a nested event loop (the end-of-run question), in which frames that
+// arrive meanwhile are read and handled before that receiver returns. Large
+// inputs go in by read steps, drained after each, so the bounded buffer never
+// has to drop bytes of complete frames.
 void SerialPort::receiveBytes(const QByteArray& bytes)
 {
-    _assembler.append(bytes);
-    QByteArray frame;
-    while (_assembler.takeFrame(&frame))
-        handleFrame(frame);
+    for (int at = 0; at < bytes.size(); at += ReadStep) {
+        _assembler.append(bytes.mid(at, ReadStep));
+        QByteArray frame;
+        while (_assembler.takeFrame(&frame))
+            handleFrame(frame);
+    }
 }
 
 void SerialPort::handleFrame(const QByteArray& frame)

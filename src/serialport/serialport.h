@@ -39,6 +39,8 @@ public:
 
     bool open();
     void close();
+    // Whether the port is open now; unlike open(), asking never opens it.
+    bool isOpen() const;
 
     // While a non-empty name is set, open() takes that port instead of
     // looking for the instrument's USB identity. For tests and tools only.
@@ -79,6 +81,7 @@ private:
     SerialPort();
     bool selectPort();
     void applySettings();
+    void readAvailable();
     void handleFrame(const QByteArray& frame);
     void handleReadReply(const QByteArray& frame, quint16 address, int copied, const CommonData& data);
     static QString statusText(const CommonData& data);
@@ -86,6 +89,7 @@ private:
 
     QSerialPort* _serialPort = nullptr;
     bool _readyReadConnected = false;
+    bool _readQueued = false;
     FrameAssembler _assembler;
     // Modes remembered by the axis and end-of-run watchers; both start in analysis.
     int _axisLastMode = Global::Analysis;

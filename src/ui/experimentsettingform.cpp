@@ -2,7 +2,6 @@
 
 #include "messagebox.h"
 #include "serialport.h"
-#include "serialportstate.h"
 #include "ui_experimentsettingform.h"
 
 #include <easylogging++.h>
@@ -269,7 +268,7 @@ void ExperimentSettingForm::on_pushButton_deliverData_clicked()
     emit sigDeliverData(frame);
     // The delivery opens the port when it can; when it could not, the user keeps
     // the dialog with the values instead of believing the programme was sent.
-    if (!SerialPortState::isOpen()) {
+    if (!SerialPort::instance()->isOpen()) {
         MessageBox::warning(this, QStringLiteral("warnning"), QStringLiteral("Serial Port open failed."));
         return;
     }

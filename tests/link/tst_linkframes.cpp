@@ -79,6 +79,15 @@ void TestLinkFrames::phaseWriteFrame()
     const quint16 crc = SerialPort::crc16(reinterpret_cast<const quint8*>(frame.constData()) + 3, 77);
     QCOMPARE(quint8(frame.at(80)), quint8(crc & 0xFF));
     QCOMPARE(quint8(frame.at(81)), quint8(crc >> 8));
+
+    // The length byte and the CRC hold whatever option bytes the caller gives.
+    for (const QByteArray& options : {QByteArray(), hex("01"), hex("010203")}) {
+        const QByteArray sent = SerialPort::buildPhaseWriteFrame(phases, options);
+        QCOMPARE(sent.size(), 82);
+        QCOMPARE(sent.mid(78, 2), (options + QByteArray(2, '\0')).left(2));
+        const quint16 sentCrc = SerialPort::crc16(reinterpret_cast<const quint8*>(sent.constData()) + 3, 77);
+        QCOMPARE(sent.mid(80, 2), QByteArray() + char(sentCrc & 0xFF) + char(sentCrc >> 8));
+    }
 }
 
 void TestLinkFrames::assembler_data()

@@ -18,6 +18,7 @@ private slots:
     void initTestCase();
     void init();
     void openTwiceKeepsOneConnection();
+    void isOpenFollowsPort();
     void closedPortWritesNothing();
     void openWithoutInstrument_data();
     void openWithoutInstrument();
@@ -26,6 +27,7 @@ private slots:
     void runFollowsInstrument_data();
     void runFollowsInstrument();
     void hangUpLeavesProgramResponsive();
+    void framesHandledDuringEndOfRunQuestion();
 
 private:
     struct Observed
@@ -93,6 +95,26 @@ void TestLinkPty::openTwiceKeepsOneConnection()
     QVERIFY(QObject::disconnect(serial, &QSerialPort::readyRead, _port, &SerialPort::slotReadData));
     QVERIFY(!QObject::disconnect(serial, &QSerialPort::readyRead, _port, &SerialPort::slotReadData));
     connect(serial, &QSerialPort::readyRead, _port, &SerialPort::slotReadData);
+}
+
+// Asking must never open the port, and every way of closing it shows.
+void TestLinkPty::isOpenFollowsPort()
+{
+    QVERIFY(!_port->isOpen());
+    QVERIFY(!_port->isOpen());
+    QVERIFY(LogCapture::debugLines().isEmpty());
+    QVERIFY(_port->open());
+    QVERIFY(_port->isOpen());
+    _port->close();
+    QVERIFY(!_port->isOpen());
+    QVERIFY(_port->open());
+    _port->slotCloseSp();
+    QVERIFY(!_port->isOpen());
+    SerialPort::setPortNameOverride("/dev/quarnel-no-such-port");
+    const bool opened = _port->open();
+    SerialPort::setPortNameOverride(_simulator->portName());
+    QVERIFY(!opened);
+    QVERIFY(!_port->isOpen());
 }
 
 void TestLinkPty::closedPortWritesNothing()
@@ -239,6 +261,36 @@ void TestLinkPty::hangUpLeavesProgramResponsive()
     _port->close();
     // Both ends are gone, and with them the terminal.
     QVERIFY(!_port->open());
+}
+
+// The end-of-run question runs a nested event loop from inside the link's
+// frame handling; what the instrument sends meanwhile must be handled before
+// the question returns, not queue up behind it.
+void TestLinkPty::framesHandledDuringEndOfRunQuestion()
+{
+    startSimulator({});
+    QVERIFY(_port->open());
+    QSignalSpy texts(_port, &SerialPort::sigUpdateStatusbarMsg);
+    const auto status = [](quint8 runStatus, quint8 stage) {
+        QByteArray record(26, '\0');
+        record[0] = char(runStatus);
+        record[1] = char(stage);
+        return InstrumentSimulator::buildFrame(SerialPort::ReadCommand, 0, record);
+    };
+    bool heardDuringQuestion = false;
+    const auto question = connect(_port, &SerialPort::sigSaveExperimentalDataMsgBox, this, [&] {
+        _simulator->sendFrame(status(RunStatusIdle, 9));
+        heardDuringQuestion = QTest::qWaitFor([&] {
+            return !texts.isEmpty() && texts.last().at(0).toString().contains(QStringLiteral("阶段:9"));
+        }, 2000);
+    });
+    _simulator->sendFrame(status(RunStatusHeating, 1));
+    QTRY_COMPARE(texts.size(), 1);
+    _simulator->sendFrame(status(RunStatusCooling, 1));
+    QTRY_COMPARE(texts.size(), 3);
+    disconnect(question);
+    QVERIFY(heardDuringQuestion);
+    QCOMPARE(Global::_globalMode, Global::Analysis);
 }
 
 QTEST_GUILESS_MAIN(TestLinkPty)

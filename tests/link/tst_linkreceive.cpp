@@ -16,6 +16,7 @@ private slots:
     void initTestCase();
     void init();
     void firstStatusFrameStartsRun();
+    void emitOrder();
     void emptyStageTableGivesNoAxis();
     void stageZeroOpensRecord();
     void stageChangeOpensRecord();
@@ -34,6 +35,7 @@ private slots:
     void shortStatusPublishesNoPoint();
     void otherFramesOnlyLogged();
     void nestedLoopKeepsOrder();
+    void largeInputLosesNoFrame();
 
 private:
     static QByteArray frame(quint8 command, quint16 address, const QByteArray& data);
@@ -126,6 +128,23 @@ void TestLinkReceive::firstStatusFrameStartsRun()
     QCOMPARE(Global::_experimentDataVtr.size(), 1);
     QCOMPARE(axis.size(), 1);
     QCOMPARE(live.size(), 2);
+}
+
+// The plot takes its x range before the first point of a run, and the
+// end-of-run question comes after the last status text.
+void TestLinkReceive::emitOrder()
+{
+    QStringList order;
+    QList<QMetaObject::Connection> watched {
+        connect(_port, &SerialPort::sigAxisModify, this, [&] { order << "axis"; }),
+        connect(_port, &SerialPort::sigUpdateStatusbarMsg, this, [&] { order << "text"; }),
+        connect(_port, &SerialPort::sigSaveExperimentalDataMsgBox, this, [&] { order << "save"; }),
+        connect(_port, &SerialPort::sigSendCommonData, this, [&] { order << "live"; })};
+    feed(status(RunStatusHeating, 1) + status(RunStatusCooling, 1));
+    for (const QMetaObject::Connection& connection : watched)
+        disconnect(connection);
+    QCOMPARE(order, (QStringList {"axis", "text", "live", "text", "save"}));
+    QCOMPARE(LogCapture::logLines(), QStringList {"serialport set axis."});
 }
 
 void TestLinkReceive::emptyStageTableGivesNoAxis()
@@ -358,6 +377,21 @@ void TestLinkReceive::nestedLoopKeepsOrder()
     QVERIFY(texts.at(1).at(0).toString().contains(QStringLiteral("阶段:6")));
     QVERIFY(texts.at(2).at(0).toString().contains(QStringLiteral("阶段:7")));
     QVERIFY(texts.at(3).at(0).toString().contains(QStringLiteral("阶段:8")));
+}
+
+// Far more than the receive buffer holds, handed over at once: every frame
+// still counts.
+void TestLinkReceive::largeInputLosesNoFrame()
+{
+    QSignalSpy texts(_port, &SerialPort::sigUpdateStatusbarMsg);
+    QByteArray stream;
+    for (int i = 0; i < 300; ++i)
+        stream += status(RunStatusHeating, quint8(i % 6));
+    QVERIFY(stream.size() > 3 * FrameAssembler::Capacity);
+    feed(stream);
+    QCOMPARE(texts.size(), 300);
+    QVERIFY(texts.last().at(0).toString().contains(QStringLiteral("阶段:5")));
+    QCOMPARE(LogCapture::debugLines(), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestLinkReceive)
