@@ -1,9 +1,12 @@
 #include "mainwindow.h"
 
+#include "aboutform.h"
+#include "axissettingform.h"
 #include "centralwidget.h"
 #include "experimentsettingform.h"
 #include "filedialog.h"
 #include "messagebox.h"
+#include "printpreviewform.h"
 #include "realtimedataform.h"
 #include "serialport.h"
 #include "serialportstate.h"
@@ -18,6 +21,7 @@
 #include <QDockWidget>
 #include <QLabel>
 #include <QMenu>
+#include <QPrintPreviewDialog>
 #include <QStandardPaths>
 
 MainWindow::MainWindow(QWidget* parent)
@@ -31,6 +35,9 @@ MainWindow::MainWindow(QWidget* parent)
     _experimentSettingForm = new ExperimentSettingForm(this);
     _realTimeDataForm = new RealTimeDataForm(this);
     _contextMenu = new QMenu(this);
+    _aboutForm = new AboutForm(this);
+    _printPreviewForm = new PrintPreviewForm(this);
+    _axisSettingForm = new AxisSettingForm(this);
 
     _ui->setupUi(this);
     setToolTip(QStringLiteral("....."));
@@ -69,6 +76,9 @@ void MainWindow::setDialogPropertiesOnAll()
 {
     setDialogProperties(_experimentSettingForm);
     setDialogProperties(_realTimeDataForm);
+    setDialogProperties(_aboutForm);
+    setDialogProperties(_printPreviewForm);
+    setDialogProperties(_axisSettingForm);
 }
 
 void MainWindow::setActionsEnabled(bool enabled)
@@ -97,6 +107,10 @@ void MainWindow::connectSignalsAndSlots()
     connect(
         _centralWidget, &CentralWidget::sigRightDockWidgetHide, _centralWidget, [rightDock]() { rightDock->hide(); },
         Qt::DirectConnection);
+    connect(_axisSettingForm, &AxisSettingForm::sigGetAxisInfo, _centralWidget, &CentralWidget::slotGetAxisInfo);
+    connect(_centralWidget, &CentralWidget::sigGetAxisInfoWithData, _axisSettingForm,
+            &AxisSettingForm::slotGetAxisInfoWithData);
+    connect(_axisSettingForm, &AxisSettingForm::sigSetAxisSettings, _centralWidget, &CentralWidget::slotSetAxisSettings);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -241,9 +255,26 @@ void MainWindow::on_actionTimeAxisAnalysisPCTMode_triggered()
     Global::_timeAxisAnalysisPCTModeFlag = _ui->actionTimeAxisAnalysisPCTMode->isChecked();
 }
 
+void MainWindow::on_actionAbout_triggered()
+{
+    _aboutForm->show();
+}
+
+// Only the preview dialog is shown; the form itself stays hidden.
+void MainWindow::on_actionPrintPreview_triggered()
+{
+    _printPreviewForm->setPixmap(_centralWidget->grabPlotPixmap());
+    _printPreviewForm->printPreviewDialog()->showMaximized();
+}
+
 void MainWindow::on_actionYAxis_triggered()
 {
     _centralWidget->switchAxisQuantity();
+}
+
+void MainWindow::on_actionAxisSetting_triggered()
+{
+    _axisSettingForm->show();
 }
 
 void MainWindow::on_actionSaveData_triggered()

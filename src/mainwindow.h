@@ -10,6 +10,9 @@ class CentralWidget;
 class EventHandler;
 class ExperimentSettingForm;
 class RealTimeDataForm;
+class AboutForm;
+class PrintPreviewForm;
+class AxisSettingForm;
 class QDockWidget;
 class QMenu;
 
@@ -39,7 +42,10 @@ public slots:
     void on_actionOIT_triggered();
     void on_actionOITAutoAnalysisMode_triggered();
     void on_actionTimeAxisAnalysisPCTMode_triggered();
+    void on_actionAbout_triggered();
+    void on_actionPrintPreview_triggered();
     void on_actionYAxis_triggered();
+    void on_actionAxisSetting_triggered();
     void on_actionSaveData_triggered();
     void on_actionSaveas_triggered();
     void on_actionLanguage_triggered();
@@ -64,6 +70,9 @@ private:
     ExperimentSettingForm* _experimentSettingForm;
     RealTimeDataForm* _realTimeDataForm;
     QMenu* _contextMenu;
+    AboutForm* _aboutForm;
+    PrintPreviewForm* _printPreviewForm;
+    AxisSettingForm* _axisSettingForm;
 };
 
 #endif // MAINWINDOW_H
