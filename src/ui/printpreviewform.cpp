@@ -71,6 +71,10 @@ void PrintPreviewForm::slotPaintRequested(QPrinter* printer)
 {
     printer->setPageOrientation(QPageLayout::Landscape);
     QPainter painter(printer);
+    if (!painter.isActive()) {
+        qDebug() << "printer could not be opened for painting";
+        return;
+    }
     const QRect page = printer->pageLayout().paintRectPixels(printer->resolution());
     qDebug() << "rect:" << page;
     const Global::CurveFileData file =
