@@ -1,12 +1,14 @@
 #include "mainwindow.h"
 
 #include "analysissettingform.h"
+#include "aboutform.h"
+#include "axissettingform.h"
 #include "centralwidget.h"
+#include "coefficientselectionform.h"
 #include "degreeofcrystallinityform.h"
 #include "degreeofcureform.h"
-#include "eventhandler.h"
-#include "coefficientselectionform.h"
 #include "enthalpydatacorrectionform.h"
+#include "eventhandler.h"
 #include "experimentsettingform.h"
 #include "filedialog.h"
 #include "instrumentcoefficientform.h"
@@ -14,6 +16,7 @@
 #include "lowess.h"
 #include "messagebox.h"
 #include "oitautoanalysisparamform.h"
+#include "printpreviewform.h"
 #include "realtimedataform.h"
 #include "serialport.h"
 #include "specificheatcomparisonmethodform.h"
@@ -29,6 +32,7 @@
 #include <QDockWidget>
 #include <QLabel>
 #include <QMenu>
+#include <QPrintPreviewDialog>
 #include <QStandardPaths>
 
 #include <stdexcept>
@@ -52,8 +56,11 @@ MainWindow::MainWindow(QWidget* parent)
     _instrumentCoefficientForm = new InstrumentCoefficientForm(this);
     _degreeOfCureForm = new DegreeOfCureForm(this);
     _oitAutoAnalysisParamForm = new OITAutoAnalysisParamForm(this);
+    _aboutForm = new AboutForm(this);
     _enthalpyDataCorrectionForm = new EnthalpyDataCorrectionForm(this);
     _coefficientSelectionForm = new CoefficientSelectionForm(this);
+    _printPreviewForm = new PrintPreviewForm(this);
+    _axisSettingForm = new AxisSettingForm(this);
 
     _ui->setupUi(this);
     setToolTip(QStringLiteral("....."));
@@ -99,8 +106,11 @@ void MainWindow::setDialogPropertiesOnAll()
     setDialogProperties(_instrumentCoefficientForm);
     setDialogProperties(_oitAutoAnalysisParamForm);
     setDialogProperties(_degreeOfCrystallinityForm);
+    setDialogProperties(_aboutForm);
     setDialogProperties(_enthalpyDataCorrectionForm);
     setDialogProperties(_coefficientSelectionForm);
+    setDialogProperties(_printPreviewForm);
+    setDialogProperties(_axisSettingForm);
 }
 
 void MainWindow::setActionsEnabled(bool enabled)
@@ -145,6 +155,10 @@ void MainWindow::connectSignalsAndSlots()
             &CentralWidget::slotDrawCustomText);
     connect(_eventHandler, &EventHandler::sigSetCurve, _specificHeatComparisonMethodForm,
             &SpecificHeatComparisonMethodForm::slotSetCurve);
+    connect(_axisSettingForm, &AxisSettingForm::sigGetAxisInfo, _centralWidget, &CentralWidget::slotGetAxisInfo);
+    connect(_centralWidget, &CentralWidget::sigGetAxisInfoWithData, _axisSettingForm,
+            &AxisSettingForm::slotGetAxisInfoWithData);
+    connect(_axisSettingForm, &AxisSettingForm::sigSetAxisSettings, _centralWidget, &CentralWidget::slotSetAxisSettings);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -368,9 +382,26 @@ void MainWindow::on_actionEnthalpyCorrectionSelection_triggered()
     _coefficientSelectionForm->show();
 }
 
+void MainWindow::on_actionAbout_triggered()
+{
+    _aboutForm->show();
+}
+
+// Only the preview dialog is shown; the form itself stays hidden.
+void MainWindow::on_actionPrintPreview_triggered()
+{
+    _printPreviewForm->setPixmap(_centralWidget->grabPlotPixmap());
+    _printPreviewForm->printPreviewDialog()->showMaximized();
+}
+
 void MainWindow::on_actionYAxis_triggered()
 {
     _centralWidget->switchAxisQuantity();
+}
+
+void MainWindow::on_actionAxisSetting_triggered()
+{
+    _axisSettingForm->show();
 }
 
 void MainWindow::on_actionSaveData_triggered()

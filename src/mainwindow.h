@@ -21,6 +21,9 @@ class OITAutoAnalysisParamForm;
 class EnthalpyDataCorrectionForm;
 class CoefficientSelectionForm;
 class QCPCurve;
+class AboutForm;
+class PrintPreviewForm;
+class AxisSettingForm;
 class QDockWidget;
 class QMenu;
 
@@ -68,7 +71,10 @@ public slots:
     void on_actionDegreeOfCuring_triggered();
     void on_actionEnthalpyCorrectionEdit_triggered();
     void on_actionEnthalpyCorrectionSelection_triggered();
+    void on_actionAbout_triggered();
+    void on_actionPrintPreview_triggered();
     void on_actionYAxis_triggered();
+    void on_actionAxisSetting_triggered();
     void on_actionSaveData_triggered();
     void on_actionSaveas_triggered();
     void on_actionLanguage_triggered();
@@ -116,6 +122,9 @@ private:
     OITAutoAnalysisParamForm* _oitAutoAnalysisParamForm;
     EnthalpyDataCorrectionForm* _enthalpyDataCorrectionForm;
     CoefficientSelectionForm* _coefficientSelectionForm;
+    AboutForm* _aboutForm;
+    PrintPreviewForm* _printPreviewForm;
+    AxisSettingForm* _axisSettingForm;
 };
 
 #endif // MAINWINDOW_H
