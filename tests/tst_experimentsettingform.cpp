@@ -153,6 +153,8 @@ void TestExperimentSettingForm::checks_data()
     QTest::newRow("non-numeric rate") << 1 << QStringList{"100", "abc", "0"} << "阶段1扫描速率错误";
     QTest::newRow("hold time 65536") << 1 << QStringList{"100", "10", "65536"} << "阶段1恒温时间错误";
     QTest::newRow("hold time 65535") << 1 << QStringList{"100", "10", "65535"} << "";
+    QTest::newRow("hold time 3.7 would go out as 0") << 1 << QStringList{"100", "10", "3.7"} << "阶段1恒温时间错误";
+    QTest::newRow("hold time 1e3") << 1 << QStringList{"100", "10", "1e3"} << "阶段1恒温时间错误";
     QTest::newRow("hold time -1") << 2 << QStringList{"100", "10", "0", "150", "10", "-1"} << "阶段2恒温时间错误";
     QTest::newRow("cut-off infinite") << 1 << QStringList{"inf", "10", "0"} << "阶段1截止温度错误";
     QTest::newRow("rate nan") << 2 << QStringList{"100", "10", "0", "150", "nan", "0"} << "阶段2扫描速率错误";

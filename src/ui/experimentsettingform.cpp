@@ -40,12 +40,18 @@ PhaseInfoData decodeWireStage(const char* bytes)
     return record;
 }
 
-// The hold time is sent as 16 bits; anything outside that range would wrap.
+// The hold time is sent as whole minutes in 16 bits: a number outside that
+// range would wrap, and one that is not a plain whole number ("3.7", "1e3")
+// would silently go out as 0. Text that is no number at all counts as 0.
 bool holdTimeInRange(const QString& text)
 {
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    return !ok || (value >= 0.0 && value <= 65535.0);
+    bool whole = false;
+    const qlonglong minutes = text.trimmed().toLongLong(&whole, 10);
+    if (whole)
+        return minutes >= 0 && minutes <= 65535;
+    bool number = false;
+    text.trimmed().toDouble(&number);
+    return !number;
 }
 
 } // namespace
@@ -198,7 +204,7 @@ bool ExperimentSettingForm::checkPhaseNumbers(int phase)
     }
     const QString hold = findChild<QLineEdit*>(QStringLiteral("phase_%1_constant_temp").arg(phase))->text();
     if (!holdTimeInRange(hold)) {
-        showPhaseError(phase, QStringLiteral("阶段%1恒温时间错误"), QStringLiteral("阶段%1恒温时间必须在0到65535之间!  "));
+        showPhaseError(phase, QStringLiteral("阶段%1恒温时间错误"), QStringLiteral("阶段%1恒温时间必须是0到65535之间的整数!  "));
         return false;
     }
     return true;
