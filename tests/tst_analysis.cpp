@@ -65,6 +65,8 @@ private slots:
     void applyTwiceWithoutMovingOnce();
     void confirmUndoCancel_data();
     void confirmUndoCancel();
+    void undoAndCancelKeepConfirmedOperations_data();
+    void undoAndCancelKeepConfirmedOperations();
     void runInProgressRecordsNothing();
     void storedOperationsRerunOnLoad();
     void analysisModeLines_data();
@@ -440,6 +442,63 @@ void TestAnalysis::confirmUndoCancel()
     QCOMPARE(_plot->interactions(), analysisGoesOn ? QCP::Interactions(QCP::iSelectPlottables)
                                                    : QCP::iRangeDrag | QCP::iRangeZoom | QCP::iSelectPlottables);
     QCOMPARE(curves(_plot).size(), 1);
+}
+
+// "撤销" and "取消" take back only what an apply recorded since the last
+// "确定"; a confirmed analysis must still reach the next save. Steps: "A" and
+// "B" apply at two line pairs, "mode" chooses a new analysis.
+void TestAnalysis::undoAndCancelKeepConfirmedOperations_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QVector<double>>("keptRightLines");
+    QTest::newRow("confirm, new analysis, cancel") << QStringList{"A", "confirm", "mode", "cancel"}
+                                                   << QVector<double>{120.0};
+    QTest::newRow("confirm, new analysis, undo") << QStringList{"A", "confirm", "mode", "undo"}
+                                                 << QVector<double>{120.0};
+    QTest::newRow("confirm, undo twice") << QStringList{"A", "confirm", "mode", "undo", "undo"}
+                                         << QVector<double>{120.0};
+    QTest::newRow("confirm, apply, cancel") << QStringList{"A", "confirm", "mode", "B", "cancel"}
+                                            << QVector<double>{120.0};
+    QTest::newRow("confirm, apply, confirm") << QStringList{"A", "confirm", "mode", "B", "confirm"}
+                                             << QVector<double>{120.0, 110.0};
+    QTest::newRow("apply, undo") << QStringList{"A", "undo"} << QVector<double>{};
+    QTest::newRow("apply, cancel") << QStringList{"A", "cancel"} << QVector<double>{};
+    QTest::newRow("apply, confirm") << QStringList{"A", "confirm"} << QVector<double>{120.0};
+    // "确定" re-applies after the lines moved; that result stays temporary and
+    // goes, operation included, with the next cancel.
+    QTest::newRow("confirm after moving, then cancel") << QStringList{"A", "moveB", "confirm", "mode", "cancel"}
+                                                       << QVector<double>{120.0};
+}
+
+void TestAnalysis::undoAndCancelKeepConfirmedOperations()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QVector<double>, keptRightLines);
+    _widget->slotRecvAnalysisFileName(workbook("peak.xlsx", {curve(peak)}));
+    _widget->setAnalysisMode(CentralWidget::StopPoint);
+    for (const QString& step : steps) {
+        if (step == "A")
+            applyAt(40.0, 120.0);
+        else if (step == "B")
+            applyAt(40.0, 110.0);
+        else if (step == "moveB")
+            setLineKey(_widget->line2(), 110.0);
+        else if (step == "mode")
+            _widget->setAnalysisMode(CentralWidget::StartPoint);
+        else if (step == "confirm")
+            _widget->slotAnalysisSettingConfirm();
+        else if (step == "undo")
+            _widget->slotAnalysisSettingUndo();
+        else
+            _widget->slotAnalysisSettingCancel();
+    }
+    QVector<double> rightLines;
+    for (const AnalysisOperation& operation : qAsConst(Global::_analysisOperationVtr))
+        rightLines << operation.x2;
+    QCOMPARE(rightLines, keptRightLines);
+    // Every kept operation still has its confirmed label on the plot.
+    QCOMPARE(itemNames(_plot).count("confirm___peak.xlsx"), 2 * keptRightLines.size());
+    QCOMPARE(itemNames(_plot).count("temporary___peak.xlsx"), 0);
 }
 
 // A run in progress: results are drawn on the live curve but not recorded.

@@ -50,6 +50,7 @@ CentralWidget::CentralWidget(QWidget* parent)
     , _line2(nullptr)
     , _lastApplyX1(0.0)
     , _lastApplyX2(0.0)
+    , _unconfirmedOperationCount(0)
     , _liveReplotTimer(new QTimer(this))
 {
     qRegisterMetaType<CentralWidget::AxisInfo>("CentralWidget::AxisInfo");
@@ -245,7 +246,7 @@ void CentralWidget::clearData(ClearDataMode mode)
     case ClearTemporaryItems:
         removeMatching(PlotItemRegistry::isTemporary,
                        [](const QObject* item) { return PlotItemRegistry::isTemporary(item->objectName()); });
-        PlotItemRegistry::removeLastAnalysisOperation();
+        dropLastUnconfirmedOperation();
         break;
     case ClearExperimentData:
         _openedFilePaths.clear();
@@ -253,6 +254,7 @@ void CentralWidget::clearData(ClearDataMode mode)
         Global::clearCurveExperimentData();
         Global::_curveFileDataVtr.clear();
         Global::_analysisOperationVtr.clear();
+        _unconfirmedOperationCount = 0;
         hideBoundaryLines();
         _currentCurve = nullptr;
         _liveCurve = nullptr;
@@ -406,7 +408,7 @@ void CentralWidget::deleteCurve(QString name)
     if (name.isEmpty())
         return;
     removeOpenedPathsOf(name);
-    PlotItemRegistry::removeAnalysisOperationsByName(name);
+    removeAnalysisOperationsOf(name);
     removeMatching([&name](const QString& curveName) { return curveName == name; },
                    [&name](const QObject* item) { return PlotItemRegistry::belongsToCurve(item, name); });
     _plot->replot(QCustomPlot::rpRefreshHint);
@@ -634,7 +636,38 @@ void CentralWidget::slotAnalysisSettingApply()
     const QString name = _currentCurve->objectName();
     loadAnalysisData(_analysisMode, x1, x2, name);
     if (Global::_globalMode == Global::Analysis)
-        Global::_analysisOperationVtr.append(AnalysisOperation{name, static_cast<int>(_analysisMode), x1, x2});
+        recordAnalysisOperation(AnalysisOperation{name, static_cast<int>(_analysisMode), x1, x2});
+}
+
+void CentralWidget::recordAnalysisOperation(const AnalysisOperation& operation)
+{
+    Global::_analysisOperationVtr.append(operation);
+    ++_unconfirmedOperationCount;
+}
+
+// The count is held to the list's size in case the list was emptied by
+// someone else meanwhile.
+void CentralWidget::dropLastUnconfirmedOperation()
+{
+    _unconfirmedOperationCount = qMin(_unconfirmedOperationCount, Global::_analysisOperationVtr.size());
+    if (_unconfirmedOperationCount == 0)
+        return;
+    Global::_analysisOperationVtr.removeLast();
+    --_unconfirmedOperationCount;
+}
+
+// Operations of a deleted curve go whether confirmed or not; those among the
+// unconfirmed tail leave the tail too.
+void CentralWidget::removeAnalysisOperationsOf(const QString& name)
+{
+    QVector<AnalysisOperation>& operations = Global::_analysisOperationVtr;
+    const int tailStart = operations.size() - qMin(_unconfirmedOperationCount, operations.size());
+    for (int i = operations.size() - 1; i >= tailStart; --i) {
+        if (operations.at(i).name == name)
+            --_unconfirmedOperationCount;
+    }
+    _unconfirmedOperationCount = qMax(0, _unconfirmedOperationCount);
+    PlotItemRegistry::removeAnalysisOperationsByName(name);
 }
 
 // The points of the selected curve: a loaded workbook's stage or, failing
@@ -671,10 +704,11 @@ bool CentralWidget::loadCurrentCurveData()
 }
 
 // A result applied after the lines moved stays temporary, so a later undo or
-// cancel still takes it back.
+// cancel still takes it back, and its operation with it.
 void CentralWidget::slotAnalysisSettingConfirm()
 {
     PlotItemRegistry::confirmAll();
+    _unconfirmedOperationCount = 0;
     slotAnalysisSettingApply();
     endAnalysis();
 }

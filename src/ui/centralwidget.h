@@ -133,6 +133,9 @@ private:
                         const std::function<bool(const QObject*)>& itemMatch);
     void removeAllPlotObjects();
     void removeOpenedPathsOf(const QString& fileName);
+    void recordAnalysisOperation(const AnalysisOperation& operation);
+    void dropLastUnconfirmedOperation();
+    void removeAnalysisOperationsOf(const QString& name);
     void hideBoundaryLines();
     void endAnalysis();
     QCPCurve* addDataCurve(const QVector<Global::ExperimentData>& data, const QString& name);
@@ -165,6 +168,11 @@ private:
     QVector<QString> _openedFilePaths;
     double _lastApplyX1;
     double _lastApplyX2;
+    // How many entries at the end of Global::_analysisOperationVtr were
+    // recorded by applies not yet confirmed. "撤销" and "取消" may take back
+    // only these: an operation already confirmed, or one read from elsewhere,
+    // must reach the next save.
+    int _unconfirmedOperationCount;
     // Live points are drawn at most this often, however fast they come.
     QTimer* _liveReplotTimer;
     QElapsedTimer _lastLiveReplot;

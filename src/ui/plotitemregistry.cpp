@@ -139,10 +139,4 @@ void removeAnalysisOperationsByName(const QString& name)
     }
 }
 
-void removeLastAnalysisOperation()
-{
-    if (!Global::_analysisOperationVtr.isEmpty())
-        Global::_analysisOperationVtr.removeLast();
-}
-
 } // namespace PlotItemRegistry

@@ -32,7 +32,6 @@ bool belongsToCurve(const QObject* item, const QString& curveName);
 bool isTemporary(const QString& objectName);
 
 void removeAnalysisOperationsByName(const QString& name);
-void removeLastAnalysisOperation();
 
 } // namespace PlotItemRegistry
 
