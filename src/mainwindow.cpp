@@ -1,7 +1,7 @@
 #include "mainwindow.h"
 
-#include "analysissettingform.h"
 #include "aboutform.h"
+#include "analysissettingform.h"
 #include "axissettingform.h"
 #include "centralwidget.h"
 #include "coefficientselectionform.h"
@@ -372,6 +372,11 @@ void MainWindow::on_actionDegreeOfCuring_triggered()
     _degreeOfCureForm->show();
 }
 
+void MainWindow::on_actionAbout_triggered()
+{
+    _aboutForm->show();
+}
+
 void MainWindow::on_actionEnthalpyCorrectionEdit_triggered()
 {
     _enthalpyDataCorrectionForm->show();
@@ -380,11 +385,6 @@ void MainWindow::on_actionEnthalpyCorrectionEdit_triggered()
 void MainWindow::on_actionEnthalpyCorrectionSelection_triggered()
 {
     _coefficientSelectionForm->show();
-}
-
-void MainWindow::on_actionAbout_triggered()
-{
-    _aboutForm->show();
 }
 
 // Only the preview dialog is shown; the form itself stays hidden.

@@ -6,26 +6,26 @@
 #include <QMainWindow>
 #include <QVector>
 
+class QCPCurve;
+class QDockWidget;
+class QMenu;
 class Ui_MainWindow;
-class AnalysisSettingForm;
 class CentralWidget;
 class EventHandler;
 class LeftWidget;
 class ExperimentSettingForm;
 class RealTimeDataForm;
+class AnalysisSettingForm;
 class SpecificHeatComparisonMethodForm;
 class DegreeOfCrystallinityForm;
 class InstrumentCoefficientForm;
 class DegreeOfCureForm;
 class OITAutoAnalysisParamForm;
+class AboutForm;
 class EnthalpyDataCorrectionForm;
 class CoefficientSelectionForm;
-class QCPCurve;
-class AboutForm;
 class PrintPreviewForm;
 class AxisSettingForm;
-class QDockWidget;
-class QMenu;
 
 class MainWindow : public QMainWindow
 {
@@ -66,13 +66,13 @@ public slots:
     void on_actionOITAutoAnalysisParam_triggered();
     void on_actionOITAutoAnalysisMode_triggered();
     void on_actionTimeAxisAnalysisPCTMode_triggered();
-    void on_actionOnsetTemperaturePoint_triggered();
-    void on_actionEndsetTemperaturePoint_triggered();
     void on_actionDegreeOfCuring_triggered();
+    void on_actionAbout_triggered();
     void on_actionEnthalpyCorrectionEdit_triggered();
     void on_actionEnthalpyCorrectionSelection_triggered();
-    void on_actionAbout_triggered();
     void on_actionPrintPreview_triggered();
+    void on_actionOnsetTemperaturePoint_triggered();
+    void on_actionEndsetTemperaturePoint_triggered();
     void on_actionYAxis_triggered();
     void on_actionAxisSetting_triggered();
     void on_actionSaveData_triggered();
@@ -120,9 +120,9 @@ private:
     InstrumentCoefficientForm* _instrumentCoefficientForm;
     DegreeOfCureForm* _degreeOfCureForm;
     OITAutoAnalysisParamForm* _oitAutoAnalysisParamForm;
+    AboutForm* _aboutForm;
     EnthalpyDataCorrectionForm* _enthalpyDataCorrectionForm;
     CoefficientSelectionForm* _coefficientSelectionForm;
-    AboutForm* _aboutForm;
     PrintPreviewForm* _printPreviewForm;
     AxisSettingForm* _axisSettingForm;
 };

@@ -1,4 +1,5 @@
 #include "centralwidget.h"
+#include "localcustomplot.h"
 #include "global.h"
 #include "leftwidget.h"
 #include "mainwindow.h"
@@ -40,6 +41,10 @@ private slots:
     void savedRunByMode();
     void languageToggles();
     void timeAxisFlagFollowsAction();
+    void dialogsModalAtDesignedSize_data();
+    void dialogsModalAtDesignedSize();
+    void oitPlaceholders();
+    void fileTreePickLoadsWorkbook();
 
 private:
     QAction* action(const char* name) { return _window->findChild<QAction*>(QLatin1String(name)); }
@@ -318,6 +323,78 @@ void TestMainWindow::timeAxisFlagFollowsAction()
     QVERIFY(Global::_timeAxisAnalysisPCTModeFlag);
     action("actionTimeAxisAnalysisPCTMode")->trigger();
     QVERIFY(!Global::_timeAxisAnalysisPCTModeFlag);
+}
+
+void TestMainWindow::dialogsModalAtDesignedSize_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("dialog");
+    QTest::addColumn<QSize>("designed");
+    // Sizes as laid out in each dialog's designer form.
+    QTest::newRow("新建") << "actionNew" << "ExperimentSettingForm" << QSize(851, 356);
+    QTest::newRow("比热比较法") << "actionSpecificHeatCompMethod" << "SpecificHeatComparisonMethodForm" << QSize(318, 556);
+    QTest::newRow("实时窗口") << "actionRealTimeWidget" << "RealTimeDataForm" << QSize(307, 380);
+    QTest::newRow("固化度") << "actionDegreeOfCuring" << "DegreeOfCureForm" << QSize(331, 364);
+    QTest::newRow("仪器系数") << "actionInstrumentParameter" << "InstrumentCoefficientForm" << QSize(244, 275);
+    QTest::newRow("OIT自动分析参数") << "actionOITAutoAnalysisParam" << "OITAutoAnalysisParamForm" << QSize(233, 156);
+    QTest::newRow("结晶度") << "actionDegreeOfCrystallinity" << "DegreeOfCrystallinityForm" << QSize(368, 399);
+    QTest::newRow("关于") << "actionAbout" << "AboutForm" << QSize(498, 290);
+    QTest::newRow("热焓校正系数编辑") << "actionEnthalpyCorrectionEdit" << "EnthalpyDataCorrectionForm" << QSize(514, 626);
+    QTest::newRow("热焓校正系数选择") << "actionEnthalpyCorrectionSelection" << "CoefficientSelectionForm"
+                                      << QSize(543, 351);
+    QTest::newRow("print preview form, never shown") << "" << "PrintPreviewForm" << QSize(776, 500);
+    QTest::newRow("坐标轴设置") << "actionAxisSetting" << "AxisSettingForm" << QSize(387, 163);
+}
+
+// Every dialog is one window of the main window, built once, opened by its
+// action as an application-modal dialog that cannot be resized.
+void TestMainWindow::dialogsModalAtDesignedSize()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, dialog);
+    QFETCH(QSize, designed);
+    const QList<QWidget*> found = _window->findChildren<QWidget*>(dialog);
+    QCOMPARE(found.size(), 1);
+    QWidget* widget = found.first();
+    QVERIFY(widget->isHidden());
+    if (!action.isEmpty())
+        this->action(qPrintable(action))->trigger();
+    QCOMPARE(widget->isVisible(), !action.isEmpty());
+    QCOMPARE(widget->windowType(), Qt::Dialog);
+    QCOMPARE(widget->windowModality(), Qt::ApplicationModal);
+    QCOMPARE(widget->minimumSize(), designed);
+    QCOMPARE(widget->maximumSize(), designed);
+    QVERIFY(_dialogs->boxes.isEmpty());
+    widget->hide();
+}
+
+void TestMainWindow::oitPlaceholders()
+{
+    action("actionOITAutoAnalysisMode")->trigger();
+    QVERIFY(_dialogs->boxes.isEmpty());
+    action("actionOIT")->trigger();
+    QCOMPARE(_dialogs->boxTitles(), QStringList{"warnning"});
+    QCOMPARE(_dialogs->boxes.first().text, QString("on_actionOIT_triggered."));
+    for (QWidget* window : QApplication::topLevelWidgets())
+        QVERIFY(window == _window.get() || window->isHidden());
+}
+
+// A workbook double-clicked in the file tree reaches the plot workspace.
+void TestMainWindow::fileTreePickLoadsWorkbook()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("tin.xlsx");
+    Global::_experimentInfo.phases = {PhaseInfoData{1, 100.0f, 10.0f, 0, 1}};
+    Global::_experimentDataVtr.append(Global::CurveExperimentData());
+    Global::_experimentDataVtr.last().data = {Global::ExperimentData{0.5f, 0.0f, 30.0f, 1.0f}};
+    QVERIFY(XlsxHandler::writeExperimentFile(path));
+    Global::clearCurveExperimentData();
+
+    emit _window->findChild<LeftWidget*>()->sigSendAnalysisFileName(path);
+    QCOMPARE(Global::_curveFileDataVtr.size(), 1);
+    QCustomPlot* plot = _window->findChild<CentralWidget*>()->plot();
+    QCOMPARE(plot->plottableCount(), 1);
+    QCOMPARE(plot->plottable(0)->objectName(), QString("tin.xlsx"));
 }
 
 QTEST_MAIN(TestMainWindow)
