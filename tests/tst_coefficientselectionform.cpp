@@ -134,6 +134,8 @@ void TestCoefficientSelectionForm::singlePoint_data()
     QTest::newRow("without 计算 the constructed K") << "" << QString() << "1.000" << true << 1.0;
     QTest::newRow("empty measured: inf refused") << "28.42" << "" << "inf" << false << 0.0;
     QTest::newRow("both zero: nan refused") << "0" << "0" << "nan" << false << 0.0;
+    QTest::newRow("empty theory: 0 refused") << "" << "28.0" << "0.000" << false << 0.0;
+    QTest::newRow("negative theory refused") << "-28.42" << "28.0" << "-1.015" << false << 0.0;
 }
 
 void TestCoefficientSelectionForm::singlePoint()
@@ -154,6 +156,7 @@ void TestCoefficientSelectionForm::singlePoint()
     click("pushButtonConfirm");
 
     QCOMPARE(QFile::exists(Global::ConfigFilePath), stored);
+    QCOMPARE(_dialogs->boxTitles(), stored ? QStringList() : QStringList{"warnning"});
     QCOMPARE(_form->isVisible(), !stored);
     QCOMPARE(Global::_enthalpyCoefficientEnableFlag, !stored);
     QCOMPARE(Global::_enthalpyCoefficientVtr, Untouched);

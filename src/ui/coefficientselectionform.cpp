@@ -3,6 +3,7 @@
 #include "confighandler.h"
 #include "filedialog.h"
 #include "global.h"
+#include "messagebox.h"
 #include "numerichelpers.h"
 #include "ui_coefficientselectionform.h"
 
@@ -109,12 +110,15 @@ void CoefficientSelectionForm::on_pushButtonExit_clicked()
 
 // The computed K is stored, not the field's text: a value typed by hand into
 // the result field is not taken. An empty or zero measured enthalpy gives an
-// infinite or undefined K (the field shows it); stored, it would turn every
-// enthalpy into inf and land in "config.json" as null, read back as 0.
+// infinite or undefined K (the field shows it), an empty theory gives 0: K
+// multiplies every peak enthalpy, so only a positive finite K is stored, as
+// in the instrument coefficient dialog.
 void CoefficientSelectionForm::confirmSinglePoint()
 {
-    if (!std::isfinite(_coefficient)) {
-        LOG(DEBUG) << "The instrument coefficient is not a finite number; nothing is stored.";
+    if (!std::isfinite(_coefficient) || _coefficient <= 0.0f) {
+        LOG(DEBUG) << "The instrument coefficient is not a positive number; nothing is stored.";
+        MessageBox::warning(this, QStringLiteral("warnning"),
+                            QStringLiteral("Both enthalpies must be numbers greater than 0."));
         return;
     }
     Global::_configMap.insert(Global::InstrumentCoefficientKey, QVariant(_coefficient));
