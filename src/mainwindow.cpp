@@ -521,10 +521,13 @@ void MainWindow::smoothness(int level)
 
 // While a run has stage records only those are considered, even when the
 // selected curve belongs to a loaded workbook. A later match replaces what an
-// earlier one left.
+// earlier one left. A deleted curve leaves its record's pointer null, so with
+// no current curve every such record would match: nothing is smoothed then.
 MainWindow::SmoothingTarget MainWindow::smoothSelectedRecord(int level)
 {
     SmoothingTarget target;
+    if (!_centralWidget->currentCurve())
+        return target;
     if (!Global::_experimentDataVtr.isEmpty()) {
         for (int i = 0; i < Global::_experimentDataVtr.size(); ++i) {
             Global::CurveExperimentData& record = Global::_experimentDataVtr[i];

@@ -230,8 +230,13 @@ void TestSmoothing::recordsLeftAlone_data()
 {
     QTest::addColumn<bool>("liveRun");
     QTest::addColumn<bool>("selected");
-    QTest::newRow("live records come first") << true << true;
-    QTest::newRow("nothing selected") << false << false;
+    QTest::addColumn<bool>("deleted");
+    QTest::newRow("live records come first") << true << true << false;
+    QTest::newRow("nothing selected") << false << false << false;
+    // A deleted curve leaves its record's pointer null, and the current curve
+    // null as well: the two must not count as a match.
+    QTest::newRow("workbook curve deleted") << false << true << true;
+    QTest::newRow("live curve deleted") << true << false << true;
 }
 
 // While a run has stage records a selected workbook curve is not smoothed;
@@ -240,6 +245,7 @@ void TestSmoothing::recordsLeftAlone()
 {
     QFETCH(bool, liveRun);
     QFETCH(bool, selected);
+    QFETCH(bool, deleted);
     const Points live = wavyPoints(10);
     const Points stage = wavyPoints(9);
     if (liveRun)
@@ -247,16 +253,20 @@ void TestSmoothing::recordsLeftAlone()
     QCPCurve* workbook = addWorkbookCurves({stage}, 0);
     if (selected)
         selectCurve(workbook);
+    if (deleted)
+        _central->deleteCurrentCurve();
 
-    trigger(2);
+    // Level 2 on evenly spaced points leaves each fit only its own point, so
+    // it would change nothing; level 5 would.
+    trigger(5);
 
     const Global::PhaseTotalInfo& phase = Global::_curveFileDataVtr.first().phases[0];
     for (int i = 0; i < stage.size(); ++i)
         QCOMPARE(phase.data[i].dsc, stage[i].dsc);
     for (int i = 0; liveRun && i < live.size(); ++i)
         QCOMPARE(Global::_experimentDataVtr.first().data[i].dsc, live[i].dsc);
-    if (!selected)
-        QVERIFY(phase.curve && phase.curve != _central->currentCurve());
+    QVERIFY(phase.curve != _central->currentCurve());
+    QVERIFY(!liveRun || Global::_experimentDataVtr.first().curve != _central->currentCurve());
     QVERIFY(Global::_smoothnessFlag);
 }
 
