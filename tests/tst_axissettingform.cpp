@@ -24,6 +24,7 @@ private slots:
     void appliedToPlot();
     void badRangeRefused_data();
     void badRangeRefused();
+    void tinyRangeAppliedUnchanged();
     void reopenShowsPlotNotTypedText();
 
 private:
@@ -155,7 +156,6 @@ void TestAxisSettingForm::badRangeRefused_data()
     QTest::newRow("letters") << false << QStringList{"abc", "100", "0", "20", "", ""} << "X";
     QTest::newRow("empty") << false << QStringList{"0", "100", "0", "", "", ""} << "Y 左侧";
     QTest::newRow("comma as decimal point") << false << QStringList{"0", "100,5", "0", "20", "", ""} << "X";
-    QTest::newRow("lower equals upper") << false << QStringList{"0.000", "0.000", "0", "20", "", ""} << "X";
     QTest::newRow("lower above upper") << false << QStringList{"0", "100", "30", "20", "", ""} << "Y 左侧";
     QTest::newRow("infinite") << false << QStringList{"-inf", "100", "0", "20", "", ""} << "X";
     QTest::newRow("visible right pair") << true << QStringList{"0", "100", "0", "20", "9", "x"} << "Y 右侧";
@@ -187,6 +187,26 @@ void TestAxisSettingForm::badRangeRefused()
     QVERIFY(_dialogs->boxes.first().text.contains(axisNamed));
     QVERIFY(_form->isVisible());
     QCOMPARE(editTexts(), typed);
+}
+
+// 0.0001 to 0.0004 reads back as 0.000 and 0.000; applying unedited sends
+// 0 and 0 without a complaint, the x axis keeps its range and the edited
+// left y range still reaches the plot.
+void TestAxisSettingForm::tinyRangeAppliedUnchanged()
+{
+    plot()->xAxis->setRange(0.0001, 0.0004);
+    plot()->yAxis2->setVisible(false);
+    open();
+    edit("lineEditYLeftMax")->setText("50");
+    QSignalSpy spy(_form, &AxisSettingForm::sigSetAxisSettings);
+
+    apply();
+
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.at(0).at(0).value<QVector<double>>(), (QVector<double>{0, 0, 0, 50, 0, 0}));
+    QVERIFY(_dialogs->boxes.isEmpty());
+    QCOMPARE(plot()->xAxis->range(), QCPRange(0.0001, 0.0004));
+    QCOMPARE(plot()->yAxis->range().upper, 50.0);
 }
 
 void TestAxisSettingForm::reopenShowsPlotNotTypedText()

@@ -63,9 +63,11 @@ void AxisSettingForm::slotGetAxisInfoWithData(QVector<CentralWidget::AxisInfo> i
     }
 }
 
-// A range that is not two numbers with the lower end below the upper one
-// would be silently turned into 0 or swapped by the plot; it is refused and
-// nothing is sent, so the plot keeps its ranges.
+// A range that is not two numbers, or whose lower end lies above its upper
+// one, would be silently turned into 0 or swapped by the plot; it is refused
+// and nothing is sent, so the plot keeps its ranges. Equal ends pass: a range
+// too small for three decimals reads back as two equal texts, and the plot
+// leaves an axis given equal ends as it was.
 void AxisSettingForm::on_pushButtonConfirm_clicked()
 {
     QVector<double> values;
@@ -99,7 +101,7 @@ bool AxisSettingForm::readRanges(QVector<double>& values)
         double upper = 0.0;
         if (lowerEdit->isEnabled() || upperEdit->isEnabled()) {
             const bool numbers = parseRangeEnd(lowerEdit->text(), lower) && parseRangeEnd(upperEdit->text(), upper);
-            if (!numbers || lower >= upper) {
+            if (!numbers || lower > upper) {
                 refused << AxisNames.at(axis);
             }
         }
