@@ -20,6 +20,8 @@ private slots:
     void cleanup();
     void writesTable_data();
     void writesTable();
+    void unusableMeasurementRefused_data();
+    void unusableMeasurementRefused();
     void fileName_data();
     void fileName();
     void secondSaveHoldsOnlyCheckedRows();
@@ -102,8 +104,8 @@ void TestEnthalpyDataCorrectionForm::writesTable_data()
                       "    ]\n"
                       "}\n");
     // Row 7's measured edit is named with one and zero; theory typed by hand.
-    QTest::newRow("empty measured gives null, row 7 and a typed theory")
-        << QStringList{"checkBoxHg", "checkBoxKC1O3"}
+    QTest::newRow("row 7 and a typed theory")
+        << QStringList{"checkBoxKC1O3"}
         << QStringList{"lineEditTheoryKC1O3", "12", "lineEditMeasKC103", "8"} << "abc" << "-5"
         << QByteArray("{\n"
                       "    \"atomsphereData\": {\n"
@@ -111,10 +113,6 @@ void TestEnthalpyDataCorrectionForm::writesTable_data()
                       "        \"heatingRate\": -5\n"
                       "    },\n"
                       "    \"sampleData\": [\n"
-                      "        {\n"
-                      "            \"rate\": null,\n"
-                      "            \"temperature\": -38.8\n"
-                      "        },\n"
                       "        {\n"
                       "            \"rate\": 1.5,\n"
                       "            \"temperature\": 299.5\n"
@@ -147,6 +145,30 @@ void TestEnthalpyDataCorrectionForm::writesTable()
     QCOMPARE(_dialogs->saveRequests.first().filter, QStringLiteral("JSON Files (*.json)"));
     QCOMPARE(readAll("table.json"), expected);
     QVERIFY(_form->isVisible());
+}
+
+// A ratio of theory over an empty or zero measurement would be fitted as 0.
+void TestEnthalpyDataCorrectionForm::unusableMeasurementRefused_data()
+{
+    QTest::addColumn<QString>("measured");
+    QTest::newRow("empty") << "";
+    QTest::newRow("zero") << "0";
+}
+
+void TestEnthalpyDataCorrectionForm::unusableMeasurementRefused()
+{
+    QFETCH(QString, measured);
+    check("checkBoxIn");
+    check("checkBoxHg");
+    type("lineEditMeasIn", "28.42");
+    type("lineEditMeasHg", measured);
+    _dialogs->fileNames = QStringList{QDir::current().filePath("table.json")};
+    save();
+
+    QVERIFY(_dialogs->saveRequests.isEmpty());
+    QVERIFY(!QFile::exists("table.json"));
+    QCOMPARE(_dialogs->boxTitles(), QStringList{"warnning"});
+    QVERIFY(_dialogs->boxes.first().text.contains(QStringLiteral("实测焓值")));
 }
 
 void TestEnthalpyDataCorrectionForm::fileName_data()
@@ -191,6 +213,7 @@ void TestEnthalpyDataCorrectionForm::secondSaveHoldsOnlyCheckedRows()
 void TestEnthalpyDataCorrectionForm::cancelledOrUnwritableSaveWritesNothing()
 {
     check("checkBoxIn");
+    type("lineEditMeasIn", "28.0");
     _dialogs->fileNames = QStringList{QString(), "no-such-folder/table.json"};
     QTest::ignoreMessage(QtDebugMsg, "用户取消了操作");
     save();

@@ -1,12 +1,15 @@
 #include "enthalpydatacorrectionform.h"
 
 #include "filedialog.h"
+#include "messagebox.h"
 #include "ui_enthalpydatacorrectionform.h"
 
 #include <QDebug>
 #include <QSaveFile>
 #include <QJsonArray>
 #include <QJsonObject>
+
+#include <cmath>
 
 EnthalpyDataCorrectionForm::EnthalpyDataCorrectionForm(QWidget* parent)
     : QWidget(parent)
@@ -54,6 +57,16 @@ void EnthalpyDataCorrectionForm::on_pushButtonSave_clicked()
     _atmosphere = _ui->lineEditAtomsphere->text().toDouble();
     _heatingRate = _ui->lineEditHeatingRate->text().toDouble();
     collectCheckedRows();
+    // A checked substance without a usable measured enthalpy has no ratio; a
+    // table carrying it would later be fitted as a ratio of 0 and bend every
+    // corrected enthalpy, so nothing is written until it is filled in.
+    for (const StandardSampleData& sample : _standardSampleDataVtr) {
+        if (!std::isfinite(sample.rate)) {
+            MessageBox::warning(this, QStringLiteral("warnning"),
+                                QStringLiteral("%1的实测焓值为空或为0, 无法计算校正比例!").arg(sample.name));
+            return;
+        }
+    }
     writeJsonFile();
 }
 
@@ -63,8 +76,7 @@ void EnthalpyDataCorrectionForm::on_pushButtonExit_clicked()
 }
 
 // The vector is rebuilt on every save, so a file holds exactly the rows
-// checked at that moment. An empty or zero measured value leaves the ratio
-// infinite or undefined; the file then carries null for it.
+// checked at that moment.
 void EnthalpyDataCorrectionForm::collectCheckedRows()
 {
     _standardSampleDataVtr.clear();
