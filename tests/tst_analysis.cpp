@@ -41,6 +41,13 @@ QVector<double> numbersOf(const QString& text)
     return numbers;
 }
 
+// The sample measured nearest run time t in curve(): sample T sits at
+// (T - 29) × 0.1 min, from 30 to 130 ℃.
+double temperatureAtTime(double t)
+{
+    return qBound(30, 29 + qRound(t * 10.0), 130);
+}
+
 } // namespace
 
 class TestAnalysis : public QObject
@@ -210,9 +217,9 @@ void TestAnalysis::secondLoadRedrawsAndSwitchLeavesOneCopy()
     QVERIFY(_plot->yAxis2->visible());
     QCOMPARE(_plot->yAxis2->label(), QStringLiteral("Temperature/℃"));
     QCOMPARE(_plot->yAxis2->graphs().size() + _plot->yAxis2->plottables().size(), 0);
-    // The stored label at 80 ℃ is re-run with its key read as a run time:
-    // 80.3 min lies past the run's end, so the last sample is labelled.
-    QCOMPARE(labelTexts(_plot), QStringList{"数值：\n10.100 min,1.000"});
+    // The stored region is in temperatures: the label stays on the 80 ℃
+    // sample, at its run time.
+    QCOMPARE(labelTexts(_plot), QStringList{"数值：\n5.100 min,6.000"});
 
     _widget->switchAxisQuantity();
     QCOMPARE(labelTexts(_plot), QStringList{"数值：\n80.000℃,6.000"});
@@ -282,8 +289,9 @@ void TestAnalysis::analysisLabels()
     const AnalysisOperation recorded = Global::_analysisOperationVtr.first();
     QCOMPARE(recorded.name, QStringLiteral("peak.xlsx"));
     QCOMPARE(recorded.mode, mode);
-    QCOMPARE(recorded.x1, x1);
-    QCOMPARE(recorded.x2, x2);
+    // The region is recorded in sample temperatures on either abscissa.
+    QCOMPARE(recorded.x1, timeAxis ? temperatureAtTime(x1) : x1);
+    QCOMPARE(recorded.x2, timeAxis ? temperatureAtTime(x2) : x2);
 }
 
 // The chord joins the samples nearest the lines; the fill covers the samples

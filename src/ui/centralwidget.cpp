@@ -633,10 +633,15 @@ void CentralWidget::slotAnalysisSettingApply()
         return;
     _lastApplyX1 = x1;
     _lastApplyX2 = x2;
+    // The analysis and its recorded operation take the region in sample
+    // temperatures whatever the abscissa, so a stored operation marks the same
+    // samples when it is re-run on either abscissa.
+    const double left = toRegionX(x1);
+    const double right = toRegionX(x2);
     const QString name = _currentCurve->objectName();
-    loadAnalysisData(_analysisMode, x1, x2, name);
+    loadAnalysisData(_analysisMode, left, right, name);
     if (Global::_globalMode == Global::Analysis)
-        recordAnalysisOperation(AnalysisOperation{name, static_cast<int>(_analysisMode), x1, x2});
+        recordAnalysisOperation(AnalysisOperation{name, static_cast<int>(_analysisMode), left, right});
 }
 
 void CentralWidget::recordAnalysisOperation(const AnalysisOperation& operation)
@@ -750,27 +755,26 @@ QPointF resultPointOf(const Global::ExperimentData& d)
 
 } // namespace
 
+// x1 and x2 are sample temperatures, as PointCalculate compares them.
 void CentralWidget::loadAnalysisData(AnalysisMode mode, double x1, double x2, QString name)
 {
-    const double left = toRegionX(x1);
-    const double right = toRegionX(x2);
     switch (mode) {
     case NumericalLabel:
-        numericalLabelHandle(left, name);
+        numericalLabelHandle(x1, name);
         break;
     case StartPoint:
     case StopPoint:
-        startStopPointHandle(mode, left, right, name);
+        startStopPointHandle(mode, x1, x2, name);
         break;
     case PeakSynthesisAnalysis:
-        peakSynthesisHandle(left, right, name);
+        peakSynthesisHandle(x1, x2, name);
         break;
     case GlassTransition:
-        glassTransitionHandle(left, right, name);
+        glassTransitionHandle(x1, x2, name);
         break;
     case OnsetTemperaturePoint:
     case EndsetTemperaturePoint:
-        meltingPointHandle(mode, left, right, name);
+        meltingPointHandle(mode, x1, x2, name);
         break;
     default:
         break;
