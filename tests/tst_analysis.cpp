@@ -65,6 +65,8 @@ private slots:
     void analysisLabels_data();
     void analysisLabels();
     void peakFillsRegionAgainstChord();
+    void peakEnthalpyPerSampleMass_data();
+    void peakEnthalpyPerSampleMass();
     void glassTransitionStep_data();
     void glassTransitionStep();
     void zeroSignalNumericalLabelWarns();
@@ -292,6 +294,35 @@ void TestAnalysis::analysisLabels()
     // The region is recorded in sample temperatures on either abscissa.
     QCOMPARE(recorded.x1, timeAxis ? temperatureAtTime(x1) : x1);
     QCOMPARE(recorded.x2, timeAxis ? temperatureAtTime(x2) : x2);
+}
+
+// 120 mW·℃ × 8.177 = 981.240 per mg (see analysisLabels); a mass that is
+// missing, not a finite number or not positive counts as 1 mg.
+void TestAnalysis::peakEnthalpyPerSampleMass_data()
+{
+    QTest::addColumn<QString>("mass");
+    QTest::addColumn<QString>("enthalpy");
+    QTest::newRow("2 mg") << "2" << "490.620";
+    QTest::newRow("missing") << "" << "981.240";
+    QTest::newRow("not numeric") << "abc" << "981.240";
+    QTest::newRow("zero") << "0" << "981.240";
+    QTest::newRow("negative") << "-2" << "981.240";
+    QTest::newRow("nan") << "nan" << "981.240";
+    QTest::newRow("inf") << "inf" << "981.240";
+}
+
+void TestAnalysis::peakEnthalpyPerSampleMass()
+{
+    QFETCH(QString, mass);
+    QFETCH(QString, enthalpy);
+    const QString path = _dir.filePath("mass.xlsx");
+    QVERIFY(writeWorkbook(path, {curve(peak)}, mass));
+    _widget->slotRecvAnalysisFileName(path);
+    _widget->setAnalysisMode(CentralWidget::PeakSynthesisAnalysis);
+    applyAt(40.0, 120.0);
+    const QStringList texts = labelTexts(_plot);
+    QCOMPARE(texts.size(), 1);
+    QVERIFY2(texts.first().contains("焓值：" + enthalpy + " J/g"), qPrintable(texts.first()));
 }
 
 // The chord joins the samples nearest the lines; the fill covers the samples

@@ -835,7 +835,8 @@ void CentralWidget::peakSynthesisHandle(double x1, double x2, const QString& nam
     drawPeakRegion(x1, x2, name);
     PointCalculate::setRegionPointX(static_cast<float>(x1), static_cast<float>(x2));
     double mass = currentSampleMass();
-    if (mass <= 0.0) {
+    // "nan" and "inf" convert too; they would print as an enthalpy of nan or 0.
+    if (!(mass > 0.0) || !std::isfinite(mass)) {
         LOG(DEBUG) << "sample weight set value 1," << mass;
         mass = 1.0;
     }
