@@ -78,6 +78,7 @@ private slots:
     void undoAndCancelKeepConfirmedOperations();
     void runInProgressRecordsNothing();
     void storedOperationsRerunOnLoad();
+    void storedOperationsOfAStagelessWorkbookDrawNothing();
     void analysisModeLines_data();
     void analysisModeLines();
     void panelShowsLinePosition_data();
@@ -570,6 +571,17 @@ void TestAnalysis::storedOperationsRerunOnLoad()
     QVERIFY(Global::_analysisOperationVtr.isEmpty());
     _widget->setAnalysisMode(CentralWidget::StartPoint);
     _widget->slotAnalysisSettingUndo();
+    QVERIFY(labelTexts(_plot).isEmpty());
+}
+
+// A workbook without stages has no curve to analyse; its operations must not
+// label another workbook's curve.
+void TestAnalysis::storedOperationsOfAStagelessWorkbookDrawNothing()
+{
+    _widget->slotRecvAnalysisFileName(workbook("peak.xlsx", {curve(peak)}));
+    _widget->slotRecvAnalysisFileName(workbook("empty.xlsx", {}, {{"x", 1, 80.3, 0.0}}));
+    QCOMPARE(Global::_curveFileDataVtr.size(), 2);
+    QCOMPARE(Global::_curveFileDataVtr.last().analysisOperations.size(), 1);
     QVERIFY(labelTexts(_plot).isEmpty());
 }
 

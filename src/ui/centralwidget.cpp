@@ -546,6 +546,9 @@ void CentralWidget::drawCurveFileData()
     setFileAxisCaptions();
     for (Global::CurveFileData& file : Global::_curveFileDataVtr) {
         drawFileStages(file);
+        // Without a stage PointCalculate still holds another workbook's curve.
+        if (file.phases.isEmpty())
+            continue;
         const QVector<AnalysisOperation> operations = file.analysisOperations;
         for (const AnalysisOperation& operation : operations)
             loadAnalysisData(static_cast<AnalysisMode>(operation.mode), operation.x1, operation.x2, file.fileName);
