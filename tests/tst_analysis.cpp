@@ -76,6 +76,7 @@ private slots:
     void confirmUndoCancel();
     void undoAndCancelKeepConfirmedOperations_data();
     void undoAndCancelKeepConfirmedOperations();
+    void runInProgressRecordsNothing_data();
     void runInProgressRecordsNothing();
     void storedOperationsRerunOnLoad();
     void storedOperationsOfAStagelessWorkbookDrawNothing();
@@ -542,8 +543,21 @@ void TestAnalysis::undoAndCancelKeepConfirmedOperations()
 }
 
 // A run in progress: results are drawn on the live curve but not recorded.
+// The live curve is drawn against temperature even while the abscissa is the
+// run time, so the lines mark temperatures; the 80 ℃ sample is at 5.1 min.
+void TestAnalysis::runInProgressRecordsNothing_data()
+{
+    QTest::addColumn<int>("timeAxis");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("temperature") << 0 << "数值：\n80.000℃,6.000";
+    QTest::newRow("run time") << 1 << "数值：\n5.100 min,6.000";
+}
+
 void TestAnalysis::runInProgressRecordsNothing()
 {
+    QFETCH(int, timeAxis);
+    QFETCH(QString, text);
+    Global::_timeAxisFlag = timeAxis;
     Global::_globalMode = Global::Experiment;
     Global::_experimentDataVtr.append(Global::CurveExperimentData());
     Global::_currentCurveExperimentDataPtr = &Global::_experimentDataVtr.last();
@@ -556,7 +570,7 @@ void TestAnalysis::runInProgressRecordsNothing()
     }
     _widget->setAnalysisMode(CentralWidget::NumericalLabel);
     applyAt(80.3, 0.0);
-    QCOMPARE(labelTexts(_plot), QStringList{"数值：\n80.000℃,6.000"});
+    QCOMPARE(labelTexts(_plot), QStringList{text});
     QCOMPARE(PlotItemRegistry::texts().first()->objectName(), QStringLiteral("temporary___experiment"));
     QVERIFY(Global::_analysisOperationVtr.isEmpty());
 }

@@ -786,11 +786,12 @@ void CentralWidget::loadAnalysisData(AnalysisMode mode, double x1, double x2, QS
 
 // The region routines compare sample temperatures. With the run time as
 // abscissa the boundary lines stand at run times, so each is taken to the
-// temperature of the sample measured nearest that time.
+// temperature of the sample measured nearest that time. The live curve is
+// drawn against temperature whatever the abscissa, so its keys stay.
 double CentralWidget::toRegionX(double key) const
 {
     const QVector<Global::ExperimentData>& data = PointCalculate::dataVtr;
-    if (Global::_timeAxisFlag != 1 || data.isEmpty())
+    if (Global::_timeAxisFlag != 1 || data.isEmpty() || _currentCurve == _liveCurve)
         return key;
     int nearest = 0;
     for (int i = 1; i < data.size(); ++i) {
