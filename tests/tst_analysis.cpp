@@ -41,6 +41,13 @@ QVector<double> numbersOf(const QString& text)
     return numbers;
 }
 
+// The sample measured nearest run time t in curve(): sample T sits at
+// (T - 29) × 0.1 min, from 30 to 130 ℃.
+double temperatureAtTime(double t)
+{
+    return qBound(30, 29 + qRound(t * 10.0), 130);
+}
+
 } // namespace
 
 class TestAnalysis : public QObject
@@ -58,6 +65,8 @@ private slots:
     void analysisLabels_data();
     void analysisLabels();
     void peakFillsRegionAgainstChord();
+    void peakEnthalpyPerSampleMass_data();
+    void peakEnthalpyPerSampleMass();
     void glassTransitionStep_data();
     void glassTransitionStep();
     void zeroSignalNumericalLabelWarns();
@@ -67,8 +76,10 @@ private slots:
     void confirmUndoCancel();
     void undoAndCancelKeepConfirmedOperations_data();
     void undoAndCancelKeepConfirmedOperations();
+    void runInProgressRecordsNothing_data();
     void runInProgressRecordsNothing();
     void storedOperationsRerunOnLoad();
+    void storedOperationsOfAStagelessWorkbookDrawNothing();
     void analysisModeLines_data();
     void analysisModeLines();
     void panelShowsLinePosition_data();
@@ -210,9 +221,9 @@ void TestAnalysis::secondLoadRedrawsAndSwitchLeavesOneCopy()
     QVERIFY(_plot->yAxis2->visible());
     QCOMPARE(_plot->yAxis2->label(), QStringLiteral("Temperature/℃"));
     QCOMPARE(_plot->yAxis2->graphs().size() + _plot->yAxis2->plottables().size(), 0);
-    // The stored label at 80 ℃ is re-run with its key read as a run time:
-    // 80.3 min lies past the run's end, so the last sample is labelled.
-    QCOMPARE(labelTexts(_plot), QStringList{"数值：\n10.100 min,1.000"});
+    // The stored region is in temperatures: the label stays on the 80 ℃
+    // sample, at its run time.
+    QCOMPARE(labelTexts(_plot), QStringList{"数值：\n5.100 min,6.000"});
 
     _widget->switchAxisQuantity();
     QCOMPARE(labelTexts(_plot), QStringList{"数值：\n80.000℃,6.000"});
@@ -282,8 +293,38 @@ void TestAnalysis::analysisLabels()
     const AnalysisOperation recorded = Global::_analysisOperationVtr.first();
     QCOMPARE(recorded.name, QStringLiteral("peak.xlsx"));
     QCOMPARE(recorded.mode, mode);
-    QCOMPARE(recorded.x1, x1);
-    QCOMPARE(recorded.x2, x2);
+    // The region is recorded in sample temperatures on either abscissa.
+    QCOMPARE(recorded.x1, timeAxis ? temperatureAtTime(x1) : x1);
+    QCOMPARE(recorded.x2, timeAxis ? temperatureAtTime(x2) : x2);
+}
+
+// 120 mW·℃ × 8.177 = 981.240 per mg (see analysisLabels); a mass that is
+// missing, not a finite number or not positive counts as 1 mg.
+void TestAnalysis::peakEnthalpyPerSampleMass_data()
+{
+    QTest::addColumn<QString>("mass");
+    QTest::addColumn<QString>("enthalpy");
+    QTest::newRow("2 mg") << "2" << "490.620";
+    QTest::newRow("missing") << "" << "981.240";
+    QTest::newRow("not numeric") << "abc" << "981.240";
+    QTest::newRow("zero") << "0" << "981.240";
+    QTest::newRow("negative") << "-2" << "981.240";
+    QTest::newRow("nan") << "nan" << "981.240";
+    QTest::newRow("inf") << "inf" << "981.240";
+}
+
+void TestAnalysis::peakEnthalpyPerSampleMass()
+{
+    QFETCH(QString, mass);
+    QFETCH(QString, enthalpy);
+    const QString path = _dir.filePath("mass.xlsx");
+    QVERIFY(writeWorkbook(path, {curve(peak)}, mass));
+    _widget->slotRecvAnalysisFileName(path);
+    _widget->setAnalysisMode(CentralWidget::PeakSynthesisAnalysis);
+    applyAt(40.0, 120.0);
+    const QStringList texts = labelTexts(_plot);
+    QCOMPARE(texts.size(), 1);
+    QVERIFY2(texts.first().contains("焓值：" + enthalpy + " J/g"), qPrintable(texts.first()));
 }
 
 // The chord joins the samples nearest the lines; the fill covers the samples
@@ -502,8 +543,21 @@ void TestAnalysis::undoAndCancelKeepConfirmedOperations()
 }
 
 // A run in progress: results are drawn on the live curve but not recorded.
+// The live curve is drawn against temperature even while the abscissa is the
+// run time, so the lines mark temperatures; the 80 ℃ sample is at 5.1 min.
+void TestAnalysis::runInProgressRecordsNothing_data()
+{
+    QTest::addColumn<int>("timeAxis");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("temperature") << 0 << "数值：\n80.000℃,6.000";
+    QTest::newRow("run time") << 1 << "数值：\n5.100 min,6.000";
+}
+
 void TestAnalysis::runInProgressRecordsNothing()
 {
+    QFETCH(int, timeAxis);
+    QFETCH(QString, text);
+    Global::_timeAxisFlag = timeAxis;
     Global::_globalMode = Global::Experiment;
     Global::_experimentDataVtr.append(Global::CurveExperimentData());
     Global::_currentCurveExperimentDataPtr = &Global::_experimentDataVtr.last();
@@ -516,7 +570,7 @@ void TestAnalysis::runInProgressRecordsNothing()
     }
     _widget->setAnalysisMode(CentralWidget::NumericalLabel);
     applyAt(80.3, 0.0);
-    QCOMPARE(labelTexts(_plot), QStringList{"数值：\n80.000℃,6.000"});
+    QCOMPARE(labelTexts(_plot), QStringList{text});
     QCOMPARE(PlotItemRegistry::texts().first()->objectName(), QStringLiteral("temporary___experiment"));
     QVERIFY(Global::_analysisOperationVtr.isEmpty());
 }
@@ -531,6 +585,17 @@ void TestAnalysis::storedOperationsRerunOnLoad()
     QVERIFY(Global::_analysisOperationVtr.isEmpty());
     _widget->setAnalysisMode(CentralWidget::StartPoint);
     _widget->slotAnalysisSettingUndo();
+    QVERIFY(labelTexts(_plot).isEmpty());
+}
+
+// A workbook without stages has no curve to analyse; its operations must not
+// label another workbook's curve.
+void TestAnalysis::storedOperationsOfAStagelessWorkbookDrawNothing()
+{
+    _widget->slotRecvAnalysisFileName(workbook("peak.xlsx", {curve(peak)}));
+    _widget->slotRecvAnalysisFileName(workbook("empty.xlsx", {}, {{"x", 1, 80.3, 0.0}}));
+    QCOMPARE(Global::_curveFileDataVtr.size(), 2);
+    QCOMPARE(Global::_curveFileDataVtr.last().analysisOperations.size(), 1);
     QVERIFY(labelTexts(_plot).isEmpty());
 }
 

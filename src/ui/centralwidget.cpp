@@ -546,6 +546,9 @@ void CentralWidget::drawCurveFileData()
     setFileAxisCaptions();
     for (Global::CurveFileData& file : Global::_curveFileDataVtr) {
         drawFileStages(file);
+        // Without a stage PointCalculate still holds another workbook's curve.
+        if (file.phases.isEmpty())
+            continue;
         const QVector<AnalysisOperation> operations = file.analysisOperations;
         for (const AnalysisOperation& operation : operations)
             loadAnalysisData(static_cast<AnalysisMode>(operation.mode), operation.x1, operation.x2, file.fileName);
@@ -633,10 +636,15 @@ void CentralWidget::slotAnalysisSettingApply()
         return;
     _lastApplyX1 = x1;
     _lastApplyX2 = x2;
+    // The analysis and its recorded operation take the region in sample
+    // temperatures whatever the abscissa, so a stored operation marks the same
+    // samples when it is re-run on either abscissa.
+    const double left = toRegionX(x1);
+    const double right = toRegionX(x2);
     const QString name = _currentCurve->objectName();
-    loadAnalysisData(_analysisMode, x1, x2, name);
+    loadAnalysisData(_analysisMode, left, right, name);
     if (Global::_globalMode == Global::Analysis)
-        recordAnalysisOperation(AnalysisOperation{name, static_cast<int>(_analysisMode), x1, x2});
+        recordAnalysisOperation(AnalysisOperation{name, static_cast<int>(_analysisMode), left, right});
 }
 
 void CentralWidget::recordAnalysisOperation(const AnalysisOperation& operation)
@@ -750,27 +758,26 @@ QPointF resultPointOf(const Global::ExperimentData& d)
 
 } // namespace
 
+// x1 and x2 are sample temperatures, as PointCalculate compares them.
 void CentralWidget::loadAnalysisData(AnalysisMode mode, double x1, double x2, QString name)
 {
-    const double left = toRegionX(x1);
-    const double right = toRegionX(x2);
     switch (mode) {
     case NumericalLabel:
-        numericalLabelHandle(left, name);
+        numericalLabelHandle(x1, name);
         break;
     case StartPoint:
     case StopPoint:
-        startStopPointHandle(mode, left, right, name);
+        startStopPointHandle(mode, x1, x2, name);
         break;
     case PeakSynthesisAnalysis:
-        peakSynthesisHandle(left, right, name);
+        peakSynthesisHandle(x1, x2, name);
         break;
     case GlassTransition:
-        glassTransitionHandle(left, right, name);
+        glassTransitionHandle(x1, x2, name);
         break;
     case OnsetTemperaturePoint:
     case EndsetTemperaturePoint:
-        meltingPointHandle(mode, left, right, name);
+        meltingPointHandle(mode, x1, x2, name);
         break;
     default:
         break;
@@ -779,11 +786,12 @@ void CentralWidget::loadAnalysisData(AnalysisMode mode, double x1, double x2, QS
 
 // The region routines compare sample temperatures. With the run time as
 // abscissa the boundary lines stand at run times, so each is taken to the
-// temperature of the sample measured nearest that time.
+// temperature of the sample measured nearest that time. The live curve is
+// drawn against temperature whatever the abscissa, so its keys stay.
 double CentralWidget::toRegionX(double key) const
 {
     const QVector<Global::ExperimentData>& data = PointCalculate::dataVtr;
-    if (Global::_timeAxisFlag != 1 || data.isEmpty())
+    if (Global::_timeAxisFlag != 1 || data.isEmpty() || _currentCurve == _liveCurve)
         return key;
     int nearest = 0;
     for (int i = 1; i < data.size(); ++i) {
@@ -831,7 +839,8 @@ void CentralWidget::peakSynthesisHandle(double x1, double x2, const QString& nam
     drawPeakRegion(x1, x2, name);
     PointCalculate::setRegionPointX(static_cast<float>(x1), static_cast<float>(x2));
     double mass = currentSampleMass();
-    if (mass <= 0.0) {
+    // "nan" and "inf" convert too; they would print as an enthalpy of nan or 0.
+    if (!(mass > 0.0) || !std::isfinite(mass)) {
         LOG(DEBUG) << "sample weight set value 1," << mass;
         mass = 1.0;
     }
