@@ -27,6 +27,18 @@ static QByteArray hex(const char* text)
     return QByteArray::fromHex(text);
 }
 
+static QList<QByteArray> takeAll(FrameAssembler& assembler, const QList<QByteArray>& chunks)
+{
+    QList<QByteArray> taken;
+    QByteArray frame;
+    for (const QByteArray& chunk : chunks) {
+        assembler.append(chunk);
+        while (assembler.takeFrame(&frame))
+            taken.append(frame);
+    }
+    return taken;
+}
+
 void TestLinkFrames::commandFrames_data()
 {
     QTest::addColumn<QByteArray>("frame");
@@ -118,14 +130,7 @@ void TestLinkFrames::assembler()
     QFETCH(QList<QByteArray>, frames);
     QFETCH(int, left);
     FrameAssembler assembler;
-    QList<QByteArray> taken;
-    QByteArray frame;
-    for (const QByteArray& chunk : chunks) {
-        assembler.append(chunk);
-        while (assembler.takeFrame(&frame))
-            taken.append(frame);
-    }
-    QCOMPARE(taken, frames);
+    QCOMPARE(takeAll(assembler, chunks), frames);
     QCOMPARE(assembler.pendingBytes(), left);
 }
 
@@ -138,14 +143,7 @@ void TestLinkFrames::assemblerSplitsEveryWay()
     for (int a = 0; a <= stream.size(); ++a) {
         for (int b = a; b <= stream.size(); ++b) {
             FrameAssembler assembler;
-            QList<QByteArray> taken;
-            QByteArray frame;
-            for (const QByteArray& chunk : {stream.left(a), stream.mid(a, b - a), stream.mid(b)}) {
-                assembler.append(chunk);
-                while (assembler.takeFrame(&frame))
-                    taken.append(frame);
-            }
-            QCOMPARE(taken, frames);
+            QCOMPARE(takeAll(assembler, {stream.left(a), stream.mid(a, b - a), stream.mid(b)}), frames);
         }
     }
 }

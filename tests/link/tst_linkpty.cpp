@@ -85,7 +85,6 @@ void TestLinkPty::init()
 void TestLinkPty::openTwiceKeepsOneConnection()
 {
     QVERIFY(_port->open());
-    QVERIFY(LogCapture::debugLines().contains("open succ."));
     QVERIFY(_port->open());
     _port->close();
     QVERIFY(_port->open());
@@ -102,7 +101,6 @@ void TestLinkPty::isOpenFollowsPort()
 {
     QVERIFY(!_port->isOpen());
     QVERIFY(!_port->isOpen());
-    QVERIFY(LogCapture::debugLines().isEmpty());
     QVERIFY(_port->open());
     QVERIFY(_port->isOpen());
     _port->close();
@@ -110,17 +108,11 @@ void TestLinkPty::isOpenFollowsPort()
     QVERIFY(_port->open());
     _port->slotCloseSp();
     QVERIFY(!_port->isOpen());
-    SerialPort::setPortNameOverride("/dev/quarnel-no-such-port");
-    const bool opened = _port->open();
-    SerialPort::setPortNameOverride(_simulator->portName());
-    QVERIFY(!opened);
-    QVERIFY(!_port->isOpen());
 }
 
 void TestLinkPty::closedPortWritesNothing()
 {
     _port->slotSendData(SerialPort::buildStartStopFrame(true));
-    QCOMPARE(LogCapture::logLines(), (QStringList {"slotSendData:a5 5a 06 82 2c 00 01 28 55", "sp not open."}));
     QTest::qWait(100);
     QVERIFY(_simulator->receivedFrames().isEmpty());
 }
@@ -128,21 +120,19 @@ void TestLinkPty::closedPortWritesNothing()
 void TestLinkPty::openWithoutInstrument_data()
 {
     QTest::addColumn<QString>("portName");
-    QTest::addColumn<QString>("message");
     // No port of this machine carries the instrument's USB identity.
-    QTest::newRow("searched by identity") << QString() << "Device not found.";
-    QTest::newRow("port missing") << "/dev/quarnel-no-such-port" << "open failed. DeviceNotFoundError";
+    QTest::newRow("searched by identity") << QString();
+    QTest::newRow("port missing") << "/dev/quarnel-no-such-port";
 }
 
 void TestLinkPty::openWithoutInstrument()
 {
     QFETCH(QString, portName);
-    QFETCH(QString, message);
     SerialPort::setPortNameOverride(portName);
     const bool opened = _port->open();
     SerialPort::setPortNameOverride(_simulator->portName());
     QVERIFY(!opened);
-    QCOMPARE(LogCapture::debugLines(), QStringList {message});
+    QVERIFY(!_port->isOpen());
 }
 
 void TestLinkPty::readStageTable()
@@ -150,7 +140,6 @@ void TestLinkPty::readStageTable()
     QSignalSpy tables(_port, &SerialPort::sigSendPhaseInfo);
     QVERIFY(_port->open());
     _port->slotSendData(SerialPort::buildPhaseReadFrame());
-    QVERIFY(LogCapture::logLines().contains("All data writen."));
     QTRY_COMPARE(tables.size(), 1);
     const QByteArray reply = tables.at(0).at(0).toByteArray();
     QCOMPARE(reply.size(), 6 + 74 + 2);
@@ -177,10 +166,7 @@ void TestLinkPty::runFollowsInstrument_data()
     QTest::addColumn<int>("garbage");
     QTest::addColumn<double>("corrupt");
     QTest::newRow("clean stream") << false << 1 << 0 << 0.0;
-    QTest::newRow("split at random points") << true << 1 << 0 << 0.0;
-    QTest::newRow("merged frames") << false << 4 << 0 << 0.0;
-    QTest::newRow("garbage between frames") << false << 1 << 30 << 0.0;
-    QTest::newRow("everything with bad CRCs") << true << 3 << 30 << 0.05;
+    QTest::newRow("split, merged, garbage, bad CRCs") << true << 3 << 30 << 0.05;
 }
 
 void TestLinkPty::runFollowsInstrument()
@@ -263,9 +249,8 @@ void TestLinkPty::hangUpLeavesProgramResponsive()
     QVERIFY(!_port->open());
 }
 
-// The end-of-run question runs a nested event loop from inside the link's
-// frame handling; what the instrument sends meanwhile must be handled before
-// the question returns, not queue up behind it.
+// Frames sent while the end-of-run question's nested loop runs are handled
+// before it returns, not queued behind it.
 void TestLinkPty::framesHandledDuringEndOfRunQuestion()
 {
     startSimulator({});
