@@ -95,8 +95,6 @@ private slots:
 
     void calculators_data();
     void calculators();
-    void instrumentCoefficientShownFromConfig_data();
-    void instrumentCoefficientShownFromConfig();
 
     void sapphirePolynomial_data();
     void sapphirePolynomial();
@@ -225,25 +223,6 @@ void TestCalcDialogs::calculators()
         QVERIFY(field(form.get(), names.last())->text().isEmpty());
         QVERIFY(field(form.get(), names.first())->text().isEmpty());
     }
-}
-
-void TestCalcDialogs::instrumentCoefficientShownFromConfig_data()
-{
-    QTest::addColumn<QVariant>("stored");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("from config.json") << QVariant(1.0) << "1.000";
-    QTest::newRow("key missing") << QVariant() << "0.000";
-}
-
-void TestCalcDialogs::instrumentCoefficientShownFromConfig()
-{
-    QFETCH(QVariant, stored);
-    QFETCH(QString, expected);
-    Global::_configMap.clear();
-    if (stored.isValid())
-        Global::_configMap.insert(Global::InstrumentCoefficientKey, stored);
-    InstrumentCoefficientForm form;
-    QCOMPARE(field(&form, "LineEditCoefficient")->text(), expected);
 }
 
 void TestCalcDialogs::sapphirePolynomial_data()

@@ -59,6 +59,19 @@ void TestEnthalpyDataCorrectionForm::cleanup()
     }
 }
 
+// The file Qt writes for the table: indented JSON, four spaces a level,
+// members sorted by key; rows are rate, temperature text pairs.
+static QByteArray tableFile(const char* atmosphere, const char* heatingRate, const QStringList& rows)
+{
+    QByteArray text = QByteArray("{\n    \"atomsphereData\": {\n        \"atmosphere\": ") + atmosphere
+                      + ",\n        \"heatingRate\": " + heatingRate + "\n    },\n    \"sampleData\": [\n";
+    for (int i = 0; i + 1 < rows.size(); i += 2) {
+        text += "        {\n            \"rate\": " + rows.at(i).toLatin1() + ",\n            \"temperature\": "
+                + rows.at(i + 1).toLatin1() + "\n        }" + (i + 2 < rows.size() ? ",\n" : "\n");
+    }
+    return text + "    ]\n}\n";
+}
+
 void TestEnthalpyDataCorrectionForm::writesTable_data()
 {
     QTest::addColumn<QStringList>("checked");
@@ -68,56 +81,19 @@ void TestEnthalpyDataCorrectionForm::writesTable_data()
     QTest::addColumn<QByteArray>("expected");
 
     QTest::newRow("no row checked, empty fields read as 0") << QStringList() << QStringList() << "" << ""
-        << QByteArray("{\n"
-                      "    \"atomsphereData\": {\n"
-                      "        \"atmosphere\": 0,\n"
-                      "        \"heatingRate\": 0\n"
-                      "    },\n"
-                      "    \"sampleData\": [\n"
-                      "    ]\n"
-                      "}\n");
+                                                            << tableFile("0", "0", {});
     // Sn checked before Hg on purpose: the file follows the table, not the clicks.
     QTest::newRow("Hg, In, Sn with the presets")
         << QStringList{"checkBoxSn", "checkBoxHg", "checkBoxIn"}
         << QStringList{"lineEditMeasHg", "11.0", "lineEditMeasIn", "28.0", "lineEditMeasSn", "60.0",
                        "lineEditMeasPb", "23.0"}
         << "1" << "10.5"
-        << QByteArray("{\n"
-                      "    \"atomsphereData\": {\n"
-                      "        \"atmosphere\": 1,\n"
-                      "        \"heatingRate\": 10.5\n"
-                      "    },\n"
-                      "    \"sampleData\": [\n"
-                      "        {\n"
-                      "            \"rate\": 1.0427272727272727,\n"
-                      "            \"temperature\": -38.8\n"
-                      "        },\n"
-                      "        {\n"
-                      "            \"rate\": 1.0150000000000001,\n"
-                      "            \"temperature\": 156.6\n"
-                      "        },\n"
-                      "        {\n"
-                      "            \"rate\": 1.0036666666666667,\n"
-                      "            \"temperature\": 231.9\n"
-                      "        }\n"
-                      "    ]\n"
-                      "}\n");
+        << tableFile("1", "10.5", {"1.0427272727272727", "-38.8", "1.0150000000000001", "156.6",
+                                   "1.0036666666666667", "231.9"});
     // Row 7's measured edit is named with one and zero; theory typed by hand.
     QTest::newRow("row 7 and a typed theory")
-        << QStringList{"checkBoxKC1O3"}
-        << QStringList{"lineEditTheoryKC1O3", "12", "lineEditMeasKC103", "8"} << "abc" << "-5"
-        << QByteArray("{\n"
-                      "    \"atomsphereData\": {\n"
-                      "        \"atmosphere\": 0,\n"
-                      "        \"heatingRate\": -5\n"
-                      "    },\n"
-                      "    \"sampleData\": [\n"
-                      "        {\n"
-                      "            \"rate\": 1.5,\n"
-                      "            \"temperature\": 299.5\n"
-                      "        }\n"
-                      "    ]\n"
-                      "}\n");
+        << QStringList{"checkBoxKC1O3"} << QStringList{"lineEditTheoryKC1O3", "12", "lineEditMeasKC103", "8"}
+        << "abc" << "-5" << tableFile("0", "-5", {"1.5", "299.5"});
 }
 
 void TestEnthalpyDataCorrectionForm::writesTable()
