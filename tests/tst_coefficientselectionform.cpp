@@ -53,7 +53,6 @@ private slots:
     void refusals_data();
     void refusals();
     void fileSelection();
-    void singlePointAfterMultiPointKeepsCoefficients();
     void peakAreaUsesTheFittedQuadratic();
 
 private:
@@ -61,6 +60,7 @@ private:
     void type(const char* edit, const QString& text) { _form->findChild<QLineEdit*>(edit)->setText(text); }
     void chooseMultiPoint() { _form->findChild<QRadioButton*>("radioButtonMultiPointCoefficient")->setChecked(true); }
     void selectFile(const QString& path);
+    void confirmTable(const QByteArray& table);
     QString fileText() const { return _form->findChild<QTextEdit*>("textEditFileContent")->toPlainText(); }
 
     std::unique_ptr<DialogAnswers> _dialogs;
@@ -91,6 +91,17 @@ void TestCoefficientSelectionForm::selectFile(const QString& path)
 {
     _dialogs->fileNames = QStringList{path};
     click("pushButtonSelectFile");
+}
+
+// Chooses the multi-point fit, reads the table from a file (none if null) and confirms.
+void TestCoefficientSelectionForm::confirmTable(const QByteArray& table)
+{
+    chooseMultiPoint();
+    if (!table.isNull()) {
+        writeFile("table.json", table);
+        selectFile("table.json");
+    }
+    click("pushButtonConfirm");
 }
 
 void TestCoefficientSelectionForm::singlePoint_data()
@@ -168,10 +179,7 @@ void TestCoefficientSelectionForm::multiPointFit()
 {
     QFETCH(QByteArray, table);
     QFETCH(QVector<double>, expected);
-    writeFile("table.json", table);
-    chooseMultiPoint();
-    selectFile("table.json");
-    click("pushButtonConfirm");
+    confirmTable(table);
 
     QVERIFY(Global::_enthalpyCoefficientEnableFlag);
     QCOMPARE(Global::_enthalpyCoefficientVtr.size(), 3);
@@ -205,12 +213,7 @@ void TestCoefficientSelectionForm::refusals_data()
 void TestCoefficientSelectionForm::refusals()
 {
     QFETCH(QByteArray, table);
-    chooseMultiPoint();
-    if (!table.isNull()) {
-        writeFile("table.json", table);
-        selectFile("table.json");
-    }
-    click("pushButtonConfirm");
+    confirmTable(table);
 
     QVERIFY(!Global::_enthalpyCoefficientEnableFlag);
     QCOMPARE(Global::_enthalpyCoefficientVtr, Untouched);
@@ -240,33 +243,13 @@ void TestCoefficientSelectionForm::fileSelection()
     QVERIFY(near(Global::_enthalpyCoefficientVtr.at(2), 1.1));
 }
 
-void TestCoefficientSelectionForm::singlePointAfterMultiPointKeepsCoefficients()
-{
-    writeFile("table.json", ExactTable);
-    chooseMultiPoint();
-    selectFile("table.json");
-    click("pushButtonConfirm");
-    const QVector<double> fitted = Global::_enthalpyCoefficientVtr;
-    QVERIFY(Global::_enthalpyCoefficientEnableFlag);
-
-    _form->show();
-    _form->findChild<QRadioButton*>("radioButtonSinglePointCoefficient")->setChecked(true);
-    click("pushButtonConfirm");
-    QVERIFY(!Global::_enthalpyCoefficientEnableFlag);
-    QCOMPARE(Global::_enthalpyCoefficientVtr, fitted);
-    QVERIFY(QFile::exists(Global::ConfigFilePath));
-}
-
 // Triangle (200,0), (201,2), (202,0) on a zero baseline: area 2. The fitted
 // quadratic at the region start 200 is 1.1 (the exact table's second row),
 // while config.json says 1, so the result is 2 * 1.1 * 8.177 = 17.9894.
+// Choosing the single point afterwards switches the fit off but keeps it.
 void TestCoefficientSelectionForm::peakAreaUsesTheFittedQuadratic()
 {
-    writeFile("table.json", ExactTable);
-    chooseMultiPoint();
-    selectFile("table.json");
-    click("pushButtonConfirm");
-
+    confirmTable(ExactTable);
     QVector<Global::ExperimentData> curve(3);
     curve[0].temperature = 200.0f;
     curve[1].temperature = 201.0f;
@@ -276,6 +259,14 @@ void TestCoefficientSelectionForm::peakAreaUsesTheFittedQuadratic()
     PointCalculate::startPoint = QPointF(200, 0);
     PointCalculate::endPoint = QPointF(202, 0);
     QVERIFY(qAbs(PointCalculate::calculateArea() - 17.9894f) < 1e-4f);
+
+    const QVector<double> fitted = Global::_enthalpyCoefficientVtr;
+    _form->show();
+    _form->findChild<QRadioButton*>("radioButtonSinglePointCoefficient")->setChecked(true);
+    click("pushButtonConfirm");
+    QVERIFY(!Global::_enthalpyCoefficientEnableFlag);
+    QCOMPARE(Global::_enthalpyCoefficientVtr, fitted);
+    QVERIFY(QFile::exists(Global::ConfigFilePath));
 }
 
 QTEST_MAIN(TestCoefficientSelectionForm)
