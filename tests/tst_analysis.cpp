@@ -43,7 +43,6 @@ private slots:
     void secondLoadRedrawsAndSwitchLeavesOneCopy();
     void analysisLabels_data();
     void analysisLabels();
-    void peakFillsRegionAgainstChord();
     void peakEnthalpyPerSampleMass_data();
     void peakEnthalpyPerSampleMass();
     void glassTransitionStep_data();
@@ -273,23 +272,6 @@ void TestAnalysis::peakEnthalpyPerSampleMass()
     const QStringList texts = labelTexts(_plot);
     QCOMPARE(texts.size(), 1);
     QVERIFY2(texts.first().contains("焓值：" + enthalpy + " J/g"), qPrintable(texts.first()));
-}
-
-// The chord joins the samples nearest the lines; the fill covers the samples
-// strictly between them.
-void TestAnalysis::peakFillsRegionAgainstChord()
-{
-    _widget->slotRecvAnalysisFileName(workbook("peak.xlsx", {curve(peak)}));
-    _widget->setAnalysisMode(CentralWidget::PeakSynthesisAnalysis);
-    applyAt(40.2, 119.8);
-    QCOMPARE(PlotItemRegistry::graphs().size(), 2);
-    auto* chord = static_cast<QCPGraph*>(PlotItemRegistry::graphs().at(0));
-    auto* region = static_cast<QCPGraph*>(PlotItemRegistry::graphs().at(1));
-    QCOMPARE(chord->data()->size(), 2);
-    QCOMPARE(chord->data()->at(0)->key, 40.0);
-    QCOMPARE(chord->data()->at(1)->key, 120.0);
-    QCOMPARE(region->data()->size(), 79);
-    QCOMPARE(region->channelFillGraph(), chord);
 }
 
 // Hand figures for step(): the baselines fitted left of 60 ℃ and right of

@@ -22,8 +22,6 @@ private slots:
     void writesTable();
     void unusableMeasurementRefused_data();
     void unusableMeasurementRefused();
-    void fileName_data();
-    void fileName();
     void secondSaveHoldsOnlyCheckedRows();
     void cancelledOrUnwritableSaveWritesNothing();
 
@@ -140,35 +138,17 @@ void TestEnthalpyDataCorrectionForm::unusableMeasurementRefused()
     QCOMPARE(_dialogs->boxTitles(), QStringList{"warnning"});
 }
 
-void TestEnthalpyDataCorrectionForm::fileName_data()
-{
-    QTest::addColumn<QString>("chosen");
-    QTest::addColumn<QString>("written");
-    QTest::newRow("no extension") << "table" << "table.json";
-    QTest::newRow("extension in capitals") << "table.JSON" << "table.JSON.json";
-    QTest::newRow("extension given") << "table.json" << "table.json";
-}
-
-void TestEnthalpyDataCorrectionForm::fileName()
-{
-    QFETCH(QString, chosen);
-    QFETCH(QString, written);
-    _dialogs->fileNames = QStringList{chosen};
-    save();
-    QVERIFY(QFile::exists(written));
-    QCOMPARE(QDir().entryList({"table*"}, QDir::Files), QStringList{written});
-}
-
+// ".json" is added unless the chosen name already ends in it (in lower case).
 void TestEnthalpyDataCorrectionForm::secondSaveHoldsOnlyCheckedRows()
 {
     check("checkBoxIn");
     check("checkBoxZn");
     type("lineEditMeasIn", "28.42");
     type("lineEditMeasZn", "107.38");
-    _dialogs->fileNames = QStringList{"first.json", "second.json", "third.json"};
+    _dialogs->fileNames = QStringList{"first", "second.JSON", "third.json"};
     save();
     save();
-    QCOMPARE(readAll("second.json"), readAll("first.json"));
+    QCOMPARE(readAll("second.JSON.json"), readAll("first.json"));
     QCOMPARE(readAll("first.json").count("\"temperature\""), 2);
 
     check("checkBoxIn", false);
@@ -177,6 +157,8 @@ void TestEnthalpyDataCorrectionForm::secondSaveHoldsOnlyCheckedRows()
     QCOMPARE(third.count("\"temperature\""), 1);
     QVERIFY(third.contains("419.5"));
     QVERIFY(!third.contains("156.6"));
+    QCOMPARE(QDir().entryList({"*.json*", "*.JSON*"}, QDir::Files),
+             (QStringList{"first.json", "second.JSON.json", "third.json"}));
 }
 
 void TestEnthalpyDataCorrectionForm::cancelledOrUnwritableSaveWritesNothing()

@@ -108,11 +108,9 @@ QStringList TestPrintPreviewForm::reportLines(const QString& pdf)
 {
     const QString text = run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
     QStringList lines;
-    for (const QString& line : text.normalized(QString::NormalizationForm_KC).split(QLatin1Char('\n'))) {
-        if (!line.simplified().isEmpty()) {
+    for (const QString& line : text.normalized(QString::NormalizationForm_KC).split(QLatin1Char('\n')))
+        if (!line.simplified().isEmpty())
             lines << line.simplified();
-        }
-    }
     return lines;
 }
 
@@ -153,15 +151,11 @@ void TestPrintPreviewForm::stageLines()
     const QStringList lines = reportLines(paintToPdf());
 
     QStringList stageLines;
-    for (const QString& line : lines) {
-        const int at = line.indexOf(QStringLiteral("阶段:"));
-        if (at >= 0) {
-            stageLines << line.mid(at);
-        }
-    }
-    for (QString& line : printed) {
+    for (const QString& line : lines)
+        if (line.contains(QStringLiteral("阶段:")))
+            stageLines << line.mid(line.indexOf(QStringLiteral("阶段:")));
+    for (QString& line : printed)
         line = line.normalized(QString::NormalizationForm_KC);
-    }
     QCOMPARE(stageLines, printed);
 }
 
