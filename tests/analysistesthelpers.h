@@ -35,11 +35,10 @@ inline double peak(double t)
     return 1.0 + 5.0 * std::min(1.0, std::max(0.0, (22.0 - std::fabs(t - 80.0)) / 20.0));
 }
 
-// A glass-transition step from 1 mW to 3 mW, rising 0.1 mW/℃ from 70 ℃ to
-// 90 ℃, with a 0.1 µW zigzag on the rise: inflection points are found where
-// the slope's change flips sign from sample to sample, as in measured noise.
-// The central differences cancel the zigzag, so every tangent has the slope
-// 0.1 and passes within 0.1 µW of the rise.
+// A glass-transition step from 1 to 3 mW, rising 0.1 mW/℃ from 70 to 90 ℃.
+// The 0.1 µW zigzag gives the inflection points (where the slope's change
+// flips sign, as in measured noise); central differences cancel it, so every
+// tangent has slope 0.1 and passes within 0.1 µW of the rise.
 inline double step(double t)
 {
     if (t <= 70.0)
@@ -50,7 +49,7 @@ inline double step(double t)
     return 1.0 + 0.1 * (t - 70.0) + zigzag;
 }
 
-// Exact in float, so its slope never changes and it has no inflection point.
+// Exact in float: no inflection point.
 inline double line(double t)
 {
     return 1.0 + 0.25 * t;

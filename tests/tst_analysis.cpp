@@ -1,35 +1,15 @@
-#include "analysissettingform.h"
 #include "analysistesthelpers.h"
 #include "centralwidget.h"
 #include "localcustomplot.h"
 #include "plotitemregistry.h"
 #include "windowtesthelpers.h"
 
-#include <easylogging++.h>
-
-#include <QDoubleSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
 
 using namespace AnalysisTest;
 
 namespace {
-
-class LogCapture : public el::LogDispatchCallback
-{
-public:
-    static QStringList& lines()
-    {
-        static QStringList debug;
-        return debug;
-    }
-
-protected:
-    void handle(const el::LogDispatchData* data) override
-    {
-        lines() << QString::fromStdString(data->logMessage()->message());
-    }
-};
 
 // "T1：70.001℃\nTg：80.000℃\nT2：89.999℃" -> 70.001, 80, 89.999
 QVector<double> numbersOf(const QString& text)
@@ -58,32 +38,23 @@ private slots:
     void init();
     void cleanup();
     void loadDrawsEveryStage();
-    void loadSameFileOnce();
     void failedReadWarns_data();
     void failedReadWarns();
     void secondLoadRedrawsAndSwitchLeavesOneCopy();
     void analysisLabels_data();
     void analysisLabels();
-    void peakFillsRegionAgainstChord();
     void peakEnthalpyPerSampleMass_data();
     void peakEnthalpyPerSampleMass();
     void glassTransitionStep_data();
     void glassTransitionStep();
     void zeroSignalNumericalLabelWarns();
-    void applyWithoutCurveLogsOnly();
     void applyTwiceWithoutMovingOnce();
     void confirmUndoCancel_data();
     void confirmUndoCancel();
-    void undoAndCancelKeepConfirmedOperations_data();
-    void undoAndCancelKeepConfirmedOperations();
     void runInProgressRecordsNothing_data();
     void runInProgressRecordsNothing();
     void storedOperationsRerunOnLoad();
     void storedOperationsOfAStagelessWorkbookDrawNothing();
-    void analysisModeLines_data();
-    void analysisModeLines();
-    void panelShowsLinePosition_data();
-    void panelShowsLinePosition();
 
 private:
     QString workbook(const QString& name, const QVector<QVector<Global::ExperimentData>>& stages,
@@ -137,38 +108,25 @@ void TestAnalysis::applyAt(double x1, double x2)
     _widget->slotAnalysisSettingApply();
 }
 
+// Loading the same path twice reads and draws it once.
 void TestAnalysis::loadDrawsEveryStage()
 {
     const QString path = workbook("three.xlsx", {curve(line, 10), curve(peak, 20), curve(step, 50, 100.0f)});
+    _widget->slotRecvAnalysisFileName(path);
     _widget->slotRecvAnalysisFileName(path);
 
     QCOMPARE(Global::_curveFileDataVtr.size(), 1);
     QCOMPARE(_widget->openedFilePaths(), QVector<QString>{path});
     const QList<QCPCurve*> drawn = curves(_plot);
     QCOMPARE(drawn.size(), 3);
-    for (int i = 0; i < 3; ++i) {
-        QCOMPARE(drawn.at(i)->objectName(), QStringLiteral("three.xlsx"));
+    for (int i = 0; i < 3; ++i)
         QCOMPARE(Global::_curveFileDataVtr.first().phases.at(i).curve, drawn.at(i));
-    }
     QCOMPARE(drawn.at(1)->data()->size(), 20);
     QCOMPARE(drawn.at(1)->data()->at(19)->key, 49.0);
     QCOMPARE(_widget->currentCurve(), drawn.at(2));
     // Third stage: 100 to 149 ℃, widened by a fifth of the 49 ℃ span.
     QCOMPARE(_plot->xAxis->range().lower, double(float(100.0 - 0.2 * 49.0)));
     QCOMPARE(_plot->xAxis->range().upper, double(float(149.0 + 0.2 * 49.0)));
-    QCOMPARE(_plot->xAxis->label(), QStringLiteral("Temperature/℃"));
-    QCOMPARE(_plot->yAxis->label(), QStringLiteral("DSC/mW"));
-    QVERIFY(!_plot->yAxis2->visible());
-    QVERIFY(_dialogs->boxes.isEmpty());
-}
-
-void TestAnalysis::loadSameFileOnce()
-{
-    const QString path = workbook("once.xlsx", {curve(peak)});
-    _widget->slotRecvAnalysisFileName(path);
-    _widget->slotRecvAnalysisFileName(path);
-    QCOMPARE(Global::_curveFileDataVtr.size(), 1);
-    QCOMPARE(curves(_plot).size(), 1);
     QVERIFY(_dialogs->boxes.isEmpty());
 }
 
@@ -217,17 +175,12 @@ void TestAnalysis::secondLoadRedrawsAndSwitchLeavesOneCopy()
     const QList<QCPCurve*> drawn = curves(_plot);
     QCOMPARE(drawn.size(), 2);
     QCOMPARE(drawn.first()->data()->at(0)->key, double(0.1f));
-    QCOMPARE(_plot->xAxis->label(), QStringLiteral("Time/min"));
-    QVERIFY(_plot->yAxis2->visible());
-    QCOMPARE(_plot->yAxis2->label(), QStringLiteral("Temperature/℃"));
-    QCOMPARE(_plot->yAxis2->graphs().size() + _plot->yAxis2->plottables().size(), 0);
     // The stored region is in temperatures: the label stays on the 80 ℃
     // sample, at its run time.
     QCOMPARE(labelTexts(_plot), QStringList{"数值：\n5.100 min,6.000"});
 
     _widget->switchAxisQuantity();
     QCOMPARE(labelTexts(_plot), QStringList{"数值：\n80.000℃,6.000"});
-    QVERIFY(!_plot->yAxis2->visible());
 }
 
 // Expected figures by hand from the shape of peak(): it leaves the 1 mW
@@ -282,16 +235,12 @@ void TestAnalysis::analysisLabels()
     applyAt(x1, x2);
 
     QCOMPARE(labelTexts(_plot), QStringList{text});
-    QCOMPARE(PlotItemRegistry::texts().size(), 1);
-    QCOMPARE(PlotItemRegistry::texts().first()->objectName(), QStringLiteral("temporary___peak.xlsx"));
     QCOMPARE(PlotItemRegistry::arrows().size(), 1);
     auto* arrow = static_cast<QCPItemLine*>(PlotItemRegistry::arrows().first());
     QVERIFY(qAbs(arrow->end->coords().x() - target.x()) < 1e-5);
     QVERIFY(qAbs(arrow->end->coords().y() - target.y()) < 1e-5);
-    QCOMPARE(arrow->start->parentAnchor(), static_cast<QCPItemText*>(PlotItemRegistry::texts().first())->left);
     QCOMPARE(Global::_analysisOperationVtr.size(), 1);
     const AnalysisOperation recorded = Global::_analysisOperationVtr.first();
-    QCOMPARE(recorded.name, QStringLiteral("peak.xlsx"));
     QCOMPARE(recorded.mode, mode);
     // The region is recorded in sample temperatures on either abscissa.
     QCOMPARE(recorded.x1, timeAxis ? temperatureAtTime(x1) : x1);
@@ -306,8 +255,6 @@ void TestAnalysis::peakEnthalpyPerSampleMass_data()
     QTest::addColumn<QString>("enthalpy");
     QTest::newRow("2 mg") << "2" << "490.620";
     QTest::newRow("missing") << "" << "981.240";
-    QTest::newRow("not numeric") << "abc" << "981.240";
-    QTest::newRow("zero") << "0" << "981.240";
     QTest::newRow("negative") << "-2" << "981.240";
     QTest::newRow("nan") << "nan" << "981.240";
     QTest::newRow("inf") << "inf" << "981.240";
@@ -325,24 +272,6 @@ void TestAnalysis::peakEnthalpyPerSampleMass()
     const QStringList texts = labelTexts(_plot);
     QCOMPARE(texts.size(), 1);
     QVERIFY2(texts.first().contains("焓值：" + enthalpy + " J/g"), qPrintable(texts.first()));
-}
-
-// The chord joins the samples nearest the lines; the fill covers the samples
-// strictly between them.
-void TestAnalysis::peakFillsRegionAgainstChord()
-{
-    _widget->slotRecvAnalysisFileName(workbook("peak.xlsx", {curve(peak)}));
-    _widget->setAnalysisMode(CentralWidget::PeakSynthesisAnalysis);
-    applyAt(40.2, 119.8);
-    QCOMPARE(PlotItemRegistry::graphs().size(), 2);
-    auto* chord = static_cast<QCPGraph*>(PlotItemRegistry::graphs().at(0));
-    auto* region = static_cast<QCPGraph*>(PlotItemRegistry::graphs().at(1));
-    QCOMPARE(chord->data()->size(), 2);
-    QCOMPARE(chord->data()->at(0)->key, 40.0);
-    QCOMPARE(chord->data()->at(1)->key, 120.0);
-    QCOMPARE(region->data()->size(), 79);
-    QCOMPARE(region->channelFillGraph(), chord);
-    QCOMPARE(region->brush().color(), QColor(Qt::green));
 }
 
 // Hand figures for step(): the baselines fitted left of 60 ℃ and right of
@@ -382,7 +311,6 @@ void TestAnalysis::glassTransitionStep()
     QCOMPARE(first->data()->at(1)->key, 70.0);
     QCOMPARE(second->data()->at(0)->key, 90.0);
     QCOMPARE(second->data()->at(1)->key, 100.0);
-    QCOMPARE(first->pen().color(), QColor(Qt::darkGreen));
     const QStringList texts = labelTexts(_plot);
     if (!hasStep) {
         QVERIFY(texts.isEmpty());
@@ -409,112 +337,60 @@ void TestAnalysis::zeroSignalNumericalLabelWarns()
     QVERIFY(labelTexts(_plot).isEmpty());
 }
 
-void TestAnalysis::applyWithoutCurveLogsOnly()
-{
-    _widget->setAnalysisMode(CentralWidget::PeakSynthesisAnalysis);
-    el::Helpers::installLogDispatchCallback<LogCapture>("LogCapture");
-    LogCapture::lines().clear();
-    applyAt(40.0, 120.0);
-    el::Helpers::uninstallLogDispatchCallback<LogCapture>("LogCapture");
-    QVERIFY(LogCapture::lines().contains("failed. current curve is nullptr."));
-    QCOMPARE(itemNames(_plot), QStringList());
-    QVERIFY(Global::_analysisOperationVtr.isEmpty());
-}
-
+// A second apply without moving the lines records nothing more, even after an undo.
 void TestAnalysis::applyTwiceWithoutMovingOnce()
 {
     _widget->slotRecvAnalysisFileName(workbook("peak.xlsx", {curve(peak)}));
     _widget->setAnalysisMode(CentralWidget::StartPoint);
     applyAt(40.0, 120.0);
-    _widget->slotAnalysisSettingApply();
-    QCOMPARE(labelTexts(_plot).size(), 1);
-    QCOMPARE(Global::_analysisOperationVtr.size(), 1);
-
-    _widget->slotAnalysisSettingUndo();
-    QVERIFY(labelTexts(_plot).isEmpty());
-    QVERIFY(Global::_analysisOperationVtr.isEmpty());
-    _widget->slotAnalysisSettingApply();
-    QCOMPARE(labelTexts(_plot).size(), 1);
-    QCOMPARE(Global::_analysisOperationVtr.size(), 1);
-}
-
-void TestAnalysis::confirmUndoCancel_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<bool>("moveFirst");
-    QTest::addColumn<QStringList>("names");
-    QTest::addColumn<int>("operations");
-    QTest::addColumn<bool>("analysisGoesOn");
-
-    const QString c = "confirm___peak.xlsx", t = "temporary___peak.xlsx";
-    QTest::newRow("confirm") << "confirm" << false << QStringList{c, c} << 1 << false;
-    QTest::newRow("confirm after moving") << "confirm" << true << QStringList{c, c, t, t} << 2 << false;
-    QTest::newRow("undo") << "undo" << false << QStringList{} << 0 << true;
-    QTest::newRow("cancel") << "cancel" << false << QStringList{} << 0 << false;
-}
-
-void TestAnalysis::confirmUndoCancel()
-{
-    QFETCH(QString, button);
-    QFETCH(bool, moveFirst);
-    QFETCH(QStringList, names);
-    QFETCH(int, operations);
-    QFETCH(bool, analysisGoesOn);
-
-    _widget->slotRecvAnalysisFileName(workbook("peak.xlsx", {curve(peak)}));
-    _widget->setAnalysisMode(CentralWidget::StopPoint);
-    applyAt(40.0, 120.0);
-    if (moveFirst)
-        setLineKey(_widget->line2(), 118.0);
-    QSignalSpy hide(_widget, &CentralWidget::sigRightDockWidgetHide);
-    if (button == "confirm")
-        _widget->slotAnalysisSettingConfirm();
-    else if (button == "undo")
+    for (int round = 0; round < 2; ++round) {
+        _widget->slotAnalysisSettingApply();
+        QCOMPARE(labelTexts(_plot).size(), 1);
+        QCOMPARE(Global::_analysisOperationVtr.size(), 1);
         _widget->slotAnalysisSettingUndo();
-    else
-        _widget->slotAnalysisSettingCancel();
-
-    QCOMPARE(itemNames(_plot), names);
-    QCOMPARE(Global::_analysisOperationVtr.size(), operations);
-    QCOMPARE(hide.size(), analysisGoesOn ? 0 : 1);
-    QCOMPARE(_widget->analysisMode(), analysisGoesOn ? CentralWidget::StopPoint : CentralWidget::NoAnalysis);
-    QCOMPARE(_widget->line1()->visible(), analysisGoesOn);
-    QCOMPARE(_widget->line2()->visible(), analysisGoesOn);
-    QCOMPARE(_plot->interactions(), analysisGoesOn ? QCP::Interactions(QCP::iSelectPlottables)
-                                                   : QCP::iRangeDrag | QCP::iRangeZoom | QCP::iSelectPlottables);
-    QCOMPARE(curves(_plot).size(), 1);
+        QVERIFY(labelTexts(_plot).isEmpty());
+        QVERIFY(Global::_analysisOperationVtr.isEmpty());
+    }
 }
 
 // "撤销" and "取消" take back only what an apply recorded since the last
 // "确定"; a confirmed analysis must still reach the next save. Steps: "A" and
-// "B" apply at two line pairs, "mode" chooses a new analysis.
-void TestAnalysis::undoAndCancelKeepConfirmedOperations_data()
+// "B" apply at two line pairs, "moveB" moves the right line without applying,
+// "mode" chooses a new analysis. Labels count text and arrow.
+void TestAnalysis::confirmUndoCancel_data()
 {
     QTest::addColumn<QStringList>("steps");
-    QTest::addColumn<QVector<double>>("keptRightLines");
+    QTest::addColumn<QVector<double>>("rightLines");
+    QTest::addColumn<int>("confirmedItems");
+    QTest::addColumn<int>("temporaryItems");
+    QTest::addColumn<bool>("analysisGoesOn");
+    QTest::newRow("confirm") << QStringList{"A", "confirm"} << QVector<double>{120.0} << 2 << 0 << false;
+    // "确定" re-applies after the lines moved; that result stays temporary.
+    QTest::newRow("confirm after moving") << QStringList{"A", "moveB", "confirm"} << QVector<double>{120.0, 110.0}
+                                          << 2 << 2 << false;
+    QTest::newRow("undo") << QStringList{"A", "undo"} << QVector<double>{} << 0 << 0 << true;
+    QTest::newRow("cancel") << QStringList{"A", "cancel"} << QVector<double>{} << 0 << 0 << false;
     QTest::newRow("confirm, new analysis, cancel") << QStringList{"A", "confirm", "mode", "cancel"}
-                                                   << QVector<double>{120.0};
+                                                   << QVector<double>{120.0} << 2 << 0 << false;
     QTest::newRow("confirm, new analysis, undo") << QStringList{"A", "confirm", "mode", "undo"}
-                                                 << QVector<double>{120.0};
+                                                 << QVector<double>{120.0} << 2 << 0 << true;
     QTest::newRow("confirm, undo twice") << QStringList{"A", "confirm", "mode", "undo", "undo"}
-                                         << QVector<double>{120.0};
+                                         << QVector<double>{120.0} << 2 << 0 << true;
     QTest::newRow("confirm, apply, cancel") << QStringList{"A", "confirm", "mode", "B", "cancel"}
-                                            << QVector<double>{120.0};
+                                            << QVector<double>{120.0} << 2 << 0 << false;
     QTest::newRow("confirm, apply, confirm") << QStringList{"A", "confirm", "mode", "B", "confirm"}
-                                             << QVector<double>{120.0, 110.0};
-    QTest::newRow("apply, undo") << QStringList{"A", "undo"} << QVector<double>{};
-    QTest::newRow("apply, cancel") << QStringList{"A", "cancel"} << QVector<double>{};
-    QTest::newRow("apply, confirm") << QStringList{"A", "confirm"} << QVector<double>{120.0};
-    // "确定" re-applies after the lines moved; that result stays temporary and
-    // goes, operation included, with the next cancel.
+                                             << QVector<double>{120.0, 110.0} << 4 << 0 << false;
     QTest::newRow("confirm after moving, then cancel") << QStringList{"A", "moveB", "confirm", "mode", "cancel"}
-                                                       << QVector<double>{120.0};
+                                                       << QVector<double>{120.0} << 2 << 0 << false;
 }
 
-void TestAnalysis::undoAndCancelKeepConfirmedOperations()
+void TestAnalysis::confirmUndoCancel()
 {
     QFETCH(QStringList, steps);
-    QFETCH(QVector<double>, keptRightLines);
+    QFETCH(QVector<double>, rightLines);
+    QFETCH(int, confirmedItems);
+    QFETCH(int, temporaryItems);
+    QFETCH(bool, analysisGoesOn);
     _widget->slotRecvAnalysisFileName(workbook("peak.xlsx", {curve(peak)}));
     _widget->setAnalysisMode(CentralWidget::StopPoint);
     for (const QString& step : steps) {
@@ -533,13 +409,17 @@ void TestAnalysis::undoAndCancelKeepConfirmedOperations()
         else
             _widget->slotAnalysisSettingCancel();
     }
-    QVector<double> rightLines;
+    QVector<double> recorded;
     for (const AnalysisOperation& operation : qAsConst(Global::_analysisOperationVtr))
-        rightLines << operation.x2;
-    QCOMPARE(rightLines, keptRightLines);
-    // Every kept operation still has its confirmed label on the plot.
-    QCOMPARE(itemNames(_plot).count("confirm___peak.xlsx"), 2 * keptRightLines.size());
-    QCOMPARE(itemNames(_plot).count("temporary___peak.xlsx"), 0);
+        recorded << operation.x2;
+    QCOMPARE(recorded, rightLines);
+    const QStringList names = itemNames(_plot);
+    QCOMPARE(names.count("confirm___peak.xlsx"), confirmedItems);
+    QCOMPARE(names.count("temporary___peak.xlsx"), temporaryItems);
+    QCOMPARE(names.size(), confirmedItems + temporaryItems);
+    QCOMPARE(_widget->analysisMode() != CentralWidget::NoAnalysis, analysisGoesOn);
+    QCOMPARE(_widget->line2()->visible(), analysisGoesOn);
+    QCOMPARE(curves(_plot).size(), 1);
 }
 
 // A run in progress: results are drawn on the live curve but not recorded.
@@ -597,53 +477,6 @@ void TestAnalysis::storedOperationsOfAStagelessWorkbookDrawNothing()
     QCOMPARE(Global::_curveFileDataVtr.size(), 2);
     QCOMPARE(Global::_curveFileDataVtr.last().analysisOperations.size(), 1);
     QVERIFY(labelTexts(_plot).isEmpty());
-}
-
-void TestAnalysis::analysisModeLines_data()
-{
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<bool>("secondLine");
-    QTest::newRow("numerical label") << 1 << false;
-    QTest::newRow("peak synthesis") << 4 << true;
-    QTest::newRow("endset") << 7 << true;
-}
-
-void TestAnalysis::analysisModeLines()
-{
-    QFETCH(int, mode);
-    QFETCH(bool, secondLine);
-    _plot->xAxis->setRange(30.0, 120.0);
-    _widget->setAnalysisMode(static_cast<CentralWidget::AnalysisMode>(mode));
-    QCOMPARE(_widget->line1()->point1->key(), 60.0);
-    QCOMPARE(_widget->line2()->point1->key(), 90.0);
-    QVERIFY(_widget->line1()->visible());
-    QCOMPARE(_widget->line2()->visible(), secondLine);
-    QCOMPARE(_plot->interactions(), QCP::Interactions(QCP::iSelectPlottables));
-}
-
-void TestAnalysis::panelShowsLinePosition_data()
-{
-    QTest::addColumn<int>("which");
-    QTest::addColumn<double>("x");
-    QTest::addColumn<double>("left");
-    QTest::addColumn<double>("right");
-    QTest::newRow("left line") << 1 << 42.125 << 42.13 << 0.0;
-    QTest::newRow("right line") << 2 << 180.5 << 0.0 << 180.5;
-    QTest::newRow("negative key") << 1 << -3.0 << 0.0 << 0.0;
-    QTest::newRow("beyond range") << 2 << 12345.0 << 0.0 << 10000.0;
-}
-
-void TestAnalysis::panelShowsLinePosition()
-{
-    QFETCH(int, which);
-    QFETCH(double, x);
-    QFETCH(double, left);
-    QFETCH(double, right);
-    AnalysisSettingForm form;
-    connect(_widget, &CentralWidget::sigSendLineXCoord, &form, &AnalysisSettingForm::slotRecvLineXCoord);
-    emit _widget->sigSendLineXCoord(which, x);
-    QCOMPARE(form.findChild<QDoubleSpinBox*>("leftBoundSpinBox")->value(), left);
-    QCOMPARE(form.findChild<QDoubleSpinBox*>("rightBoundSpinBox")->value(), right);
 }
 
 QTEST_MAIN(TestAnalysis)

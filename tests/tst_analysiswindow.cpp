@@ -27,6 +27,7 @@ private slots:
 private:
     QPushButton* button(const char* name) { return _window->findChild<QPushButton*>(QLatin1String(name)); }
     QDockWidget* rightDock();
+    void choose(const char* action);
 
     QTemporaryDir _dir;
     std::unique_ptr<DialogAnswers> _dialogs;
@@ -42,7 +43,6 @@ void TestAnalysisWindow::init()
     Global::_configMap.insert(Global::InstrumentCoefficientKey, 1.0);
     Global::_curveFileDataVtr.clear();
     Global::_analysisOperationVtr.clear();
-    Global::clearCurveExperimentData();
     _dialogs = std::make_unique<DialogAnswers>();
     _window = std::make_unique<MainWindow>();
     _window->show();
@@ -65,6 +65,14 @@ QDockWidget* TestAnalysisWindow::rightDock()
     return nullptr;
 }
 
+// Chooses an analysis from its menu and sets the lines to 40 and 120 ℃.
+void TestAnalysisWindow::choose(const char* action)
+{
+    _window->findChild<QAction*>(QLatin1String(action))->trigger();
+    setLineKey(_central->line1(), 40.0);
+    setLineKey(_central->line2(), 120.0);
+}
+
 void TestAnalysisWindow::actionsShowDockAndChooseMode_data()
 {
     QTest::addColumn<QString>("action");
@@ -82,14 +90,10 @@ void TestAnalysisWindow::actionsShowDockAndChooseMode()
 {
     QFETCH(QString, action);
     QFETCH(int, mode);
-    QDockWidget* dock = rightDock();
-    QVERIFY(dock);
-    QVERIFY(dock->isHidden());
-    QVERIFY(dock->widget() && dock->widget()->findChild<QPushButton*>("pushButtonApply"));
+    QVERIFY(rightDock()->isHidden());
     _window->findChild<QAction*>(action)->trigger();
-    QVERIFY(dock->isVisible());
+    QVERIFY(rightDock()->isVisible());
     QCOMPARE(int(_central->analysisMode()), mode);
-    QVERIFY(_central->line1()->visible());
 }
 
 // The panel's buttons reach the workspace; "确定" and "取消" hide the dock.
@@ -98,9 +102,7 @@ void TestAnalysisWindow::panelButtonsDriveTheCycle()
     const QString path = _dir.filePath("peak.xlsx");
     QVERIFY(writeWorkbook(path, {curve(peak)}));
     _central->slotRecvAnalysisFileName(path);
-    _window->findChild<QAction*>("actionStopPoint")->trigger();
-    setLineKey(_central->line1(), 40.0);
-    setLineKey(_central->line2(), 120.0);
+    choose("actionStopPoint");
 
     QTest::mouseClick(button("pushButtonApply"), Qt::LeftButton);
     QCOMPARE(labelTexts(_central->plot()), QStringList{"外推终止点：\n102.000℃"});
@@ -126,9 +128,7 @@ void TestAnalysisWindow::savedOperationsRerunAfterReload()
     QVERIFY(writeWorkbook(path, {curve(peak)}, QStringLiteral("2"), {{"x", 1, 80.3, 0.0}}));
     _central->slotRecvAnalysisFileName(path);
     QCOMPARE(labelTexts(_central->plot()), QStringList{"数值：\n80.000℃,6.000"});
-    _window->findChild<QAction*>("actionPeakSynthesisAnalysis")->trigger();
-    setLineKey(_central->line1(), 40.0);
-    setLineKey(_central->line2(), 120.0);
+    choose("actionPeakSynthesisAnalysis");
     QTest::mouseClick(button("pushButtonApply"), Qt::LeftButton);
     QTest::mouseClick(button("pushButtonConfirm"), Qt::LeftButton);
 

@@ -65,8 +65,7 @@ private slots:
     void sampleInformation();
     void landscapeA4WithPlotPicture_data();
     void landscapeA4WithPlotPicture();
-    void previewDialogPaintsThroughForm();
-    void printPreviewActionShowsOnlyDialog();
+    void previewActionPaintsThroughForm();
 
 private:
     QString paintToPdf(QPrinter::Orientation orientation = QPrinter::Portrait);
@@ -109,11 +108,9 @@ QStringList TestPrintPreviewForm::reportLines(const QString& pdf)
 {
     const QString text = run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
     QStringList lines;
-    for (const QString& line : text.normalized(QString::NormalizationForm_KC).split(QLatin1Char('\n'))) {
-        if (!line.simplified().isEmpty()) {
+    for (const QString& line : text.normalized(QString::NormalizationForm_KC).split(QLatin1Char('\n')))
+        if (!line.simplified().isEmpty())
             lines << line.simplified();
-        }
-    }
     return lines;
 }
 
@@ -154,15 +151,11 @@ void TestPrintPreviewForm::stageLines()
     const QStringList lines = reportLines(paintToPdf());
 
     QStringList stageLines;
-    for (const QString& line : lines) {
-        const int at = line.indexOf(QStringLiteral("阶段:"));
-        if (at >= 0) {
-            stageLines << line.mid(at);
-        }
-    }
-    for (QString& line : printed) {
+    for (const QString& line : lines)
+        if (line.contains(QStringLiteral("阶段:")))
+            stageLines << line.mid(line.indexOf(QStringLiteral("阶段:")));
+    for (QString& line : printed)
         line = line.normalized(QString::NormalizationForm_KC);
-    }
     QCOMPARE(stageLines, printed);
 }
 
@@ -239,37 +232,24 @@ void TestPrintPreviewForm::landscapeA4WithPlotPicture()
     QCOMPARE(images.size() - 2, withPicture ? 1 : 0); // two header lines
 }
 
-void TestPrintPreviewForm::previewDialogPaintsThroughForm()
-{
-    QPrinter* printer = _form->printer();
-    QCOMPARE(printer->pageLayout().pageSize().id(), QPageSize::A4);
-    QCOMPARE(printer->pageLayout().orientation(), QPageLayout::Landscape);
-    QCOMPARE(printer->resolution(), QPrinter(QPrinter::HighResolution).resolution());
-    QVERIFY(_form->printPreviewDialog()->windowFlags() & Qt::WindowMaximizeButtonHint);
-    Global::_curveFileDataVtr << workbook(QStringLiteral("through-dialog.xlsx"), {});
-
-    const QString path = _dir->filePath(QStringLiteral("dialog.pdf"));
-    QPrinter pdf(QPrinter::HighResolution);
-    pdf.setOutputFormat(QPrinter::PdfFormat);
-    pdf.setOutputFileName(path);
-    emit _form->printPreviewDialog()->paintRequested(&pdf);
-
-    QVERIFY(reportLines(path).join(QLatin1Char('\n')).contains(QStringLiteral("through-dialog.xlsx")));
-}
-
-void TestPrintPreviewForm::printPreviewActionShowsOnlyDialog()
+// "打印预览" shows only the maximised preview dialog, which paints through the form.
+void TestPrintPreviewForm::previewActionPaintsThroughForm()
 {
     DialogAnswers dialogs;
     MainWindow window;
     auto* form = window.findChild<PrintPreviewForm*>();
-    QVERIFY(form);
-
     window.findChild<QAction*>(QStringLiteral("actionPrintPreview"))->trigger();
-
-    QVERIFY(form->printPreviewDialog()->isVisible());
     QVERIFY(form->printPreviewDialog()->windowState() & Qt::WindowMaximized);
     QVERIFY(!form->isVisible());
+
+    Global::_curveFileDataVtr << workbook(QStringLiteral("through-dialog.xlsx"), {});
+    const QString path = _dir->filePath(QStringLiteral("dialog.pdf"));
+    QPrinter pdf(QPrinter::HighResolution);
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    pdf.setOutputFileName(path);
+    emit form->printPreviewDialog()->paintRequested(&pdf);
     form->printPreviewDialog()->close();
+    QVERIFY(reportLines(path).join(QLatin1Char('\n')).contains(QStringLiteral("through-dialog.xlsx")));
 }
 
 QTEST_MAIN(TestPrintPreviewForm)
