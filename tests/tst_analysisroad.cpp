@@ -15,8 +15,7 @@
 
 using namespace AnalysisTest;
 
-// The analysis road through the real main window: workbooks in the data
-// folders, the file tree, the analysis panel, saving and loading again.
+// Workbooks opened from the file tree of the real main window, then removed.
 class TestAnalysisRoad : public QObject
 {
     Q_OBJECT
@@ -25,19 +24,15 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
-    void peakAnalysisSurvivesSaveAndReload();
     void noRecordKeepsARemovedCurve_data();
     void noRecordKeepsARemovedCurve();
 
 private:
     void trigger(const char* action) { _window->findChild<QAction*>(QLatin1String(action))->trigger(); }
-    void click(const char* button);
     void openFromTree(const QString& folder, const QString& fileName);
-    void clickCurveAt(double key, double value);
-    void dragLine(QCPItemStraightLine* line, double key);
     void selectCurve(QCPCurve* curve);
     void contextMenu(const QString& text);
-    int fixedTexts() const;
+    int fixedTexts() const { return itemNames(_plot).count(QStringLiteral("fixed")); }
     void verifyNoStaleCurve();
 
     std::unique_ptr<DialogAnswers> _dialogs;
@@ -87,13 +82,6 @@ void TestAnalysisRoad::cleanup()
     }
 }
 
-void TestAnalysisRoad::click(const char* button)
-{
-    auto* widget = _window->findChild<QPushButton*>(QLatin1String(button));
-    QVERIFY(widget && widget->isVisible());
-    QTest::mouseClick(widget, Qt::LeftButton);
-}
-
 void TestAnalysisRoad::openFromTree(const QString& folder, const QString& fileName)
 {
     auto* tree = _window->findChild<LeftWidget*>()->findChild<QTreeWidget*>();
@@ -110,24 +98,6 @@ void TestAnalysisRoad::openFromTree(const QString& folder, const QString& fileNa
     // An item view takes a double-click only on the index the press began on.
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
     QTest::mouseDClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
-}
-
-void TestAnalysisRoad::clickCurveAt(double key, double value)
-{
-    const QPoint pixel(qRound(_plot->xAxis->coordToPixel(key)), qRound(_plot->yAxis->coordToPixel(value)));
-    QTest::mouseClick(_plot, Qt::LeftButton, Qt::NoModifier, pixel);
-}
-
-// Press on the line, move, release: the event handler drags it to the pixel.
-void TestAnalysisRoad::dragLine(QCPItemStraightLine* line, double key)
-{
-    const int y = _plot->axisRect()->rect().center().y();
-    const QPoint from(qRound(_plot->xAxis->coordToPixel(line->point1->key())), y);
-    const QPoint to(qRound(_plot->xAxis->coordToPixel(key)), y);
-    QTest::mousePress(_plot, Qt::LeftButton, Qt::NoModifier, from);
-    QMouseEvent move(QEvent::MouseMove, to, _plot->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(_plot, &move);
-    QTest::mouseRelease(_plot, Qt::LeftButton, Qt::NoModifier, to);
 }
 
 void TestAnalysisRoad::selectCurve(QCPCurve* curve)
@@ -153,14 +123,6 @@ void TestAnalysisRoad::contextMenu(const QString& text)
     QFAIL(qPrintable("no context menu entry " + text));
 }
 
-int TestAnalysisRoad::fixedTexts() const
-{
-    int count = 0;
-    for (int i = 0; i < _plot->itemCount(); ++i)
-        count += _plot->item(i)->objectName() == QLatin1String("fixed");
-    return count;
-}
-
 // Every curve pointer of the workspace and of the shared records is null or
 // names a curve still on the plot.
 void TestAnalysisRoad::verifyNoStaleCurve()
@@ -175,51 +137,6 @@ void TestAnalysisRoad::verifyNoStaleCurve()
         for (const Global::PhaseTotalInfo& phase : file.phases)
             QVERIFY2(valid(phase.curve), qPrintable(file.fileName));
     }
-}
-
-// Hand figures for peak(): the peak stands 5 mW over the 1 mW baseline on a
-// trapezoid 44 ℃ wide at the base and 4 ℃ at the top, area 120 mW·℃; with
-// the instrument coefficient 1, the energy factor 8.177 and the mass 2 mg
-// the enthalpy is 120 × 8.177 / 2 = 490.62 J/g. The first sample at the top
-// is 78 ℃; the flanks extrapolated to the baseline meet it at 58 and 102 ℃.
-void TestAnalysisRoad::peakAnalysisSurvivesSaveAndReload()
-{
-    const QString expected =
-        "峰的综合信息：\n焓值：490.620 J/g \n峰值：78.000℃ \n起始点：58.000℃ \n终止点：102.000℃";
-    QVERIFY(writeWorkbook(Global::SampleDataFolderPath + "/peak.xlsx", {curve(peak)}));
-    _window->findChild<LeftWidget*>()->refreshTree();
-    openFromTree("样品数据", "peak.xlsx");
-    QCOMPARE(curves(_plot).size(), 1);
-    QCPCurve* drawn = curves(_plot).first();
-
-    trigger("actionPeakSynthesisAnalysis");
-    QCOMPARE(_central->analysisMode(), CentralWidget::PeakSynthesisAnalysis);
-    _plot->deselectAll();
-    _plot->replot();
-    clickCurveAt(90.0, peak(90.0));
-    QCOMPARE(_central->currentCurve(), drawn);
-    dragLine(_central->line1(), 40.0);
-    dragLine(_central->line2(), 120.0);
-    QVERIFY(qAbs(_central->line1()->point1->key() - 40.0) < 1.0);
-    QVERIFY(qAbs(_central->line2()->point1->key() - 120.0) < 1.0);
-    click("pushButtonApply");
-    click("pushButtonConfirm");
-    QCOMPARE(labelTexts(_plot), QStringList{expected});
-    QCOMPARE(Global::_analysisOperationVtr.size(), 1);
-
-    const QString saved = Global::AnalysisStateFolderPath + "/peak_analysed.xlsx";
-    _dialogs->fileNames = QStringList{saved};
-    trigger("actionSaveData");
-    QCOMPARE(_dialogs->saveRequests.size(), 1);
-    QVERIFY(QFile::exists(saved));
-
-    trigger("actionClearAllData");
-    QVERIFY(curves(_plot).isEmpty());
-    QVERIFY(labelTexts(_plot).isEmpty());
-    openFromTree("分析状态", "peak_analysed.xlsx");
-    QCOMPARE(curves(_plot).size(), 1);
-    QCOMPARE(labelTexts(_plot), QStringList{expected});
-    QVERIFY(_dialogs->boxes.isEmpty());
 }
 
 void TestAnalysisRoad::noRecordKeepsARemovedCurve_data()

@@ -5,7 +5,6 @@
 #include "windowtesthelpers.h"
 
 #include <QAction>
-#include <QDockWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -19,14 +18,10 @@ class TestAnalysisWindow : public QObject
 private slots:
     void init();
     void cleanup();
-    void actionsShowDockAndChooseMode_data();
-    void actionsShowDockAndChooseMode();
-    void panelButtonsDriveTheCycle();
     void savedOperationsRerunAfterReload();
 
 private:
     QPushButton* button(const char* name) { return _window->findChild<QPushButton*>(QLatin1String(name)); }
-    QDockWidget* rightDock();
     void choose(const char* action);
 
     QTemporaryDir _dir;
@@ -56,15 +51,6 @@ void TestAnalysisWindow::cleanup()
     _dialogs.reset();
 }
 
-QDockWidget* TestAnalysisWindow::rightDock()
-{
-    for (QDockWidget* dock : _window->findChildren<QDockWidget*>()) {
-        if (_window->dockWidgetArea(dock) == Qt::RightDockWidgetArea)
-            return dock;
-    }
-    return nullptr;
-}
-
 // Chooses an analysis from its menu and sets the lines to 40 and 120 ℃.
 void TestAnalysisWindow::choose(const char* action)
 {
@@ -73,55 +59,9 @@ void TestAnalysisWindow::choose(const char* action)
     setLineKey(_central->line2(), 120.0);
 }
 
-void TestAnalysisWindow::actionsShowDockAndChooseMode_data()
-{
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<int>("mode");
-    QTest::newRow("数值标记") << "actionNumericalLabel" << 1;
-    QTest::newRow("起始点") << "actionStartPoint" << 2;
-    QTest::newRow("终止点") << "actionStopPoint" << 3;
-    QTest::newRow("峰综合分析") << "actionPeakSynthesisAnalysis" << 4;
-    QTest::newRow("玻璃化转变") << "actionGlassTransition" << 5;
-    QTest::newRow("初熔点") << "actionOnsetTemperaturePoint" << 6;
-    QTest::newRow("终熔点") << "actionEndsetTemperaturePoint" << 7;
-}
-
-void TestAnalysisWindow::actionsShowDockAndChooseMode()
-{
-    QFETCH(QString, action);
-    QFETCH(int, mode);
-    QVERIFY(rightDock()->isHidden());
-    _window->findChild<QAction*>(action)->trigger();
-    QVERIFY(rightDock()->isVisible());
-    QCOMPARE(int(_central->analysisMode()), mode);
-}
-
-// The panel's buttons reach the workspace; "确定" and "取消" hide the dock.
-void TestAnalysisWindow::panelButtonsDriveTheCycle()
-{
-    const QString path = _dir.filePath("peak.xlsx");
-    QVERIFY(writeWorkbook(path, {curve(peak)}));
-    _central->slotRecvAnalysisFileName(path);
-    choose("actionStopPoint");
-
-    QTest::mouseClick(button("pushButtonApply"), Qt::LeftButton);
-    QCOMPARE(labelTexts(_central->plot()), QStringList{"外推终止点：\n102.000℃"});
-    QTest::mouseClick(button("pushButtonUndo"), Qt::LeftButton);
-    QVERIFY(labelTexts(_central->plot()).isEmpty());
-    QVERIFY(rightDock()->isVisible());
-    QTest::mouseClick(button("pushButtonApply"), Qt::LeftButton);
-    QTest::mouseClick(button("pushButtonConfirm"), Qt::LeftButton);
-    QVERIFY(rightDock()->isHidden());
-    QCOMPARE(itemNames(_central->plot()), (QStringList{"confirm___peak.xlsx", "confirm___peak.xlsx"}));
-
-    _window->findChild<QAction*>("actionNumericalLabel")->trigger();
-    QTest::mouseClick(button("pushButtonCancel"), Qt::LeftButton);
-    QVERIFY(rightDock()->isHidden());
-    QCOMPARE(_central->analysisMode(), CentralWidget::NoAnalysis);
-}
-
-// "保存数据" in the analysis mode appends the applied analyses to the workbook
-// read last; loading the saved copy draws their labels again.
+// Through the panel's buttons; "保存数据" in the analysis mode appends the
+// confirmed analyses to the workbook read last, and loading the saved copy
+// draws their labels again.
 void TestAnalysisWindow::savedOperationsRerunAfterReload()
 {
     const QString path = _dir.filePath("peak.xlsx");
@@ -129,8 +69,9 @@ void TestAnalysisWindow::savedOperationsRerunAfterReload()
     _central->slotRecvAnalysisFileName(path);
     QCOMPARE(labelTexts(_central->plot()), QStringList{"数值：\n80.000℃,6.000"});
     choose("actionPeakSynthesisAnalysis");
-    QTest::mouseClick(button("pushButtonApply"), Qt::LeftButton);
-    QTest::mouseClick(button("pushButtonConfirm"), Qt::LeftButton);
+    for (const char* name : {"pushButtonApply", "pushButtonUndo", "pushButtonApply", "pushButtonConfirm"})
+        QTest::mouseClick(button(name), Qt::LeftButton);
+    QVERIFY(!button("pushButtonApply")->isVisible());
 
     const QString saved = _dir.filePath("analysed.xlsx");
     _dialogs->fileNames = QStringList{saved};

@@ -1,3 +1,4 @@
+#include "analysistesthelpers.h"
 #include "centralwidget.h"
 #include "localcustomplot.h"
 #include "plotitemregistry.h"
@@ -15,20 +16,6 @@ QStringList curveNames(QCustomPlot* plot)
         if (auto* curve = qobject_cast<QCPCurve*>(plot->plottable(i)))
             names << curve->objectName();
     }
-    return names;
-}
-
-// Items and graphs, boundary lines left out (they carry no name).
-QStringList resultNames(QCustomPlot* plot)
-{
-    QStringList names;
-    for (int i = 0; i < plot->graphCount(); ++i)
-        names << plot->graph(i)->objectName();
-    for (int i = 0; i < plot->itemCount(); ++i) {
-        if (!qobject_cast<QCPItemStraightLine*>(plot->item(i)))
-            names << plot->item(i)->objectName();
-    }
-    names.sort();
     return names;
 }
 
@@ -81,27 +68,12 @@ private slots:
     void noRecordKeepsARemovedCurve_data();
     void noRecordKeepsARemovedCurve();
     void livePointsFillStageRecords();
-    void livePointWithoutStageRecordKeepsRunning();
-    void selectionAndLiveCurve();
-    void finalStateIsReplotted_data();
-    void finalStateIsReplotted();
-    void axisSettingsAndInfo_data();
-    void axisSettingsAndInfo();
-    void switchAxisOnlyInAnalysisMode_data();
-    void switchAxisOnlyInAnalysisMode();
 
 private:
     QCPCurve* addWorkbookCurve(const QString& fileName, const QString& folder = QStringLiteral("/data"));
     void addResult(const QString& curveName, bool confirmed);
     void buildScene();
-    void receive(int stage, double temperature, double dsc, float runTime)
-    {
-        _widget->slotRecvCommonData(statusRecord(stage, temperature, dsc, runTime));
-    }
-    template<class Plottable> static void select(Plottable* plottable)
-    {
-        plottable->setSelection(QCPDataSelection(plottable->data()->dataRange()));
-    }
+    void receive(int stage, double t, double dsc, float runTime) { _widget->slotRecvCommonData(statusRecord(stage, t, dsc, runTime)); }
 
     CentralWidget* _widget = nullptr;
     LocalCustomPlot* _plot = nullptr;
@@ -186,9 +158,7 @@ void TestPlot::clearModes_data()
     const QStringList operations{"a.xlsx", "data.xlsx", "my temporary run.xlsx"};
     QTest::newRow("experiment data") << int(CentralWidget::ClearExperimentData) << QStringList() << QStringList()
                                      << QStringList() << 0;
-    // The temporary results of data.xlsx go; the workbook named "...temporary..."
-    // keeps its curve and its confirmed results; no apply recorded any of the
-    // operations, so none is taken back.
+    // The workbook named "...temporary..." keeps its curve and confirmed results.
     QTest::newRow("temporary items") << int(CentralWidget::ClearTemporaryItems) << (operations + QStringList{"experiment"})
                                      << (three("confirm___a.xlsx") + three("confirm___my temporary run.xlsx")
                                          + QStringList{"fixed"})
@@ -211,7 +181,7 @@ void TestPlot::clearModes()
 
     const bool everything = mode == CentralWidget::ClearExperimentData;
     QCOMPARE(curveNames(_plot), curves);
-    QCOMPARE(resultNames(_plot), results);
+    QCOMPARE(AnalysisTest::itemNames(_plot), results);
     QCOMPARE(operationNames(), operations);
     for (QCPItemStraightLine* line : {_widget->line1(), _widget->line2()}) {
         QCOMPARE(line->visible(), !everything);
@@ -260,7 +230,7 @@ void TestPlot::deleteCurveByExactName()
     _widget->deleteCurve(name);
 
     QCOMPARE(curveNames(_plot), curves + QStringList{"experiment"});
-    QCOMPARE(resultNames(_plot), results);
+    QCOMPARE(AnalysisTest::itemNames(_plot), results);
     QCOMPARE(operationNames(), curves);
     QCOMPARE(QStringList(_widget->openedFilePaths().toList()), paths);
 }
@@ -286,12 +256,12 @@ void TestPlot::deleteFindsItemsOfSeparatorNames()
         addWorkbookCurve(workbook);
         addResult(workbook, true);
     }
-    QCOMPARE(resultNames(_plot), three("confirm___run") + three("confirm___run"));
+    QCOMPARE(AnalysisTest::itemNames(_plot), three("confirm___run") + three("confirm___run"));
 
     _widget->deleteCurve(name);
 
     QCOMPARE(curveNames(_plot), curves);
-    QCOMPARE(resultNames(_plot).size(), 3 * curves.size());
+    QCOMPARE(AnalysisTest::itemNames(_plot).size(), 3 * curves.size());
     QCOMPARE(registered(), 3 * curves.size());
     for (QObject* item : PlotItemRegistry::texts())
         QVERIFY(curves.contains(PlotItemRegistry::curveNameOf(item)));
@@ -340,7 +310,6 @@ void TestPlot::noRecordKeepsARemovedCurve()
             QVERIFY(stillOnPlot(phase.curve));
     }
 
-    // The run goes on: the next point lands on a curve that is on the plot.
     receive(1, 31.0, 0.3, 0.2f);
     QVERIFY(_widget->liveCurve());
     QCOMPARE(Global::_experimentDataVtr.last().curve, _widget->liveCurve());
@@ -371,162 +340,6 @@ void TestPlot::livePointsFillStageRecords()
     const Global::ExperimentData& first = stage.data.at(0);
     QVERIFY(first.runTime == 2.5f && first.constantTempTime == 0.5f && first.temperature == 156.1f && first.dsc == -0.25f);
 
-    // After "清除数据" the next point starts a new curve whose keys go on.
-    const double lastT = live->data()->at(1)->t;
-    _widget->clearAllData();
-    QCOMPARE(Global::_globalMode, Global::Analysis);
-    receive(1, 20.0, 0.0, 0.0f);
-    QVERIFY(_widget->liveCurve());
-    QCOMPARE(_widget->liveCurve()->dataCount(), 1);
-    QCOMPARE(_widget->liveCurve()->data()->at(0)->t, lastT + 1.0);
-}
-
-void TestPlot::livePointWithoutStageRecordKeepsRunning()
-{
-    Global::_globalMode = Global::Experiment;
-    QVERIFY(!Global::_currentCurveExperimentDataPtr);
-    receive(3, 100.0, 1.0, 5.0f);
-    receive(3, 101.0, 1.5, 5.1f);
-
-    QCOMPARE(Global::_experimentDataVtr.size(), 1);
-    QCOMPARE(Global::_currentCurveExperimentDataPtr, &Global::_experimentDataVtr[0]);
-    QCOMPARE(Global::_currentPhaseIndex, 3);
-    const Global::CurveExperimentData& record = Global::_experimentDataVtr.first();
-    QCOMPARE(record.data.size(), 2);
-    QCOMPARE(record.curve, _widget->liveCurve());
-    QCOMPARE(_widget->liveCurve()->dataCount(), 2);
-}
-
-// Selecting a graph keeps the selected workbook curve current, and live
-// points never go onto it.
-void TestPlot::selectionAndLiveCurve()
-{
-    QCPCurve* workbook = addWorkbookCurve(QStringLiteral("a.xlsx"));
-    _widget->slotSelectionChangedByUser();
-    QCOMPARE(_widget->currentCurve(), nullptr);
-    select(workbook);
-    _widget->slotSelectionChangedByUser();
-    QCOMPARE(_widget->currentCurve(), workbook);
-    workbook->setSelection(QCPDataSelection());
-    QCPGraph* graph = _plot->addGraph();
-    graph->addData(1.0, 1.0);
-    select(graph);
-    _widget->slotSelectionChangedByUser();
-    QCOMPARE(_widget->currentCurve(), workbook);
-
-    Global::_globalMode = Global::Experiment;
-    receive(1, 30.0, 0.2, 0.1f);
-
-    QCOMPARE(workbook->dataCount(), 1);
-    QVERIFY(_widget->liveCurve() != workbook);
-    QCOMPARE(_widget->liveCurve()->dataCount(), 1);
-    QCOMPARE(Global::_curveFileDataVtr.first().phases.first().curve, workbook);
-}
-
-// Replots are coalesced and capped, points are not: a burst is drawn once,
-// soon, and whatever happens last, the last picture shows the final plot.
-void TestPlot::finalStateIsReplotted_data()
-{
-    QTest::addColumn<QString>("after");
-    QTest::addColumn<int>("curves");
-    QTest::addColumn<int>("points");
-    QTest::newRow("a burst") << "" << 1 << 30;
-    QTest::newRow("a burst, then 清除数据") << "clear" << 0 << 0;
-    QTest::newRow("a burst, then deleting the live curve") << "delete" << 0 << 0;
-}
-
-void TestPlot::finalStateIsReplotted()
-{
-    QFETCH(QString, after);
-    QFETCH(int, curves);
-    QFETCH(int, points);
-
-    Global::_globalMode = Global::Experiment;
-    QTest::qWait(100);
-    int replots = 0, drawnCurves = -1, drawnPoints = -1;
-    connect(_plot, &QCustomPlot::afterReplot, this, [&]() {
-        ++replots;
-        drawnCurves = curveNames(_plot).size();
-        drawnPoints = _widget->liveCurve() ? _widget->liveCurve()->dataCount() : 0;
-    });
-    auto burst = [this]() {
-        for (int i = 0; i < 30; ++i)
-            receive(1, 30.0 + i, 0.1, 0.1f * i);
-    };
-    burst();
-    QCOMPARE(replots, 0);
-    if (after == "clear") {
-        _widget->clearAllData();
-        Global::_globalMode = Global::Experiment;
-    } else if (after == "delete") {
-        _widget->slotDelCurve(_widget->liveCurve());
-    }
-
-    QCOMPARE(curveNames(_plot).size(), curves);
-    QTRY_COMPARE_WITH_TIMEOUT(drawnPoints, points, 2000);
-    QCOMPARE(drawnCurves, curves);
-    if (after.isEmpty()) {
-        QTest::qWait(100);
-        QCOMPARE(replots, 1);
-        QCOMPARE(Global::_experimentDataVtr.first().data.size(), 30);
-    }
-}
-
-void TestPlot::axisSettingsAndInfo_data()
-{
-    QTest::addColumn<bool>("rightVisible");
-    QTest::addColumn<QPointF>("right"); // lower, upper
-    QTest::newRow("right axis hidden") << false << QPointF(0.0, 5.0);
-    QTest::newRow("right axis visible") << true << QPointF(-3.0, 300.0);
-}
-
-void TestPlot::axisSettingsAndInfo()
-{
-    QFETCH(bool, rightVisible);
-    QFETCH(QPointF, right);
-
-    _plot->yAxis2->setVisible(rightVisible);
-    _widget->slotSetAxisSettings({-10.0, 250.0, -2.5, 7.5, -3.0, 300.0});
-
-    QCOMPARE(_plot->xAxis->range(), QCPRange(-10.0, 250.0));
-    QCOMPARE(_plot->yAxis->range(), QCPRange(-2.5, 7.5));
-    QCOMPARE(_plot->yAxis2->range(), QCPRange(right.x(), right.y()));
-
-    // A run starts at 10 degrees and shows 20 beyond its first temperature.
-    QSignalSpy spy(_widget, &CentralWidget::sigGetAxisInfoWithData);
-    _widget->slotAxisModify(150.0f);
-    _widget->slotGetAxisInfo();
-    QCOMPARE(spy.count(), 1);
-    const auto info = spy.first().first().value<QVector<CentralWidget::AxisInfo>>();
-    QCOMPARE(info.size(), 3);
-    QVERIFY(info.at(0).visible);
-    QCOMPARE(QCPRange(info.at(0).lower, info.at(0).upper), QCPRange(10.0, 170.0));
-    QCOMPARE(QCPRange(info.at(1).lower, info.at(1).upper), QCPRange(-5.0, 5.0));
-    QCOMPARE(info.at(2).visible, rightVisible);
-}
-
-void TestPlot::switchAxisOnlyInAnalysisMode_data()
-{
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<int>("timeAxisFlag");
-    QTest::addColumn<int>("curves");
-    // The loaded workbook is drawn again on the new abscissa.
-    QTest::newRow("analysis") << int(Global::Analysis) << 1 << 1;
-    QTest::newRow("experiment") << int(Global::Experiment) << 0 << 1;
-}
-
-void TestPlot::switchAxisOnlyInAnalysisMode()
-{
-    QFETCH(int, mode);
-    QFETCH(int, timeAxisFlag);
-    QFETCH(int, curves);
-
-    addWorkbookCurve(QStringLiteral("a.xlsx"));
-    Global::_globalMode = static_cast<Global::Mode>(mode);
-    _widget->switchAxisQuantity();
-
-    QCOMPARE(Global::_timeAxisFlag, timeAxisFlag);
-    QCOMPARE(curveNames(_plot).size(), curves);
 }
 
 QTEST_MAIN(TestPlot)
