@@ -69,10 +69,8 @@ class TestSmoothing : public QObject
 private slots:
     void init();
     void cleanup();
-    void liveCurveLevels_data();
-    void liveCurveLevels();
-    void workbookStages_data();
-    void workbookStages();
+    void levels_data();
+    void levels();
 
 private:
     void trigger(int level) { _window->findChild<QAction*>(QString("actionSmoothness%1").arg(level))->trigger(); }
@@ -87,6 +85,8 @@ private:
 
 void TestSmoothing::init()
 {
+    Global::clearCurveExperimentData();
+    Global::_curveFileDataVtr.clear();
     Global::_globalMode = Global::Analysis;
     Global::_timeAxisFlag = 0;
     Global::_smoothnessFlag = false;
@@ -99,9 +99,6 @@ void TestSmoothing::cleanup()
 {
     _window.reset();
     _dialogs.reset();
-    Global::clearCurveExperimentData();
-    Global::_curveFileDataVtr.clear();
-    Global::_timeAxisFlag = 0;
 }
 
 void TestSmoothing::addLiveRecord(const Points& points)
@@ -126,7 +123,6 @@ QCPCurve* TestSmoothing::addWorkbookCurves(const QVector<Points>& stages, int se
     file.fileName = "run.xlsx";
     for (int s = 0; s < stages.size(); ++s) {
         Global::PhaseTotalInfo phase;
-        phase.phaseIndex = s + 1;
         phase.data = stages.at(s);
         phase.curve = new QCPCurve(_central->plot()->xAxis, _central->plot()->yAxis);
         phase.curve->setObjectName(file.fileName);
@@ -146,99 +142,83 @@ void TestSmoothing::selectCurve(QCPCurve* curve)
     QVERIFY(_central->isCurrentCurve(curve));
 }
 
-void TestSmoothing::liveCurveLevels_data()
+void TestSmoothing::levels_data()
 {
     QTest::addColumn<int>("level");
     QTest::addColumn<double>("factor");
-    QTest::addColumn<int>("points");
     QTest::addColumn<bool>("timeAxis");
+    QTest::addColumn<int>("live");      // points of the live record, 0: none
+    QTest::addColumn<int>("stage");     // points of the workbook's second stage, 0: no workbook
+    QTest::addColumn<bool>("selected"); // that stage's curve selected
+    QTest::addColumn<bool>("deleted");  // current curve deleted
+    QTest::addColumn<QString>("smoothed");
     // The factors are level x 0.1 in double precision: 3 x 0.1 lies just
     // above 0.3, which makes the bandwidth of 10 points 4 neighbours, not 3.
-    QTest::newRow("level 3, 10 points") << 3 << 0.30000000000000004 << 10 << false;
-    QTest::newRow("level 10, every point") << 10 << 1.0 << 12 << false;
-    QTest::newRow("time axis") << 5 << 0.5 << 15 << true;
+    QTest::newRow("live, level 3, 10 points") << 3 << 0.30000000000000004 << false << 10 << 0 << false << false << "live";
+    QTest::newRow("live, level 10, every point") << 10 << 1.0 << false << 12 << 0 << false << false << "live";
+    QTest::newRow("live, time axis") << 5 << 0.5 << true << 15 << 0 << false << false << "live";
+    QTest::newRow("selected workbook stage only") << 5 << 0.5 << false << 0 << 14 << true << false << "workbook";
+    QTest::newRow("live records come first") << 5 << 0.5 << false << 10 << 9 << true << false << "";
+    QTest::newRow("nothing selected") << 5 << 0.5 << false << 0 << 9 << false << false << "";
+    // A deleted curve leaves its record's pointer null, and the current curve
+    // null as well: the two must not count as a match.
+    QTest::newRow("workbook curve deleted") << 5 << 0.5 << false << 0 << 9 << true << true << "";
+    QTest::newRow("live curve deleted") << 5 << 0.5 << false << 10 << 9 << false << true << "";
+    QTest::newRow("stage of one point refused") << 10 << 1.0 << false << 0 << 1 << true << false << "";
 }
 
-void TestSmoothing::liveCurveLevels()
+// Smoothing a workbook stage takes every curve of the workbook off the plot
+// (they share its name) and leaves the other stage alone.
+void TestSmoothing::levels()
 {
     QFETCH(int, level);
     QFETCH(double, factor);
-    QFETCH(int, points);
     QFETCH(bool, timeAxis);
-    Global::_timeAxisFlag = timeAxis ? 1 : 0;
-    const Points before = wavyPoints(points);
-    addLiveRecord(before);
-    trigger(level);
-    QVERIFY(Global::_smoothnessFlag);
-    const Points after = Global::_experimentDataVtr.first().data;
-    compareSignal(after, expectedSignal(before, factor, timeAxis));
-    for (int i = 0; i < before.size(); ++i)
-        QVERIFY(after[i].runTime == before[i].runTime && after[i].temperature == before[i].temperature);
-    QCOMPARE(Global::_experimentDataVtr.first().curve, _central->currentCurve());
-    if (level == 3) // the data tell 0.3 from the factor apart
-        QVERIFY(std::abs(expectedSignal(before, 0.3, false)[0] - expectedSignal(before, factor, false)[0]) > 1e-3);
-}
-
-void TestSmoothing::workbookStages_data()
-{
-    QTest::addColumn<bool>("liveRun");
-    QTest::addColumn<bool>("selected");
-    QTest::addColumn<bool>("deleted");
-    QTest::addColumn<int>("points");
-    QTest::addColumn<bool>("smoothed");
-    QTest::newRow("selected stage only") << false << true << false << 14 << true;
-    QTest::newRow("live records come first") << true << true << false << 9 << false;
-    QTest::newRow("nothing selected") << false << false << false << 9 << false;
-    // A deleted curve leaves its record's pointer null, and the current curve
-    // null as well: the two must not count as a match.
-    QTest::newRow("workbook curve deleted") << false << true << true << 9 << false;
-    QTest::newRow("live curve deleted") << true << false << true << 9 << false;
-    QTest::newRow("stage of one point refused") << false << true << false << 1 << false;
-}
-
-// Smoothing a selected stage takes every curve of its workbook off the plot
-// (they share the workbook's name) and leaves the other stage alone. While a
-// run has stage records, or with no selection, no record changes.
-void TestSmoothing::workbookStages()
-{
-    QFETCH(bool, liveRun);
+    QFETCH(int, live);
+    QFETCH(int, stage);
     QFETCH(bool, selected);
     QFETCH(bool, deleted);
-    QFETCH(int, points);
-    QFETCH(bool, smoothed);
-    const Points live = wavyPoints(10);
-    const Points stage = wavyPoints(points);
+    QFETCH(QString, smoothed);
+    Global::_timeAxisFlag = timeAxis ? 1 : 0;
+    const Points livePoints = wavyPoints(live);
+    const Points stagePoints = wavyPoints(stage);
     const Points other = wavyPoints(8);
-    if (liveRun)
-        addLiveRecord(live);
-    QCPCurve* workbook = addWorkbookCurves({other, stage}, 1);
+    if (live)
+        addLiveRecord(livePoints);
+    QCPCurve* workbook = stage ? addWorkbookCurves({other, stagePoints}, 1) : nullptr;
     if (selected)
         selectCurve(workbook);
     if (deleted)
         _central->deleteCurrentCurve();
 
-    // Level 5, as level 2 on evenly spaced points would change nothing anyway.
-    trigger(5);
+    trigger(level);
 
-    const Global::CurveFileData& file = Global::_curveFileDataVtr.first();
-    if (smoothed)
-        compareSignal(file.phases[1].data, expectedSignal(stage, 0.5, false));
-    else
-        compareDsc(file.phases[1].data, stage);
-    compareDsc(file.phases[0].data, other);
-    if (liveRun)
-        compareDsc(Global::_experimentDataVtr.first().data, live);
-    QVERIFY(!liveRun || Global::_experimentDataVtr.first().curve != _central->currentCurve());
-    if (smoothed) {
-        QCOMPARE(file.phases[1].curve, _central->currentCurve());
-        QVERIFY(!file.phases[0].curve);
-        for (int i = 0; i < _central->plot()->plottableCount(); ++i)
-            QVERIFY(_central->plot()->plottable(i) != workbook);
-    } else if (points > 1) {
-        QVERIFY(file.phases[1].curve != _central->currentCurve());
-    }
     QVERIFY(Global::_smoothnessFlag);
     QVERIFY(_dialogs->boxes.isEmpty());
+    if (live) {
+        const Global::CurveExperimentData& record = Global::_experimentDataVtr.first();
+        if (smoothed == "live")
+            compareSignal(record.data, expectedSignal(livePoints, factor, timeAxis));
+        else
+            compareDsc(record.data, livePoints);
+        for (int i = 0; i < live; ++i)
+            QVERIFY(record.data[i].runTime == livePoints[i].runTime && record.data[i].temperature == livePoints[i].temperature);
+        QCOMPARE(record.curve == _central->currentCurve(), smoothed == "live");
+    }
+    if (stage) {
+        const Global::CurveFileData& file = Global::_curveFileDataVtr.first();
+        if (smoothed == "workbook")
+            compareSignal(file.phases[1].data, expectedSignal(stagePoints, factor, false));
+        else
+            compareDsc(file.phases[1].data, stagePoints);
+        compareDsc(file.phases[0].data, other);
+        if (stage > 1)
+            QCOMPARE(file.phases[1].curve == _central->currentCurve(), smoothed == "workbook");
+        for (int i = 0; smoothed == "workbook" && i < _central->plot()->plottableCount(); ++i)
+            QVERIFY(_central->plot()->plottable(i) != workbook && !file.phases[0].curve);
+    }
+    if (level == 3) // the data tell 0.3 from the factor apart
+        QVERIFY(std::abs(expectedSignal(livePoints, 0.3, false)[0] - expectedSignal(livePoints, factor, false)[0]) > 1e-3);
 }
 
 QTEST_MAIN(TestSmoothing)
