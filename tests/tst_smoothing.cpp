@@ -39,23 +39,20 @@ std::vector<double> expectedSignal(const Points& points, double factor, bool tim
     return LowessReference::lowess(x, y, LowessParams{factor, 3});
 }
 
-// The reference sums in another order, so the narrowed floats may differ in
-// their last place.
-void compareSignal(const Points& actual, const std::vector<double>& expected)
+// A record after the command: its signal smoothed against the reference, or
+// untouched; run times and temperatures never change.
+void compareRecord(const Points& actual, const Points& before, bool smoothed, double factor, bool timeAxis)
 {
-    QCOMPARE(size_t(actual.size()), expected.size());
+    QCOMPARE(actual.size(), before.size());
+    const std::vector<double> reference = smoothed ? expectedSignal(before, factor, timeAxis) : std::vector<double>();
     for (int i = 0; i < actual.size(); ++i) {
-        const double want = expected[size_t(i)];
-        if (std::abs(actual[i].dsc - want) > 1e-6 * std::max(1.0, std::abs(want)))
+        QVERIFY(actual[i].runTime == before[i].runTime && actual[i].temperature == before[i].temperature);
+        const double want = smoothed ? reference[size_t(i)] : before[i].dsc;
+        // The reference sums in another order, so narrowed floats may differ in their last place.
+        const double tolerance = smoothed ? 1e-6 * std::max(1.0, std::abs(want)) : 0.0;
+        if (std::abs(actual[i].dsc - want) > tolerance)
             QFAIL(qPrintable(QString("point %1: %2, expected %3").arg(i).arg(actual[i].dsc).arg(want)));
     }
-}
-
-void compareDsc(const Points& actual, const Points& expected)
-{
-    QCOMPARE(actual.size(), expected.size());
-    for (int i = 0; i < actual.size(); ++i)
-        QCOMPARE(actual[i].dsc, expected[i].dsc);
 }
 
 } // namespace
@@ -75,8 +72,7 @@ private slots:
 private:
     void trigger(int level) { _window->findChild<QAction*>(QString("actionSmoothness%1").arg(level))->trigger(); }
     void addLiveRecord(const Points& points);
-    QCPCurve* addWorkbookCurves(const QVector<Points>& stages, int selectedStage);
-    void selectCurve(QCPCurve* curve);
+    QCPCurve* addWorkbookCurves(const QVector<Points>& stages);
 
     std::unique_ptr<DialogAnswers> _dialogs;
     std::unique_ptr<MainWindow> _window;
@@ -105,9 +101,9 @@ void TestSmoothing::addLiveRecord(const Points& points)
 {
     Global::_experimentDataVtr.append(Global::CurveExperimentData());
     Global::_currentCurveExperimentDataPtr = &Global::_experimentDataVtr.last();
+    CommonData data;
+    data.stage = 1;
     for (const auto& p : points) {
-        CommonData data;
-        data.stage = 1;
         data.runTime = p.runTime;
         data.constantTempTime = p.constantTempTime;
         data.sampleTemp = p.temperature;
@@ -116,8 +112,9 @@ void TestSmoothing::addLiveRecord(const Points& points)
     }
 }
 
-// One loaded workbook, one curve per stage, all named after the workbook.
-QCPCurve* TestSmoothing::addWorkbookCurves(const QVector<Points>& stages, int selectedStage)
+// One loaded workbook, one curve per stage, all named after the workbook; the
+// last stage's curve is returned.
+QCPCurve* TestSmoothing::addWorkbookCurves(const QVector<Points>& stages)
 {
     Global::CurveFileData file;
     file.fileName = "run.xlsx";
@@ -132,14 +129,7 @@ QCPCurve* TestSmoothing::addWorkbookCurves(const QVector<Points>& stages, int se
         file.phases << phase;
     }
     Global::_curveFileDataVtr << file;
-    return Global::_curveFileDataVtr.last().phases[selectedStage].curve;
-}
-
-void TestSmoothing::selectCurve(QCPCurve* curve)
-{
-    curve->setSelection(QCPDataSelection(curve->data()->dataRange()));
-    _central->slotSelectionChangedByUser();
-    QVERIFY(_central->isCurrentCurve(curve));
+    return Global::_curveFileDataVtr.last().phases.last().curve;
 }
 
 void TestSmoothing::levels_data()
@@ -185,9 +175,12 @@ void TestSmoothing::levels()
     const Points other = wavyPoints(8);
     if (live)
         addLiveRecord(livePoints);
-    QCPCurve* workbook = stage ? addWorkbookCurves({other, stagePoints}, 1) : nullptr;
-    if (selected)
-        selectCurve(workbook);
+    QCPCurve* workbook = stage ? addWorkbookCurves({other, stagePoints}) : nullptr;
+    if (selected) {
+        workbook->setSelection(QCPDataSelection(workbook->data()->dataRange()));
+        _central->slotSelectionChangedByUser();
+        QVERIFY(_central->isCurrentCurve(workbook));
+    }
     if (deleted)
         _central->deleteCurrentCurve();
 
@@ -197,21 +190,13 @@ void TestSmoothing::levels()
     QVERIFY(_dialogs->boxes.isEmpty());
     if (live) {
         const Global::CurveExperimentData& record = Global::_experimentDataVtr.first();
-        if (smoothed == "live")
-            compareSignal(record.data, expectedSignal(livePoints, factor, timeAxis));
-        else
-            compareDsc(record.data, livePoints);
-        for (int i = 0; i < live; ++i)
-            QVERIFY(record.data[i].runTime == livePoints[i].runTime && record.data[i].temperature == livePoints[i].temperature);
+        compareRecord(record.data, livePoints, smoothed == "live", factor, timeAxis);
         QCOMPARE(record.curve == _central->currentCurve(), smoothed == "live");
     }
     if (stage) {
         const Global::CurveFileData& file = Global::_curveFileDataVtr.first();
-        if (smoothed == "workbook")
-            compareSignal(file.phases[1].data, expectedSignal(stagePoints, factor, false));
-        else
-            compareDsc(file.phases[1].data, stagePoints);
-        compareDsc(file.phases[0].data, other);
+        compareRecord(file.phases[1].data, stagePoints, smoothed == "workbook", factor, false);
+        compareRecord(file.phases[0].data, other, false, factor, false);
         if (stage > 1)
             QCOMPARE(file.phases[1].curve == _central->currentCurve(), smoothed == "workbook");
         for (int i = 0; smoothed == "workbook" && i < _central->plot()->plottableCount(); ++i)
