@@ -1,7 +1,5 @@
 #include "centralwidget.h"
-#include "global.h"
 #include "localcustomplot.h"
-#include "lowess.h"
 #include "lowessreference.h"
 #include "mainwindow.h"
 #include "windowtesthelpers.h"
@@ -84,7 +82,6 @@ void TestSmoothing::init()
     Global::clearCurveExperimentData();
     Global::_curveFileDataVtr.clear();
     Global::_globalMode = Global::Analysis;
-    Global::_timeAxisFlag = 0;
     Global::_smoothnessFlag = false;
     _dialogs = std::make_unique<DialogAnswers>();
     _window = std::make_unique<MainWindow>();
