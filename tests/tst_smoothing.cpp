@@ -1,5 +1,6 @@
 #include "centralwidget.h"
 #include "localcustomplot.h"
+#include "lowess.h"
 #include "lowessreference.h"
 #include "mainwindow.h"
 #include "windowtesthelpers.h"
