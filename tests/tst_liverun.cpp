@@ -1,5 +1,4 @@
-// The main window against the simulated instrument on a real pseudo-terminal,
-// from connecting to the saved workbook.
+// The main window against the simulated instrument on a pseudo-terminal, up to the saved workbook.
 #include "centralwidget.h"
 #include "global.h"
 #include "instrumentsimulator.h"
@@ -19,18 +18,14 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <array>
+
 namespace {
 
 constexpr int RunTimeout = 60000;
 
-struct Point
-{
-    int stage;
-    float runTime;
-    float holdTime;
-    float temperature;
-    float dsc;
-};
+// Stage, run time, hold time, temperature, DSC signal.
+using Point = std::array<float, 5>;
 
 // The points the program must keep: every status reply (read, address 0)
 // whose run status is heating or isothermal, in sending order.
@@ -38,50 +33,26 @@ QVector<Point> pointsSent(const QList<QByteArray>& frames)
 {
     QVector<Point> points;
     for (const QByteArray& frame : frames) {
-        if (frame.size() < 32 || quint8(frame.at(3)) != 0x83 || qFromLittleEndian<quint16>(frame.constData() + 4) != 0) {
-            continue;
-        }
         const char* data = frame.constData() + 6;
-        if (data[0] != 1 && data[0] != 2) {
+        if (frame.size() < 32 || quint8(frame.at(3)) != 0x83 || qFromLittleEndian<quint16>(frame.constData() + 4) != 0
+            || (data[0] != 1 && data[0] != 2))
             continue;
-        }
-        points.append({quint8(data[1]), qFromLittleEndian<float>(data + 2), qFromLittleEndian<float>(data + 6),
+        points.append({float(quint8(data[1])), qFromLittleEndian<float>(data + 2), qFromLittleEndian<float>(data + 6),
                        float(qFromLittleEndian<double>(data + 10)), float(qFromLittleEndian<double>(data + 18))});
     }
     return points;
 }
 
-QVector<Point> pointsOf(const QVector<QVector<Global::ExperimentData>>& stages)
+// Stage records in memory or stage blocks read back from a workbook.
+template<typename Records>
+QVector<Point> pointsOf(const Records& stages)
 {
     QVector<Point> points;
     for (int s = 0; s < stages.size(); ++s) {
-        for (const auto& p : stages.at(s)) {
-            points.append({s + 1, p.runTime, p.constantTempTime, p.temperature, p.dsc});
-        }
+        for (const auto& p : stages.at(s).data)
+            points.append({float(s + 1), p.runTime, p.constantTempTime, p.temperature, p.dsc});
     }
     return points;
-}
-
-QVector<QVector<Global::ExperimentData>> runInMemory()
-{
-    QVector<QVector<Global::ExperimentData>> stages;
-    for (const auto& record : Global::_experimentDataVtr) {
-        stages.append(record.data);
-    }
-    return stages;
-}
-
-bool operator==(const Point& x, const Point& y)
-{
-    return x.stage == y.stage && x.runTime == y.runTime && x.holdTime == y.holdTime && x.temperature == y.temperature
-        && x.dsc == y.dsc;
-}
-
-bool samePoints(const QVector<Point>& a, const QVector<Point>& b)
-{
-    if (a != b)
-        qWarning() << "points differ; counts:" << a.size() << b.size();
-    return a == b;
 }
 
 // openpyxl's view of the workbook: per stage block its index and its points.
@@ -89,13 +60,10 @@ const char* const ReadWorkbookScript = R"(
 import sys, openpyxl
 ws = openpyxl.load_workbook(sys.argv[1]).active
 row = 9
-blocks = ws.cell(8, 2).value
-print("blocks", blocks)
-for _ in range(blocks):
+for _ in range(ws.cell(8, 2).value):
     index = ws.cell(row + 1, 2).value
     n = ws.cell(row + 6, 2).value
-    for j in range(n):
-        r = row + 7 + j
+    for r in range(row + 7, row + 7 + n):
         print(index, *(repr(float(ws.cell(r, c).value)) for c in (2, 5, 3, 4)))
     row += 7 + n
 )";
@@ -103,17 +71,13 @@ for _ in range(blocks):
 QVector<Point> pointsByOpenpyxl(const QString& path)
 {
     QProcess python;
+    python.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     python.start(QUARNEL_PYTHON, {"-c", ReadWorkbookScript, path});
-    if (!python.waitForFinished(30000) || python.exitCode() != 0) {
-        qWarning() << python.readAllStandardError();
-        return {};
-    }
+    python.waitForFinished(30000);
     QVector<Point> points;
-    const QStringList lines = QString::fromUtf8(python.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-    for (const QString& line : lines.mid(1)) {
+    for (const QString& line : QString::fromUtf8(python.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts)) {
         const QStringList f = line.split(' ');
-        points.append({f[0].toInt(), float(f[1].toDouble()), float(f[2].toDouble()), float(f[3].toDouble()),
-                       float(f[4].toDouble())});
+        points.append({f[0].toFloat(), f[1].toFloat(), f[2].toFloat(), f[3].toFloat(), f[4].toFloat()});
     }
     return points;
 }
@@ -125,19 +89,15 @@ class TestLiveRun : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
-    void connectAfterDeliveryCloses();
     void run_data();
     void run();
 
 private:
     QAction* action(const char* name) { return _window->findChild<QAction*>(QLatin1String(name)); }
-    template<typename T>
-    T* find(const QString& name) { return _window->findChild<T*>(name); }
-    void connectAndReadProgramme();
-    void deliverTwoStageProgramme();
+    QLineEdit* edit(const QString& name) { return _window->findChild<QLineEdit*>(name); }
+    void connectAndDeliverProgramme();
 
     QTemporaryDir _dir;
     std::unique_ptr<InstrumentSimulator> _simulator;
@@ -145,14 +105,10 @@ private:
     std::unique_ptr<MainWindow> _window;
 };
 
-void TestLiveRun::initTestCase()
+void TestLiveRun::init()
 {
     QCoreApplication::setApplicationVersion("1.0.4.0");
     QVERIFY(_dir.isValid());
-}
-
-void TestLiveRun::init()
-{
     Global::_globalMode = Global::Analysis;
     Global::_experimentInfo = Global::ExperimentInfo();
     _simulator = std::make_unique<InstrumentSimulator>();
@@ -178,79 +134,51 @@ void TestLiveRun::cleanup()
     Global::clearCurveExperimentData();
 }
 
-void TestLiveRun::connectAndReadProgramme()
+void TestLiveRun::connectAndDeliverProgramme()
 {
     action("actionConnectToDev")->trigger();
     QVERIFY(SerialPort::instance()->isOpen());
     QCOMPARE(Global::_globalMode, Global::Connected);
     QTRY_COMPARE_WITH_TIMEOUT(Global::_experimentInfo.phases.size(), 6, RunTimeout);
-    const auto stored = SimulatedRun::decodeStages(_simulator->stageTable());
-    QCOMPARE(find<QLineEdit>("phase_1_cutoff_temp")->text(), QString::number(stored.at(0).cutoffTemp, 'f', 3));
-}
 
-void TestLiveRun::deliverTwoStageProgramme()
-{
     action("actionNew")->trigger();
-    find<QLineEdit>("sampleNameLineEdit")->setText("e2e-run");
-    find<QLineEdit>("phase_1_cutoff_temp")->setText("170");
-    find<QLineEdit>("phase_1_scan_rate")->setText("10");
-    find<QLineEdit>("phase_1_constant_temp")->setText("0");
-    if (!find<QCheckBox>("checkBox_phase_2")->isChecked()) {
-        find<QCheckBox>("checkBox_phase_2")->click();
-    }
-    find<QLineEdit>("phase_2_cutoff_temp")->setText("180");
-    find<QLineEdit>("phase_2_scan_rate")->setText("5");
-    find<QLineEdit>("phase_2_constant_temp")->setText("1");
-    find<QPushButton>("pushButton_deliverData")->click();
-    QVERIFY(_dialogs->boxes.isEmpty());
+    if (!_window->findChild<QCheckBox*>("checkBox_phase_2")->isChecked())
+        _window->findChild<QCheckBox*>("checkBox_phase_2")->click();
+    const QStringList fields {"sampleNameLineEdit",   "e2e-run", "phase_1_cutoff_temp", "170",
+                              "phase_1_scan_rate",    "10",      "phase_1_constant_temp", "0",
+                              "phase_2_cutoff_temp",  "180",     "phase_2_scan_rate", "5",
+                              "phase_2_constant_temp", "1"};
+    for (int i = 0; i < fields.size(); i += 2)
+        edit(fields.at(i))->setText(fields.at(i + 1));
+    _window->findChild<QPushButton*>("pushButton_deliverData")->click();
     // The read request after the delivery brings the new table back.
     QTRY_VERIFY_WITH_TIMEOUT(Global::_experimentInfo.phases.size() == 6
                                  && Global::_experimentInfo.phases.at(1).cutoffTemp == 180.0f,
                              RunTimeout);
 }
 
-void TestLiveRun::connectAfterDeliveryCloses()
-{
-    action("actionNew")->trigger();
-    find<QLineEdit>("phase_1_scan_rate")->setText("10");
-    find<QPushButton>("pushButton_deliverData")->click();
-    QVERIFY(SerialPort::instance()->isOpen());
-    action("actionConnectToDev")->trigger();
-    QVERIFY(!SerialPort::instance()->isOpen());
-    QCOMPARE(action("actionConnectToDev")->text(), QString("连接设备"));
-}
-
 void TestLiveRun::run_data()
 {
     QTest::addColumn<bool>("stopMidRun");
-    QTest::addColumn<bool>("faults");
-    // A run ending by itself on a clean stream adds nothing the faulty one misses.
-    QTest::newRow("stopped mid-run") << true << false;
-    QTest::newRow("split, merged frames and garbage, run ends by itself") << false << true;
+    QTest::newRow("stopped mid-run") << true;
+    QTest::newRow("split, merged, garbage, bad CRCs, run ends by itself") << false;
 }
 
 void TestLiveRun::run()
 {
     QFETCH(bool, stopMidRun);
-    QFETCH(bool, faults);
-    if (faults) {
-        InstrumentSimulator::Faults f;
-        f.splitFrames = true;
-        f.mergeFrames = 3;
-        f.garbageMaxBytes = 7;
-        _simulator->setFaults(f);
-    }
-    connectAndReadProgramme();
-    deliverTwoStageProgramme();
+    connectAndDeliverProgramme();
+    if (!stopMidRun)
+        _simulator->setFaults({true, 3, 7, 0.05});
 
     const QString path = _dir.filePath(QString("%1.xlsx").arg(QTest::currentDataTag()).replace(' ', '_'));
-    QVector<QVector<Global::ExperimentData>> savedRun;
+    QVector<Global::CurveExperimentData> savedRun;
     // Like the real dialog, the answer comes after a nested event loop in which
     // frames keep arriving; the workbook is written right after it returns.
     FileDialog::setResponder([&](const FileDialog::Request& request) {
         _dialogs->saveRequests.append(request);
         QTest::qWait(150);
-        savedRun = runInMemory();
+        savedRun = Global::_experimentDataVtr;
         return path;
     });
     _dialogs->answers = {QMessageBox::Yes};
@@ -259,9 +187,6 @@ void TestLiveRun::run()
     QCOMPARE(Global::_globalMode, Global::Experiment);
     auto* centralWidget = _window->findChild<CentralWidget*>();
     QTRY_VERIFY_WITH_TIMEOUT(centralWidget->liveCurve() && centralWidget->liveCurve()->dataCount() > 40, RunTimeout);
-    // The panel follows the plot: it shows the record of the last point drawn.
-    const double lastKey = (centralWidget->liveCurve()->data()->constEnd() - 1)->key;
-    QCOMPARE(find<QLineEdit>("tempLineEdit")->text(), QString::number(lastKey, 'f', 3));
 
     if (stopMidRun) {
         action("actionStop")->trigger();
@@ -275,30 +200,20 @@ void TestLiveRun::run()
     }
     QCOMPARE(_dialogs->saveRequests.size(), 1);
     QCOMPARE(_dialogs->saveRequests.first().proposedPath, Global::SampleDataFolderPath + "/e2e-run.xlsx");
-    QVERIFY(QFile::exists(path));
 
     const QVector<Point> sent = pointsSent(_simulator->sentFrames());
     const QVector<Point> saved = pointsOf(savedRun);
     QVERIFY(saved.size() > 40);
     QCOMPARE(savedRun.size(), stopMidRun ? 1 : 2);
-    if (stopMidRun) {
-        QVERIFY(samePoints(saved, sent.mid(0, saved.size())));
-    } else {
-        QVERIFY(samePoints(saved, sent));
-        QVERIFY(samePoints(pointsOf(runInMemory()), sent));
-    }
+    QCOMPARE(saved, stopMidRun ? sent.mid(0, saved.size()) : sent);
+    if (!stopMidRun)
+        QCOMPARE(pointsOf(Global::_experimentDataVtr), sent);
 
     Global::CurveFileData file;
     QCOMPARE(XlsxHandler::readFile(path, file), 0);
-    QCOMPARE(file.info.sampleName, QString("e2e-run"));
     QCOMPARE(file.phases.size(), 2);
-    QCOMPARE(file.phases.at(1).phase.cutoffTemp, 180.0f);
-    QVector<QVector<Global::ExperimentData>> read;
-    for (const auto& stage : file.phases) {
-        read.append(stage.data);
-    }
-    QVERIFY(samePoints(pointsOf(read), saved));
-    QVERIFY(samePoints(pointsByOpenpyxl(path), saved));
+    QCOMPARE(pointsOf(file.phases), saved);
+    QCOMPARE(pointsByOpenpyxl(path), saved);
 }
 
 QTEST_MAIN(TestLiveRun)

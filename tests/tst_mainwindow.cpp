@@ -1,17 +1,13 @@
 #include "centralwidget.h"
-#include "localcustomplot.h"
 #include "global.h"
-#include "leftwidget.h"
 #include "mainwindow.h"
 #include "serialport.h"
 #include "windowtesthelpers.h"
 #include "xlsxhandler.h"
 
 #include <QAction>
-#include <QMenuBar>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QToolBar>
 #include <QtTest>
 
 class TestMainWindow : public QObject
@@ -21,34 +17,18 @@ class TestMainWindow : public QObject
 private slots:
     void init();
     void cleanup();
-    void toolBarAndMenus();
     void closeQuestion_data();
     void closeQuestion();
-    void stopOutsideExperimentDoesNothing();
     void stopWithPortClosedWarnsAndOffersSave();
-    void endOfRunAfterStopAsksNothing();
     void endOfRunNoClears();
     void startWithPortClosedChangesNothing();
     void connectWithoutInstrumentWarns();
-    void saveProposals_data();
-    void saveProposals();
     void failedSaveWarnsAndKeepsRun();
     void savedRunByMode_data();
     void savedRunByMode();
-    void fileTreePickLoadsWorkbook();
 
 private:
     QAction* action(const char* name) { return _window->findChild<QAction*>(QLatin1String(name)); }
-    static QStringList visibleTexts(const QList<QAction*>& actions)
-    {
-        QStringList texts;
-        for (QAction* a : actions) {
-            if (a->isVisible() && !a->isSeparator()) {
-                texts << a->text();
-            }
-        }
-        return texts;
-    }
     void putRunPoint();
 
     std::unique_ptr<MainWindow> _window;
@@ -89,18 +69,6 @@ void TestMainWindow::putRunPoint()
     emit SerialPort::instance()->sigSendCommonData(data);
 }
 
-// What users see of the commands; the rest of the forms is the designer's.
-void TestMainWindow::toolBarAndMenus()
-{
-    QCOMPARE(visibleTexts(_window->findChild<QToolBar*>("toolBar")->actions()),
-             (QStringList{"连接设备", "新建", "开始", "停止", "实时窗口", "Y轴", "清除数据"}));
-    QStringList menus;
-    for (QAction* a : _window->menuBar()->actions())
-        menus << a->text();
-    QCOMPARE(menus, (QStringList{"文件", "视图", "测量", "设置", "分析", "工具", "语言", "帮助"}));
-    QCOMPARE(visibleTexts(_window->findChild<QMenu*>("menu")->actions()), (QStringList{"新建", "保存数据", "打印预览"}));
-}
-
 void TestMainWindow::closeQuestion_data()
 {
     QTest::addColumn<int>("answer");
@@ -123,17 +91,6 @@ void TestMainWindow::closeQuestion()
     QCOMPARE(Global::_experimentDataVtr.first().data.size(), 1);
 }
 
-void TestMainWindow::stopOutsideExperimentDoesNothing()
-{
-    for (Global::Mode mode : {Global::Analysis, Global::Connected}) {
-        Global::_globalMode = mode;
-        action("actionStop")->trigger();
-        QCOMPARE(Global::_globalMode, mode);
-    }
-    QVERIFY(_dialogs->boxes.isEmpty());
-    QVERIFY(_dialogs->saveRequests.isEmpty());
-}
-
 void TestMainWindow::stopWithPortClosedWarnsAndOffersSave()
 {
     putRunPoint();
@@ -147,12 +104,8 @@ void TestMainWindow::stopWithPortClosedWarnsAndOffersSave()
     action("actionSaveData")->trigger();
     QCOMPARE(_dialogs->saveRequests.size(), 2);
     QCOMPARE(_dialogs->saveRequests.last().proposedPath, Global::AnalysisStateFolderPath + "/tin.xlsx");
-}
 
-void TestMainWindow::endOfRunAfterStopAsksNothing()
-{
-    putRunPoint();
-    action("actionStop")->trigger();
+    // The stop flag goes up before the stop frame: the instrument's end of run asks nothing.
     _dialogs->boxes.clear();
     emit SerialPort::instance()->sigSaveExperimentalDataMsgBox();
     QVERIFY(_dialogs->boxes.isEmpty());
@@ -191,29 +144,6 @@ void TestMainWindow::connectWithoutInstrumentWarns()
     QCOMPARE(Global::_globalMode, Global::Analysis);
 }
 
-void TestMainWindow::saveProposals_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<QString>("proposal");
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    QTest::newRow("empty name in a run") << "" << 4 << Global::SampleDataFolderPath + "/new.xlsx";
-    QTest::newRow("analysis") << "tin" << 1 << Global::AnalysisStateFolderPath + "/tin.xlsx";
-    QTest::newRow("connected has no folder") << "tin" << 2 << "/tin.xlsx";
-    QTest::newRow("save as") << "tin" << 0 << documents + "/tin.xlsx";
-}
-
-void TestMainWindow::saveProposals()
-{
-    QFETCH(QString, name);
-    QFETCH(int, mode);
-    QFETCH(QString, proposal);
-    QVERIFY(!_window->saveFile(name, Global::Mode(mode))); // cancelled
-    QCOMPARE(_dialogs->saveRequests.size(), 1);
-    QCOMPARE(_dialogs->saveRequests.first().proposedPath, proposal);
-    QVERIFY(_dialogs->boxes.isEmpty());
-}
-
 void TestMainWindow::failedSaveWarnsAndKeepsRun()
 {
     putRunPoint();
@@ -229,24 +159,31 @@ void TestMainWindow::failedSaveWarnsAndKeepsRun()
 
 void TestMainWindow::savedRunByMode_data()
 {
+    QTest::addColumn<QString>("name");
     QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("proposal");
     QTest::addColumn<bool>("written");
-    QTest::newRow("experiment") << 4 << true;
-    QTest::newRow("analysis without workbooks") << 1 << true;
-    QTest::newRow("connected saves like analysis") << 2 << true;
-    QTest::newRow("save as writes nothing") << 0 << false;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QTest::newRow("run, empty name") << "" << 4 << Global::SampleDataFolderPath + "/new.xlsx" << true;
+    QTest::newRow("analysis") << "tin" << 1 << Global::AnalysisStateFolderPath + "/tin.xlsx" << true;
+    QTest::newRow("connected saves like analysis, no folder") << "tin" << 2 << "/tin.xlsx" << true;
+    QTest::newRow("save as writes nothing") << "tin" << 0 << documents + "/tin.xlsx" << false;
 }
 
 void TestMainWindow::savedRunByMode()
 {
+    QFETCH(QString, name);
     QFETCH(int, mode);
+    QFETCH(QString, proposal);
     QFETCH(bool, written);
     QTemporaryDir dir;
     const QString path = dir.filePath("run.xlsx");
     putRunPoint();
     Global::_experimentInfo.phases = {PhaseInfoData{1, 100.0f, 10.0f, 0, 1}};
     _dialogs->fileNames = QStringList{path};
-    QVERIFY(_window->saveFile("run", Global::Mode(mode)));
+    QVERIFY(_window->saveFile(name, Global::Mode(mode)));
+    QCOMPARE(_dialogs->saveRequests.size(), 1);
+    QCOMPARE(_dialogs->saveRequests.first().proposedPath, proposal);
     QVERIFY(_dialogs->boxes.isEmpty());
     QCOMPARE(QFile::exists(path), written);
     if (written) {
@@ -256,24 +193,6 @@ void TestMainWindow::savedRunByMode()
         QCOMPARE(file.phases.first().data.size(), 1);
         QCOMPARE(file.phases.first().data.first().temperature, 30.0f);
     }
-}
-
-// A workbook double-clicked in the file tree reaches the plot workspace.
-void TestMainWindow::fileTreePickLoadsWorkbook()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("tin.xlsx");
-    Global::_experimentInfo.phases = {PhaseInfoData{1, 100.0f, 10.0f, 0, 1}};
-    Global::_experimentDataVtr.append(Global::CurveExperimentData());
-    Global::_experimentDataVtr.last().data = {Global::ExperimentData{0.5f, 0.0f, 30.0f, 1.0f}};
-    QVERIFY(XlsxHandler::writeExperimentFile(path));
-    Global::clearCurveExperimentData();
-
-    emit _window->findChild<LeftWidget*>()->sigSendAnalysisFileName(path);
-    QCOMPARE(Global::_curveFileDataVtr.size(), 1);
-    QCustomPlot* plot = _window->findChild<CentralWidget*>()->plot();
-    QCOMPARE(plot->plottableCount(), 1);
-    QCOMPARE(plot->plottable(0)->objectName(), QString("tin.xlsx"));
 }
 
 QTEST_MAIN(TestMainWindow)

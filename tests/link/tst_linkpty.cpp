@@ -6,8 +6,6 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include <cstring>
-
 // The whole link through a real pseudo-terminal and a real QSerialPort, with
 // the simulated instrument on the other end in the same event loop.
 class TestLinkPty : public QObject
@@ -24,58 +22,30 @@ private slots:
     void openWithoutInstrument();
     void readStageTable();
     void writeProgramme();
-    void runFollowsInstrument_data();
-    void runFollowsInstrument();
     void hangUpLeavesProgramResponsive();
     void framesHandledDuringEndOfRunQuestion();
 
 private:
-    struct Observed
-    {
-        QList<QByteArray> records;  // first 80 bytes of every live record
-        QVector<int> modesAtText;   // mode when each status text went out
-    };
-    void startSimulator(const InstrumentSimulator::Faults& faults);
-    static QVector<PhaseInfoData> programme();
-
     InstrumentSimulator* _simulator = nullptr;
     SerialPort* _port = nullptr;
 };
-
-void TestLinkPty::startSimulator(const InstrumentSimulator::Faults& faults)
-{
-    delete _simulator;
-    _simulator = new InstrumentSimulator(this);
-    _simulator->setSeed(7);
-    _simulator->setFaults(faults);
-    // One status frame per 5 ms, three simulated seconds each.
-    _simulator->setInterval(5);
-    _simulator->setTimeAcceleration(600.0);
-    QVERIFY(_simulator->start());
-    SerialPort::setPortNameOverride(_simulator->portName());
-}
-
-// Stage 1 to 170 ℃ at 10 ℃/min with 1 min hold, stage 3 to 180 ℃ at 20 ℃/min,
-// stage 2 off: some 300 status frames.
-QVector<PhaseInfoData> TestLinkPty::programme()
-{
-    QVector<PhaseInfoData> phases(6);
-    phases[0] = {1, 170.0f, 10.0f, 1, N2};
-    phases[1] = {0, 300.0f, 10.0f, 0, N2};
-    phases[2] = {1, 180.0f, 20.0f, 0, O2};
-    return phases;
-}
 
 void TestLinkPty::initTestCase()
 {
     LogCapture::install();
     _port = SerialPort::instance();
-    startSimulator({});
 }
 
 void TestLinkPty::init()
 {
     _port->close();
+    delete _simulator;
+    _simulator = new InstrumentSimulator(this);
+    _simulator->setSeed(7);
+    _simulator->setInterval(5);
+    _simulator->setTimeAcceleration(600.0);
+    QVERIFY(_simulator->start());
+    SerialPort::setPortNameOverride(_simulator->portName());
     Global::_globalMode = Global::Analysis;
     Global::_experimentInfo = Global::ExperimentInfo();
     Global::clearCurveExperimentData();
@@ -150,84 +120,18 @@ void TestLinkPty::readStageTable()
 
 void TestLinkPty::writeProgramme()
 {
-    _simulator->clearFrameLogs();
-    const QByteArray frame = SerialPort::buildPhaseWriteFrame(programme(), QByteArray::fromHex("0101"));
+    QVector<PhaseInfoData> phases(6);
+    phases[0] = {1, 170.0f, 10.0f, 1, N2};
+    phases[2] = {1, 180.0f, 20.0f, 0, O2};
+    const QByteArray frame = SerialPort::buildPhaseWriteFrame(phases, QByteArray::fromHex("0101"));
     _port->slotDeliverData(frame);
     QTRY_COMPARE(_simulator->receivedFrames().size(), 1);
     QCOMPARE(_simulator->receivedFrames().first(), frame);
     QCOMPARE(_simulator->stageTable(), frame.mid(6, 74));
-    _simulator->clearFrameLogs();
-}
-
-void TestLinkPty::runFollowsInstrument_data()
-{
-    QTest::addColumn<bool>("split");
-    QTest::addColumn<int>("merge");
-    QTest::addColumn<int>("garbage");
-    QTest::addColumn<double>("corrupt");
-    QTest::newRow("clean stream") << false << 1 << 0 << 0.0;
-    QTest::newRow("split, merged, garbage, bad CRCs") << true << 3 << 30 << 0.05;
-}
-
-void TestLinkPty::runFollowsInstrument()
-{
-    QFETCH(bool, split);
-    QFETCH(int, merge);
-    QFETCH(int, garbage);
-    QFETCH(double, corrupt);
-    startSimulator({split, merge, garbage, corrupt});
-    _simulator->setStageTable(SerialPort::buildPhaseWriteFrame(programme(), QByteArray::fromHex("0101")).mid(6, 74));
-    Global::_experimentInfo.sampleName = QStringLiteral("indium");
-    Global::_experimentInfo.phases = programme();
-
-    Observed seen;
-    QSignalSpy saves(_port, &SerialPort::sigSaveExperimentalDataMsgBox);
-    QSignalSpy axis(_port, &SerialPort::sigAxisModify);
-    const auto live = connect(_port, &SerialPort::sigSendCommonData, this, [&seen](const CommonData& data) {
-        seen.records.append(QByteArray(reinterpret_cast<const char*>(data.bytes()), 80));
-    });
-    const auto text = connect(_port, &SerialPort::sigUpdateStatusbarMsg, this,
-                              [&seen] { seen.modesAtText.append(Global::_globalMode); });
-    QSignalSpy finished(_simulator, &InstrumentSimulator::sigRunFinished);
-
-    QVERIFY(_port->open());
-    _port->slotSendData(SerialPort::buildStartStopFrame(true));
-    QVERIFY(finished.wait(30000));
-    QTRY_COMPARE(saves.size(), 1);
-
-    // The echo of the run command (unless its CRC was spoilt), then only status frames.
-    QList<QByteArray> sent = _simulator->sentFrames();
-    if (!sent.isEmpty() && sent.first() == SerialPort::buildStartStopFrame(true))
-        sent.removeFirst();
-    QList<QByteArray> running;
-    QVector<int> expectedModes;
-    for (const QByteArray& frame : qAsConst(sent)) {
-        QCOMPARE(frame.left(6).toHex(' '), QByteArray("a5 5a 55 83 00 00"));
-        const quint8 runStatus = quint8(frame.at(6));
-        const bool inRun = runStatus == RunStatusHeating || runStatus == RunStatusIsothermal;
-        expectedModes.append(inRun ? Global::Experiment : Global::Analysis);
-        if (inRun)
-            running.append(frame.mid(6, 80));
-    }
-    QVERIFY2(running.size() > 250, qPrintable(QString::number(running.size())));
-    // Split pieces may still be on their way.
-    QTRY_COMPARE_WITH_TIMEOUT(seen.modesAtText.size(), expectedModes.size(), 20000);
-    QTest::qWait(50);
-    disconnect(live);
-    disconnect(text);
-    QCOMPARE(seen.modesAtText, expectedModes);
-    QCOMPARE(seen.records, running);
-    QCOMPARE(axis.size(), 1);
-    QCOMPARE(axis.at(0).at(0).toFloat(), 170.0f);
-    // Stages 1 and 3 each open one record, named after the sample.
-    QCOMPARE(Global::_experimentDataVtr.size(), 2);
-    QCOMPARE(Global::_currentPhaseIndex, 3);
-    QCOMPARE(Global::_globalMode, Global::Analysis);
 }
 
 void TestLinkPty::hangUpLeavesProgramResponsive()
 {
-    startSimulator({});
     QSignalSpy texts(_port, &SerialPort::sigUpdateStatusbarMsg);
     QVERIFY(_port->open());
     _port->slotSendData(SerialPort::buildStartStopFrame(true));
@@ -253,7 +157,6 @@ void TestLinkPty::hangUpLeavesProgramResponsive()
 // before it returns, not queued behind it.
 void TestLinkPty::framesHandledDuringEndOfRunQuestion()
 {
-    startSimulator({});
     QVERIFY(_port->open());
     QSignalSpy texts(_port, &SerialPort::sigUpdateStatusbarMsg);
     const auto status = [](quint8 runStatus, quint8 stage) {
