@@ -142,8 +142,10 @@ void TestExperimentSettingForm::checks()
         QCOMPARE(dialogs.boxes.first().text, text);
 }
 
+// No port is wired here, so the delivery also meets a closed port.
 void TestExperimentSettingForm::deliveryFrame()
 {
+    _form->show();
     box(2)->click();
     setStage(1, "150", "10", "3");
     setStage(2, "200.5", "5", "0");
@@ -157,6 +159,8 @@ void TestExperimentSettingForm::deliveryFrame()
     const QByteArray expected = QByteArray::fromHex("A55A4F825000" "010000164300002041030002" "010080484300 00A040000001")
         + QByteArray(48, '\0') + QByteArray::fromHex("0002");
     QCOMPARE(frame.toHex(' '), withCrc(expected).toHex(' '));
+    QCOMPARE(dialogs.boxes.value(0).text, QString("Serial Port open failed."));
+    QVERIFY(_form->isVisible() && edit(2, "cutoff_temp")->text() == "200.5");
 }
 
 // An initial atmosphere code the box does not have shows as NC rather than

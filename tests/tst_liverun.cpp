@@ -91,6 +91,7 @@ class TestLiveRun : public QObject
 private slots:
     void init();
     void cleanup();
+    void connectAfterDeliveryCloses();
     void run_data();
     void run();
 
@@ -157,18 +158,33 @@ void TestLiveRun::connectAndDeliverProgramme()
                              RunTimeout);
 }
 
+// A delivery opens the port behind "连接设备", which then closes it.
+void TestLiveRun::connectAfterDeliveryCloses()
+{
+    action("actionNew")->trigger();
+    edit("phase_1_scan_rate")->setText("10");
+    _window->findChild<QPushButton*>("pushButton_deliverData")->click();
+    QVERIFY(SerialPort::instance()->isOpen());
+    QCOMPARE(action("actionConnectToDev")->text(), QString("连接设备"));
+    action("actionConnectToDev")->trigger();
+    QVERIFY(!SerialPort::instance()->isOpen());
+}
+
 void TestLiveRun::run_data()
 {
     QTest::addColumn<bool>("stopMidRun");
-    QTest::newRow("stopped mid-run") << true;
-    QTest::newRow("split, merged, garbage, bad CRCs, run ends by itself") << false;
+    QTest::addColumn<bool>("faults");
+    QTest::newRow("run ends by itself") << false << false;
+    QTest::newRow("stopped mid-run") << true << false;
+    QTest::newRow("split, merged, garbage, bad CRCs, run ends by itself") << false << true;
 }
 
 void TestLiveRun::run()
 {
     QFETCH(bool, stopMidRun);
+    QFETCH(bool, faults);
     connectAndDeliverProgramme();
-    if (!stopMidRun)
+    if (faults)
         _simulator->setFaults({true, 3, 7, 0.05});
 
     const QString path = _dir.filePath(QString("%1.xlsx").arg(QTest::currentDataTag()).replace(' ', '_'));

@@ -1,13 +1,16 @@
 #include "centralwidget.h"
 #include "global.h"
+#include "leftwidget.h"
 #include "mainwindow.h"
 #include "serialport.h"
 #include "windowtesthelpers.h"
 #include "xlsxhandler.h"
 
 #include <QAction>
+#include <QDockWidget>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QToolBar>
 #include <QtTest>
 
 class TestMainWindow : public QObject
@@ -17,8 +20,10 @@ class TestMainWindow : public QObject
 private slots:
     void init();
     void cleanup();
+    void toolBarAndDocks();
     void closeQuestion_data();
     void closeQuestion();
+    void stopOutsideRunDoesNothing();
     void stopWithPortClosedWarnsAndOffersSave();
     void endOfRunNoClears();
     void startWithPortClosedChangesNothing();
@@ -69,6 +74,20 @@ void TestMainWindow::putRunPoint()
     emit SerialPort::instance()->sigSendCommonData(data);
 }
 
+void TestMainWindow::toolBarAndDocks()
+{
+    QStringList shown; // a hidden action as an empty text
+    for (QAction* a : _window->findChild<QToolBar*>("toolBar")->actions())
+        shown << (a->isVisible() ? a->text() : QString());
+    QCOMPARE(shown, (QStringList{"连接设备", "新建", "开始", "停止", "实时窗口", "Y轴", "", "清除数据"}));
+    QVERIFY(!action("actionReadOnly")->isEnabled() && !action("actionSaveas")->isVisible());
+    // Only the file tree is docked at start; the right dock waits for an analysis.
+    const QList<QDockWidget*> docks = _window->findChildren<QDockWidget*>();
+    QCOMPARE(docks.size(), 2);
+    for (QDockWidget* dock : docks)
+        QCOMPARE(dock->isVisible(), qobject_cast<LeftWidget*>(dock) != nullptr);
+}
+
 void TestMainWindow::closeQuestion_data()
 {
     QTest::addColumn<int>("answer");
@@ -89,6 +108,16 @@ void TestMainWindow::closeQuestion()
     QCOMPARE(_window->isVisible(), stillOpen);
     QCOMPARE(Global::_experimentDataVtr.size(), 1);
     QCOMPARE(Global::_experimentDataVtr.first().data.size(), 1);
+}
+
+void TestMainWindow::stopOutsideRunDoesNothing()
+{
+    for (Global::Mode mode : {Global::Analysis, Global::Connected}) {
+        Global::_globalMode = mode;
+        action("actionStop")->trigger();
+        QCOMPARE(Global::_globalMode, mode);
+    }
+    QVERIFY(_dialogs->boxes.isEmpty() && _dialogs->saveRequests.isEmpty());
 }
 
 void TestMainWindow::stopWithPortClosedWarnsAndOffersSave()

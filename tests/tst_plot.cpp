@@ -1,5 +1,6 @@
 #include "analysistesthelpers.h"
 #include "centralwidget.h"
+#include "link/logcapture.h"
 #include "localcustomplot.h"
 #include "plotitemregistry.h"
 
@@ -68,6 +69,8 @@ private slots:
     void noRecordKeepsARemovedCurve_data();
     void noRecordKeepsARemovedCurve();
     void livePointsFillStageRecords();
+    void livePointWithoutStageRecordKeepsRunning();
+    void burstsReplottedWhole();
 
 private:
     QCPCurve* addWorkbookCurve(const QString& fileName, const QString& folder = QStringLiteral("/data"));
@@ -340,6 +343,45 @@ void TestPlot::livePointsFillStageRecords()
     const Global::ExperimentData& first = stage.data.at(0);
     QVERIFY(first.runTime == 2.5f && first.constantTempTime == 0.5f && first.temperature == 156.1f && first.dsc == -0.25f);
 
+}
+
+// Should a point ever come before its stage record, it opens one instead of being lost.
+void TestPlot::livePointWithoutStageRecordKeepsRunning()
+{
+    LogCapture::install();
+    Global::_globalMode = Global::Experiment;
+    receive(3, 100.0, 1.0, 5.0f);
+    receive(3, 101.0, 1.5, 5.1f);
+    QVERIFY(LogCapture::logLines().contains("_currentCurveExperimentDataPtr is nullptr."));
+    QCOMPARE(Global::_experimentDataVtr.size(), 1);
+    QCOMPARE(Global::_currentPhaseIndex, 3);
+    QCOMPARE(Global::_experimentDataVtr.first().data.size(), 2);
+    QCOMPARE(Global::_experimentDataVtr.first().curve, _widget->liveCurve());
+}
+
+// Replots are coalesced, points are not: a burst is drawn once, and the last
+// picture after another burst holds every point.
+void TestPlot::burstsReplottedWhole()
+{
+    Global::_globalMode = Global::Experiment;
+    QTest::qWait(100);
+    int replots = 0, drawnPoints = -1;
+    const auto watch = connect(_plot, &QCustomPlot::afterReplot, this, [&] {
+        ++replots;
+        drawnPoints = _widget->liveCurve()->dataCount();
+    });
+    auto burst = [this](int from) {
+        for (int i = from; i < from + 30; ++i)
+            receive(1, 30.0 + i, 0.1, 0.1f * i);
+    };
+    burst(0);
+    QCOMPARE(replots, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(drawnPoints, 30, 2000);
+    QTest::qWait(100);
+    QCOMPARE(replots, 1);
+    burst(30);
+    QTRY_COMPARE_WITH_TIMEOUT(drawnPoints, 60, 2000);
+    disconnect(watch);
 }
 
 QTEST_MAIN(TestPlot)

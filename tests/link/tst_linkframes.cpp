@@ -12,6 +12,7 @@ class TestLinkFrames : public QObject
 private slots:
     void commandFrames_data();
     void commandFrames();
+    void crc16();
     void assembler_data();
     void assembler();
     void assemblerSplitsEveryWay();
@@ -58,6 +59,13 @@ void TestLinkFrames::commandFrames()
     QFETCH(QByteArray, frame);
     QFETCH(QByteArray, expected);
     QCOMPARE(frame.toHex(' '), expected.toHex(' '));
+}
+
+// Published CRC-16/MODBUS start and check values.
+void TestLinkFrames::crc16()
+{
+    QCOMPARE(SerialPort::crc16(nullptr, 0), quint16(0xFFFF));
+    QCOMPARE(SerialPort::crc16(reinterpret_cast<const quint8*>("123456789"), 9), quint16(0x4B37));
 }
 
 void TestLinkFrames::assembler_data()

@@ -4,6 +4,8 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <numeric>
+
 namespace {
 
 QByteArray frame(quint8 command, quint16 address, const QByteArray& data)
@@ -49,10 +51,12 @@ private slots:
     void firstStatusFrameStartsRun();
     void emitOrder();
     void emptyStageTableGivesNoAxis();
+    void stageZeroOpensRecord();
     void modeByRunStatus_data();
     void modeByRunStatus();
     void otherFrames_data();
     void otherFrames();
+    void copyStopsAtRecordEnd();
     void shortStatusPublishesNoPoint();
     void nestedLoopKeepsOrder();
     void largeInputLosesNoFrame();
@@ -125,6 +129,14 @@ void TestLinkReceive::emptyStageTableGivesNoAxis()
     QCOMPARE(axis.size(), 0);
 }
 
+void TestLinkReceive::stageZeroOpensRecord()
+{
+    Global::_globalMode = Global::Experiment;
+    feed(status(RunStatusHeating, 0));
+    QCOMPARE(Global::_experimentDataVtr.size(), 1);
+    QCOMPARE(Global::_currentPhaseIndex, 0);
+}
+
 void TestLinkReceive::modeByRunStatus_data()
 {
     QTest::addColumn<int>("before");
@@ -170,6 +182,7 @@ void TestLinkReceive::otherFrames_data()
     QTest::newRow("short field ends walk") << 1 << frame(0x82, 40, QByteArray::fromHex("0000")) << 1 << false;
     QTest::newRow("unknown address") << 4 << frame(0x82, 50, QByteArray(1, 0)) << 4 << false;
     QTest::newRow("stage-table reply") << 4 << frame(0x83, 0x50, QByteArray(74, 3)) << 4 << true;
+    QTest::newRow("stage-table write") << 4 << frame(0x82, 0x50, QByteArray(74, 1)) << 4 << true;
     QTest::newRow("short stage-table reply") << 4 << frame(0x83, 0x50, QByteArray(2, 1)) << 4 << true;
     QTest::newRow("garbage, other command, empty reply")
         << 1 << QByteArray::fromHex("0102") + frame(0x84, 0, statusRecord(1, 1)) + frame(0x83, 0, QByteArray()) << 1
@@ -191,6 +204,17 @@ void TestLinkReceive::otherFrames()
     QCOMPARE(tables.size(), table ? 1 : 0);
     if (table)
         QCOMPARE(tables.at(0).at(0).toByteArray(), bytes);
+}
+
+// 200 data bytes written at 100 reach only up to the record's last byte, 259.
+void TestLinkReceive::copyStopsAtRecordEnd()
+{
+    QByteArray ramp(200, '\0');
+    std::iota(ramp.begin(), ramp.end(), char(1));
+    CommonData data;
+    QCOMPARE(SerialPort::copyFrameData(frame(0x82, 100, ramp), 100, data), 160);
+    for (int i = 0; i < CommonData::Size; ++i)
+        QCOMPARE(int(quint8(data.bytes()[i])), i < 100 ? 0 : i - 99);
 }
 
 // A status frame cut inside the DSC signal still gives its text but no point.
