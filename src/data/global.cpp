@@ -80,4 +80,14 @@ void clearCurveExperimentData()
     _currentPhaseIndex = -1;
 }
 
+CurveExperimentData* openStageRecord(int stage)
+{
+    _currentPhaseIndex = stage;
+    CurveExperimentData record;
+    record.name = _experimentInfo.sampleName;
+    _experimentDataVtr.append(record);
+    _currentCurveExperimentDataPtr = &_experimentDataVtr.last();
+    return _currentCurveExperimentDataPtr;
+}
+
 } // namespace Global

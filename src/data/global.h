@@ -148,6 +148,9 @@ extern const QString ObjectNameSeparator;
 QString doubleToString(double value);
 bool isZero(double value, double epsilon);
 void clearCurveExperimentData();
+// Appends an empty record for a run's stage, named after the sample, and
+// makes it the one live points go to.
+CurveExperimentData* openStageRecord(int stage);
 
 } // namespace Global
 

@@ -346,7 +346,7 @@ void SerialPort::commonDataParser(int length, quint16 address, const CommonData&
 void SerialPort::updateRunStatus(const CommonData& data)
 {
     if (Global::_globalMode == Global::Experiment && data.stage != Global::_currentPhaseIndex)
-        openStageRecord(data);
+        Global::openStageRecord(data.stage);
     updateAxis();
     emit sigUpdateStatusbarMsg(statusText(data));
     if (Global::_globalMode != _runEndLastMode) {
@@ -355,15 +355,6 @@ void SerialPort::updateRunStatus(const CommonData& data)
         if (runEnded)
             emit sigSaveExperimentalDataMsgBox();
     }
-}
-
-void SerialPort::openStageRecord(const CommonData& data)
-{
-    Global::_currentPhaseIndex = data.stage;
-    Global::CurveExperimentData record;
-    record.name = Global::_experimentInfo.sampleName;
-    Global::_experimentDataVtr.append(record);
-    Global::_currentCurveExperimentDataPtr = &Global::_experimentDataVtr.last();
 }
 
 void SerialPort::updateAxis()

@@ -85,7 +85,6 @@ private:
     void handleFrame(const QByteArray& frame);
     void handleReadReply(const QByteArray& frame, quint16 address, int copied, const CommonData& data);
     static QString statusText(const CommonData& data);
-    void openStageRecord(const CommonData& data);
 
     QSerialPort* _serialPort = nullptr;
     bool _readyReadConnected = false;

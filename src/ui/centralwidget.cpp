@@ -218,12 +218,7 @@ Global::CurveExperimentData* CentralWidget::ensureStageRecord(int stage)
     if (Global::_currentCurveExperimentDataPtr)
         return Global::_currentCurveExperimentDataPtr;
     LOG(ERROR) << "_currentCurveExperimentDataPtr is nullptr.";
-    Global::CurveExperimentData record;
-    record.name = Global::_experimentInfo.sampleName;
-    Global::_experimentDataVtr.append(record);
-    Global::_currentCurveExperimentDataPtr = &Global::_experimentDataVtr.last();
-    Global::_currentPhaseIndex = stage;
-    return Global::_currentCurveExperimentDataPtr;
+    return Global::openStageRecord(stage);
 }
 
 void CentralWidget::slotAxisModify(float temp)
