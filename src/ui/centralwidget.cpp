@@ -34,6 +34,22 @@ double liveKeyCounter = 0.0;
 // keep the curve moving smoothly and leave the event loop free.
 constexpr int LiveReplotIntervalMs = 40;
 
+// The loaded workbook stage drawn as the curve, or null; file, when given,
+// receives the workbook the stage belongs to.
+const Global::PhaseTotalInfo* fileStageOf(const QCPCurve* curve, const Global::CurveFileData** file = nullptr)
+{
+    for (const Global::CurveFileData& candidate : qAsConst(Global::_curveFileDataVtr)) {
+        for (const Global::PhaseTotalInfo& stage : candidate.phases) {
+            if (stage.curve != curve)
+                continue;
+            if (file)
+                *file = &candidate;
+            return &stage;
+        }
+    }
+    return nullptr;
+}
+
 } // namespace
 
 CentralWidget::CentralWidget(QWidget* parent)
@@ -680,14 +696,8 @@ void CentralWidget::removeAnalysisOperationsOf(const QString& name)
 bool CentralWidget::loadCurrentCurveData()
 {
     const QVector<Global::ExperimentData>* found = nullptr;
-    for (const Global::CurveFileData& file : qAsConst(Global::_curveFileDataVtr)) {
-        for (const Global::PhaseTotalInfo& stage : file.phases) {
-            if (stage.curve == _currentCurve) {
-                found = &stage.data;
-                break;
-            }
-        }
-    }
+    if (const Global::PhaseTotalInfo* stage = fileStageOf(_currentCurve))
+        found = &stage->data;
     if (!found) {
         LOG(DEBUG) << "experiment vtr size:" << Global::_experimentDataVtr.size();
         for (const Global::CurveExperimentData& record : qAsConst(Global::_experimentDataVtr)) {
@@ -867,14 +877,8 @@ void CentralWidget::peakSynthesisHandle(double x1, double x2, const QString& nam
 // belongs to no workbook.
 double CentralWidget::currentSampleMass() const
 {
-    double mass = 1.0;
-    for (const Global::CurveFileData& file : qAsConst(Global::_curveFileDataVtr)) {
-        for (const Global::PhaseTotalInfo& stage : file.phases) {
-            if (stage.curve == _currentCurve)
-                mass = file.info.sampleWeight.toDouble();
-        }
-    }
-    return mass;
+    const Global::CurveFileData* file = nullptr;
+    return fileStageOf(_currentCurve, &file) ? file->info.sampleWeight.toDouble() : 1.0;
 }
 
 void CentralWidget::meltingPointHandle(AnalysisMode mode, double x1, double x2, const QString& name)
