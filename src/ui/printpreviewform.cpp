@@ -20,11 +20,6 @@ QString atmosphereText(quint32 code)
     return code < static_cast<quint32>(texts.size()) ? texts.at(static_cast<int>(code)) : QString();
 }
 
-QString fixed3(double value)
-{
-    return QString::number(value, 'f', 3);
-}
-
 } // namespace
 
 PrintPreviewForm::PrintPreviewForm(QWidget* parent)
@@ -140,8 +135,9 @@ QString PrintPreviewForm::phaseText(const QVector<Global::PhaseTotalInfo>& phase
             break;
         }
         text += QStringLiteral("阶段:%1  截止温度:%2  扫描速率:%3  恒温时间:%4  气氛:%5 \n")
-                    .arg(QString::number(it.key()), fixed3(stage.cutoffTemp), fixed3(stage.scanRate),
-                         fixed3(stage.constantTempTime), atmosphereText(stage.atmosphere));
+                    .arg(QString::number(it.key()), Global::doubleToString(stage.cutoffTemp),
+                         Global::doubleToString(stage.scanRate), Global::doubleToString(stage.constantTempTime),
+                         atmosphereText(stage.atmosphere));
     }
     return text;
 }
