@@ -182,6 +182,22 @@ QVector<AnalysisOperation> operationsNamed(const QString& name)
     return operations;
 }
 
+// 0 for an existing .xlsx file; 1 when the file is missing, 2 when it is
+// not a workbook by its suffix.
+int pathRefusal(const QString& path)
+{
+    if (!QFile::exists(path)) {
+        LOG(DEBUG) << "xlsx file not existed:" << path;
+        return 1;
+    }
+    if (QFileInfo(path).suffix().toLower() != QLatin1String("xlsx")) {
+        std::printf("该文件的后缀不是 xlsx\n");
+        std::fflush(stdout);
+        return 2;
+    }
+    return 0;
+}
+
 } // namespace
 
 bool XlsxHandler::writeExperimentFile(QString path)
@@ -276,15 +292,8 @@ bool XlsxHandler::appendAnalysisOperation(QString path)
 
 std::unique_ptr<Workbook> XlsxHandler::openXlsxFile(const QString& path)
 {
-    if (!QFile::exists(path)) {
-        LOG(DEBUG) << "xlsx file not existed:" << path;
+    if (pathRefusal(path) != 0)
         return nullptr;
-    }
-    if (QFileInfo(path).suffix().toLower() != QLatin1String("xlsx")) {
-        std::printf("该文件的后缀不是 xlsx\n");
-        std::fflush(stdout);
-        return nullptr;
-    }
     std::unique_ptr<Workbook> book(new Workbook);
     if (!book->load(path)) {
         qDebug() << "current sheet is empty." << book->errorString();
@@ -300,15 +309,8 @@ void XlsxHandler::writeAnalysisOperation(Workbook* document, int row)
 
 int XlsxHandler::readFile(QString path, Global::CurveFileData& data)
 {
-    if (!QFile::exists(path)) {
-        LOG(DEBUG) << "xlsx file not existed:" << path;
-        return 1;
-    }
-    if (QFileInfo(path).suffix().toLower() != QLatin1String("xlsx")) {
-        std::printf("该文件的后缀不是 xlsx\n");
-        std::fflush(stdout);
-        return 2;
-    }
+    if (const int refusal = pathRefusal(path))
+        return refusal;
     _currentFilePath = path;
     data.fileName = QFileInfo(path).fileName();
 
