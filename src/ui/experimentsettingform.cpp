@@ -54,6 +54,17 @@ bool holdTimeInRange(const QString& text)
     return !number;
 }
 
+// The edits and atmosphere box of a stage row, by their names in the form.
+QLineEdit* phaseEdit(const QObject* form, int phase, const char* field)
+{
+    return form->findChild<QLineEdit*>(QStringLiteral("phase_%1_%2").arg(phase).arg(QLatin1String(field)));
+}
+
+QComboBox* phaseAtmosphereBox(const QObject* form, int phase)
+{
+    return form->findChild<QComboBox*>(QStringLiteral("comboBox_phase_%1_atmosphere").arg(phase));
+}
+
 } // namespace
 
 ExperimentSettingForm::ExperimentSettingForm(QWidget* parent)
@@ -91,19 +102,19 @@ QCheckBox* ExperimentSettingForm::phaseCheckBox(int phase) const
 
 void ExperimentSettingForm::setPhaseFieldsEnabled(int phase, bool enabled)
 {
-    findChild<QLineEdit*>(QStringLiteral("phase_%1_cutoff_temp").arg(phase))->setEnabled(enabled);
-    findChild<QLineEdit*>(QStringLiteral("phase_%1_scan_rate").arg(phase))->setEnabled(enabled);
-    findChild<QLineEdit*>(QStringLiteral("phase_%1_constant_temp").arg(phase))->setEnabled(enabled);
-    findChild<QComboBox*>(QStringLiteral("comboBox_phase_%1_atmosphere").arg(phase))->setEnabled(enabled);
+    phaseEdit(this, phase, "cutoff_temp")->setEnabled(enabled);
+    phaseEdit(this, phase, "scan_rate")->setEnabled(enabled);
+    phaseEdit(this, phase, "constant_temp")->setEnabled(enabled);
+    phaseAtmosphereBox(this, phase)->setEnabled(enabled);
 }
 
 void ExperimentSettingForm::resetPhaseWidgets()
 {
     for (int phase = 1; phase <= PhaseCount; ++phase) {
-        findChild<QLineEdit*>(QStringLiteral("phase_%1_cutoff_temp").arg(phase))->setText(QStringLiteral("0"));
-        findChild<QLineEdit*>(QStringLiteral("phase_%1_scan_rate").arg(phase))->setText(QStringLiteral("0"));
-        findChild<QLineEdit*>(QStringLiteral("phase_%1_constant_temp").arg(phase))->setText(QStringLiteral("0"));
-        findChild<QComboBox*>(QStringLiteral("comboBox_phase_%1_atmosphere").arg(phase))->setCurrentIndex(0);
+        phaseEdit(this, phase, "cutoff_temp")->setText(QStringLiteral("0"));
+        phaseEdit(this, phase, "scan_rate")->setText(QStringLiteral("0"));
+        phaseEdit(this, phase, "constant_temp")->setText(QStringLiteral("0"));
+        phaseAtmosphereBox(this, phase)->setCurrentIndex(0);
     }
     _ui->checkBox_phase_1->setChecked(true);
     _ui->checkBox_phase_1->setEnabled(false);
@@ -180,12 +191,11 @@ PhaseInfoData ExperimentSettingForm::readPhase(int phase) const
 {
     PhaseInfoData record;
     record.enabled = phaseCheckBox(phase)->isChecked() ? 1 : 0;
-    record.cutoffTemp = findChild<QLineEdit*>(QStringLiteral("phase_%1_cutoff_temp").arg(phase))->text().toFloat();
-    record.scanRate = findChild<QLineEdit*>(QStringLiteral("phase_%1_scan_rate").arg(phase))->text().toFloat();
-    const QString hold = findChild<QLineEdit*>(QStringLiteral("phase_%1_constant_temp").arg(phase))->text();
+    record.cutoffTemp = phaseEdit(this, phase, "cutoff_temp")->text().toFloat();
+    record.scanRate = phaseEdit(this, phase, "scan_rate")->text().toFloat();
+    const QString hold = phaseEdit(this, phase, "constant_temp")->text();
     record.constantTempTime = static_cast<quint16>(hold.toInt(nullptr, 10) & 0xFFFF);
-    record.atmosphere = static_cast<quint32>(
-        findChild<QComboBox*>(QStringLiteral("comboBox_phase_%1_atmosphere").arg(phase))->currentIndex());
+    record.atmosphere = static_cast<quint32>(phaseAtmosphereBox(this, phase)->currentIndex());
     return record;
 }
 
@@ -202,7 +212,7 @@ bool ExperimentSettingForm::checkPhaseNumbers(int phase)
         showScanRateError(phase);
         return false;
     }
-    const QString hold = findChild<QLineEdit*>(QStringLiteral("phase_%1_constant_temp").arg(phase))->text();
+    const QString hold = phaseEdit(this, phase, "constant_temp")->text();
     if (!holdTimeInRange(hold)) {
         showPhaseError(phase, QStringLiteral("阶段%1恒温时间错误"), QStringLiteral("阶段%1恒温时间必须是0到65535之间的整数!  "));
         return false;
@@ -287,10 +297,10 @@ void ExperimentSettingForm::on_pushButton_deliverData_clicked()
 void ExperimentSettingForm::showPhaseRecord(int phase, const PhaseInfoData& record)
 {
     QCheckBox* box = phaseCheckBox(phase);
-    auto* cutoff = findChild<QLineEdit*>(QStringLiteral("phase_%1_cutoff_temp").arg(phase));
-    auto* rate = findChild<QLineEdit*>(QStringLiteral("phase_%1_scan_rate").arg(phase));
-    auto* hold = findChild<QLineEdit*>(QStringLiteral("phase_%1_constant_temp").arg(phase));
-    auto* atmosphere = findChild<QComboBox*>(QStringLiteral("comboBox_phase_%1_atmosphere").arg(phase));
+    auto* cutoff = phaseEdit(this, phase, "cutoff_temp");
+    auto* rate = phaseEdit(this, phase, "scan_rate");
+    auto* hold = phaseEdit(this, phase, "constant_temp");
+    auto* atmosphere = phaseAtmosphereBox(this, phase);
     if (!box || !cutoff || !rate || !hold || !atmosphere) {
         return;
     }
