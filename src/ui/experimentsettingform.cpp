@@ -201,9 +201,8 @@ PhaseInfoData ExperimentSettingForm::readPhase(int phase) const
 
 // Numbers the instrument cannot take (an infinite or undefined temperature or
 // rate, a hold time that does not fit its 16 bits) are refused before sending.
-bool ExperimentSettingForm::checkPhaseNumbers(int phase)
+bool ExperimentSettingForm::checkPhaseNumbers(int phase, const PhaseInfoData& record)
 {
-    const PhaseInfoData record = readPhase(phase);
     if (!std::isfinite(record.cutoffTemp)) {
         showPhaseError(phase, QStringLiteral("阶段%1截止温度错误"), QStringLiteral("阶段%1截止温度必须是有效数字!  "));
         return false;
@@ -224,7 +223,7 @@ bool ExperimentSettingForm::checkPhase(int phase, const QVector<PhaseInfoData>& 
 {
     const PhaseInfoData& record = phases.at(phase - 1);
     if (phase == 1) {
-        if (!checkPhaseNumbers(phase)) {
+        if (!checkPhaseNumbers(phase, record)) {
             return false;
         }
         if (record.scanRate <= 0.0f) {
@@ -237,7 +236,7 @@ bool ExperimentSettingForm::checkPhase(int phase, const QVector<PhaseInfoData>& 
         return true;
     }
     LOG(DEBUG) << "phase " << phase << " enable.";
-    if (!checkPhaseNumbers(phase)) {
+    if (!checkPhaseNumbers(phase, record)) {
         return false;
     }
     const PhaseInfoData& previous = phases.at(phase - 2);

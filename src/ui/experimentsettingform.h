@@ -42,7 +42,7 @@ private:
     void switchPhase(int phase, bool checked);
     PhaseInfoData readPhase(int phase) const;
     bool checkPhase(int phase, const QVector<PhaseInfoData>& phases);
-    bool checkPhaseNumbers(int phase);
+    bool checkPhaseNumbers(int phase, const PhaseInfoData& record);
     void showPhaseError(int phase, const QString& title, const QString& text);
     void storeSampleInfo();
     QByteArray optionBytes() const;
