@@ -20,9 +20,7 @@ LeftWidget::LeftWidget(QWidget* parent)
     _treeWidget->setSortingEnabled(false);
     setWidget(_treeWidget);
 
-    fillTreeItem(_sampleDataItem, Global::SampleDataFolderPath);
-    fillTreeItem(_baseLineItem, Global::BaseLineFolderPath);
-    fillTreeItem(_analysisStateItem, Global::AnalysisStateFolderPath);
+    refreshTree();
     expandTreeItem(_sampleDataItem);
     expandTreeItem(_baseLineItem);
     expandTreeItem(_analysisStateItem);
