@@ -172,15 +172,15 @@ bool CoefficientSelectionForm::readTableRows(QVector<double>& temperatures, QVec
         return false;
     }
     const QJsonObject root = document.object();
-    const QJsonObject atmosphereData = root.value(QStringLiteral("atomsphereData")).toObject();
-    LOG(DEBUG) << atmosphereData.value(QStringLiteral("atmosphere")).toDouble();
-    LOG(DEBUG) << "heatingRate:" << atmosphereData.value(QStringLiteral("heatingRate")).toDouble();
+    const QJsonObject atmosphereData = root.value(Global::AtmosphereDataKey).toObject();
+    LOG(DEBUG) << atmosphereData.value(Global::AtmosphereKey).toDouble();
+    LOG(DEBUG) << "heatingRate:" << atmosphereData.value(Global::HeatingRateKey).toDouble();
 
-    const QJsonArray sampleData = root.value(QStringLiteral("sampleData")).toArray();
+    const QJsonArray sampleData = root.value(Global::SampleDataKey).toArray();
     for (const QJsonValue& element : sampleData) {
         const QJsonObject row = element.toObject();
-        temperatures.append(row.value(QStringLiteral("temperature")).toDouble());
-        rates.append(row.value(QStringLiteral("rate")).toDouble());
+        temperatures.append(row.value(Global::TemperatureKey).toDouble());
+        rates.append(row.value(Global::RateKey).toDouble());
     }
     return true;
 }
