@@ -31,6 +31,7 @@ const QStringList AnalysisOperationNames = {
     PeakSynthesisAnalysisName, GlassTransitionName, OnsetTemperaturePointName,
     EndsetTemperaturePointName,
 };
+const QStringList AtmosphereNames = {QStringLiteral("NC"), QStringLiteral("N2"), QStringLiteral("O2")};
 
 // Built once during static initialisation, so later changes of the working
 // directory do not move the data folders or the configuration file.

@@ -114,6 +114,9 @@ extern const QString OnsetTemperaturePointName;
 extern const QString EndsetTemperaturePointName;
 extern const QStringList AnalysisOperationNames;
 
+// Atmosphere names, indexed by the Atmosphere code; also written to workbooks.
+extern const QStringList AtmosphereNames;
+
 // Data folders beside the working directory at start-up.
 extern const QString ExperimentDataFolderPath;
 extern const QString SampleDataFolderPath;

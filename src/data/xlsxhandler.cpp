@@ -21,8 +21,6 @@ constexpr int FirstBlockRow = 9;
 // Rows of a stage block before its first data point.
 constexpr int BlockHeadRows = 7;
 
-const QStringList AtmosphereNames = {QStringLiteral("NC"), QStringLiteral("N2"), QStringLiteral("O2")};
-
 QString orDefault(const QString& value, const QString& fallback)
 {
     return value.isEmpty() ? fallback : value;
@@ -67,8 +65,8 @@ void writeBlockHead(Workbook& book, int row, int phaseIndex, const PhaseInfoData
     book.write(row + 4, 2, int(phase.constantTempTime));
     book.write(row + 4, 3, XlsxLabels::Minute);
     book.write(row + 5, 1, XlsxLabels::Atmosphere);
-    if (phase.atmosphere < quint32(AtmosphereNames.size()))
-        book.write(row + 5, 2, AtmosphereNames.at(int(phase.atmosphere)));
+    if (phase.atmosphere < quint32(Global::AtmosphereNames.size()))
+        book.write(row + 5, 2, Global::AtmosphereNames.at(int(phase.atmosphere)));
     book.write(row + 6, 1, XlsxLabels::DataCount);
     book.write(row + 6, 2, pointCount);
 }
@@ -149,7 +147,7 @@ int cellInt(const Workbook* sheet, int row, int column)
 
 quint32 atmosphereCode(const Workbook* sheet, int row)
 {
-    const int named = AtmosphereNames.indexOf(sheet->cellAt(row, 2).toString());
+    const int named = Global::AtmosphereNames.indexOf(sheet->cellAt(row, 2).toString());
     return named >= 0 ? quint32(named) : quint32(cellInt(sheet, row, 2));
 }
 

@@ -16,8 +16,8 @@ const Qt::Alignment TextAlignment = Qt::AlignLeft | Qt::AlignVCenter;
 
 QString atmosphereText(quint32 code)
 {
-    static const QStringList texts = {QStringLiteral("NC"), QStringLiteral("N2"), QStringLiteral("O2")};
-    return code < static_cast<quint32>(texts.size()) ? texts.at(static_cast<int>(code)) : QString();
+    const QStringList& names = Global::AtmosphereNames;
+    return code < static_cast<quint32>(names.size()) ? names.at(static_cast<int>(code)) : QString();
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "realtimedataform.h"
 
 #include "commondata.h"
+#include "global.h"
 #include "ui_realtimedataform.h"
 
 #include <QStringList>
@@ -26,13 +27,7 @@ QString runStatusWord(int code)
 
 QString atmosphereWord(int code)
 {
-    if (code == 1) {
-        return QStringLiteral("N2");
-    }
-    if (code == 2) {
-        return QStringLiteral("O2");
-    }
-    return QStringLiteral("NC");
+    return Global::AtmosphereNames.value(code, Global::AtmosphereNames.first());
 }
 
 } // namespace
