@@ -1,6 +1,7 @@
 #include "enthalpydatacorrectionform.h"
 
 #include "filedialog.h"
+#include "global.h"
 #include "messagebox.h"
 #include "ui_enthalpydatacorrectionform.h"
 
@@ -95,20 +96,20 @@ void EnthalpyDataCorrectionForm::collectCheckedRows()
 QJsonDocument EnthalpyDataCorrectionForm::buildDocument() const
 {
     QJsonObject atmosphereData;
-    atmosphereData.insert(QStringLiteral("atmosphere"), _atmosphere);
-    atmosphereData.insert(QStringLiteral("heatingRate"), _heatingRate);
+    atmosphereData.insert(Global::AtmosphereKey, _atmosphere);
+    atmosphereData.insert(Global::HeatingRateKey, _heatingRate);
 
     QJsonArray sampleData;
     for (const StandardSampleData& sample : _standardSampleDataVtr) {
         QJsonObject row;
-        row.insert(QStringLiteral("temperature"), sample.temperature);
-        row.insert(QStringLiteral("rate"), sample.rate);
+        row.insert(Global::TemperatureKey, sample.temperature);
+        row.insert(Global::RateKey, sample.rate);
         sampleData.append(row);
     }
 
     QJsonObject root;
-    root.insert(QStringLiteral("atomsphereData"), atmosphereData);
-    root.insert(QStringLiteral("sampleData"), sampleData);
+    root.insert(Global::AtmosphereDataKey, atmosphereData);
+    root.insert(Global::SampleDataKey, sampleData);
     return QJsonDocument(root);
 }
 
