@@ -22,7 +22,6 @@ namespace {
 const QCP::Interactions FreeInteractions = QCP::iRangeDrag | QCP::iRangeZoom | QCP::iSelectPlottables;
 // Only curve selection while an analysis is chosen.
 const QCP::Interactions AnalysisInteractions = QCP::iSelectPlottables;
-const QString FixedTextName = QStringLiteral("fixed");
 
 // Sort key of the live curve: raised once per live point for the whole
 // process, so a curve started after a clear continues where the last stopped
@@ -464,7 +463,7 @@ void CentralWidget::slotDrawCustomText(QString text)
     label->setPen(QPen(Qt::black));
     label->setBrush(QBrush(Qt::white, Qt::SolidPattern));
     label->setSelectable(false);
-    label->setObjectName(FixedTextName);
+    label->setObjectName(LocalCustomPlot::FixedTextName);
     _plot->replot(QCustomPlot::rpRefreshHint);
 }
 

@@ -1,11 +1,6 @@
 #include "localcustomplot.h"
 
-namespace {
-
-// Texts of the calculation dialogs carry this name and stay where they are.
-const QString FixedTextName = QStringLiteral("fixed");
-
-} // namespace
+const QString LocalCustomPlot::FixedTextName = QStringLiteral("fixed");
 
 LocalCustomPlot::LocalCustomPlot(QWidget* parent)
     : QCustomPlot(parent)

@@ -11,6 +11,10 @@ class LocalCustomPlot : public QCustomPlot
     Q_OBJECT
 
 public:
+    // Object name of the texts the calculation dialogs draw; they stay where
+    // they are put and cannot be dragged.
+    static const QString FixedTextName;
+
     explicit LocalCustomPlot(QWidget* parent = nullptr);
 
     QRectF textItemRect(QCPItemText* label);
