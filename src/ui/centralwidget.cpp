@@ -33,6 +33,12 @@ double liveKeyCounter = 0.0;
 // keep the curve moving smoothly and leave the event loop free.
 constexpr int LiveReplotIntervalMs = 40;
 
+// A sample's place on the current abscissa.
+double abscissaOf(const Global::ExperimentData& d)
+{
+    return Global::_timeAxisFlag == 1 ? d.runTime : d.temperature;
+}
+
 // The loaded workbook stage drawn as the curve, or null; file, when given,
 // receives the workbook the stage belongs to.
 const Global::PhaseTotalInfo* fileStageOf(const QCPCurve* curve, const Global::CurveFileData** file = nullptr)
@@ -608,7 +614,7 @@ QCPCurve* CentralWidget::addDataCurve(const QVector<Global::ExperimentData>& dat
     for (int i = 0; i < data.size(); ++i) {
         const Global::ExperimentData& point = data.at(i);
         t.append(i);
-        x.append(Global::_timeAxisFlag == 1 ? point.runTime : point.temperature);
+        x.append(abscissaOf(point));
         y.append(point.dsc);
     }
     auto* curve = new QCPCurve(_plot->xAxis, _plot->yAxis);
@@ -748,12 +754,6 @@ void CentralWidget::endAnalysis()
 }
 
 namespace {
-
-// A sample's place on the current abscissa.
-double abscissaOf(const Global::ExperimentData& d)
-{
-    return Global::_timeAxisFlag == 1 ? d.runTime : d.temperature;
-}
 
 QPointF resultPointOf(const Global::ExperimentData& d)
 {
