@@ -1,4 +1,5 @@
 #include "confighandler.h"
+#include "instrumentcoefficientform.h"
 #include "loggersetup.h"
 #include "mainwindow.h"
 
@@ -31,6 +32,7 @@ int qMain(int argc, char** argv)
     window.setWindowTitle(QStringLiteral("Quarnel"));
     window.setWindowIcon(icon);
     window.show();
+    InstrumentCoefficientForm::warnIfStoredCoefficientUnusable(&window);
     return app.exec();
 }
 

@@ -10,6 +10,7 @@ class TestAboutForm : public QObject
 
 private slots:
     void aboutShowsVersionAndBuildTime();
+    void contentFitsTheBox();
 };
 
 // The program sets its version at start-up from the build's product version;
@@ -25,6 +26,25 @@ void TestAboutForm::aboutShowsVersionAndBuildTime()
     const QRegularExpression buildTime(QStringLiteral("^[A-Z][a-z]{2} [ \\d]\\d \\d{4} \\d\\d:\\d\\d:\\d\\d$"));
     QVERIFY2(buildTime.match(close->toolTip()).hasMatch(), qPrintable(close->toolTip()));
     QVERIFY(!content->text().contains(close->toolTip().left(6)));
+}
+
+// The designed box is 498 x 290 with the logo's place at (20, 80), 131 x 101
+// and the notice's at (150, 60), 331 x 171: the 256 px logo must shrink into
+// its place and the notice must wrap within its own, with nothing cut off.
+void TestAboutForm::contentFitsTheBox()
+{
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUARNEL_VERSION));
+    AboutForm about;
+    about.show();
+    QCOMPARE(about.size(), QSize(498, 290));
+    auto* logo = about.findChild<QLabel*>(QStringLiteral("labelLogo"));
+    QCOMPARE(logo->geometry(), QRect(20, 80, 131, 101));
+    // The square logo, scaled to keep its shape, is as tall as its place.
+    QCOMPARE(logo->pixmap(Qt::ReturnByValue).size(), QSize(101, 101));
+    auto* content = about.findChild<QLabel*>(QStringLiteral("labelContent"));
+    QCOMPARE(content->geometry(), QRect(150, 60, 331, 171));
+    QVERIFY(content->wordWrap());
+    QVERIFY2(content->heightForWidth(331) <= 171, qPrintable(QString::number(content->heightForWidth(331))));
 }
 
 QTEST_MAIN(TestAboutForm)

@@ -81,7 +81,6 @@ private slots:
     void specificHeatRefused_data();
     void specificHeatRefused();
 
-
 private:
     void setUpCurves(float baseLine, float standard, float sample);
     void fillSpecificHeatFields(QWidget* form, const QString& temperature);
@@ -129,28 +128,39 @@ void TestCalcDialogs::fillSpecificHeatFields(QWidget* form, const QString& tempe
     setField(form, "LineEditStandardSampleWeight", "13.92");
 }
 
-// Expected figures by hand: crystallinity (a - b) / c x 100, cure
-// (before - after) / after x 100, K = theory / measured. A null result means
-// refused (inf, nan or a K that is not positive): one warning, result field
-// and stored K untouched.
+// Expected figures by hand, in float32 where the dialog computes in float
+// (Python: struct round trips through 'f'): crystallinity (a - b) / c x 100,
+// cure (before - after) / before x 100 as the dialog's formula draws it,
+// K = theory / measured. A refusal warns once, stores no K and leaves no
+// earlier result in the field: crystallinity and cure empty it, the
+// coefficient dialog keeps showing the stored K.
 void TestCalcDialogs::calculators_data()
 {
     QTest::addColumn<QString>("dialog");
     QTest::addColumn<QStringList>("inputs");
     QTest::addColumn<QString>("result");
+    QTest::addColumn<bool>("refused");
     QTest::addColumn<double>("storedK");
-    const QString refused;
     QTest::newRow("crystallinity (50 - 10) / 140") << "crystallinity" << QStringList{"50", "10", "140"} << "28.571"
-                                                   << 1.0;
-    QTest::newRow("crystallinity, theoretical 0") << "crystallinity" << QStringList{"50", "10", "0"} << refused << 1.0;
-    QTest::newRow("crystallinity, all empty") << "crystallinity" << QStringList{"", "", ""} << refused << 1.0;
-    QTest::newRow("cure divides by the enthalpy after") << "cure" << QStringList{"120", "30"} << "300.000" << 1.0;
-    QTest::newRow("cure, after 0") << "cure" << QStringList{"120", "0"} << refused << 1.0;
+                                                   << false << 1.0;
+    QTest::newRow("crystallinity, theoretical 0") << "crystallinity" << QStringList{"50", "10", "0"} << ""
+                                                  << true << 1.0;
+    QTest::newRow("crystallinity, all empty") << "crystallinity" << QStringList{"", "", ""} << "" << true << 1.0;
+    QTest::newRow("cure 120 / 30") << "cure" << QStringList{"120", "30"} << "75.000" << false << 1.0;
+    // 72.6 / 85.3 x 100 = 85.11137 in float32.
+    QTest::newRow("cure 85.3 / 12.7") << "cure" << QStringList{"85.3", "12.7"} << "85.111" << false << 1.0;
+    QTest::newRow("cure, no change") << "cure" << QStringList{"120", "120"} << "0.000" << false << 1.0;
+    QTest::newRow("cure, after 0: full cure") << "cure" << QStringList{"30", "0"} << "100.000" << false << 1.0;
+    QTest::newRow("cure, before 0") << "cure" << QStringList{"0", "30"} << "" << true << 1.0;
+    QTest::newRow("cure, both empty") << "cure" << QStringList{"", ""} << "" << true << 1.0;
     // 28.42 / 25 = 1.1368, held as a float.
-    QTest::newRow("coefficient 28.42 / 25") << "coefficient" << QStringList{"28.42", "25.0"} << "1.137" << 1.1368;
-    QTest::newRow("coefficient, measured 0") << "coefficient" << QStringList{"28.42", "0"} << refused << 1.0;
-    QTest::newRow("coefficient, theory empty") << "coefficient" << QStringList{"", "25"} << refused << 1.0;
-    QTest::newRow("coefficient, decimal comma") << "coefficient" << QStringList{"28,42", "25"} << refused << 1.0;
+    QTest::newRow("coefficient 28.42 / 25") << "coefficient" << QStringList{"28.42", "25.0"} << "1.137" << false
+                                            << 1.1368;
+    QTest::newRow("coefficient, measured 0") << "coefficient" << QStringList{"28.42", "0"} << "1.000" << true
+                                             << 1.0;
+    QTest::newRow("coefficient, theory empty") << "coefficient" << QStringList{"", "25"} << "1.000" << true << 1.0;
+    QTest::newRow("coefficient, decimal comma") << "coefficient" << QStringList{"28,42", "25"} << "1.000" << true
+                                                << 1.0;
 }
 
 void TestCalcDialogs::calculators()
@@ -158,6 +168,7 @@ void TestCalcDialogs::calculators()
     QFETCH(QString, dialog);
     QFETCH(QStringList, inputs);
     QFETCH(QString, result);
+    QFETCH(bool, refused);
     QFETCH(double, storedK);
     std::unique_ptr<QWidget> form;
     QVector<const char*> names;
@@ -174,21 +185,19 @@ void TestCalcDialogs::calculators()
     }
     for (int i = 0; i < inputs.size(); ++i)
         setField(form.get(), names.at(i), inputs.at(i));
-    const QString before = field(form.get(), names.last())->text();
+    if (dialog != "coefficient")
+        setField(form.get(), names.last(), "12.345"); // a result of earlier inputs
     QSignalSpy drawn(form.get(), SIGNAL(sigDrawCustomText(QString)));
     click(form.get(), "pushButtonCalculate");
 
-    QCOMPARE(field(form.get(), names.last())->text(), result.isNull() ? before : result);
-    QCOMPARE(_dialogs->boxTitles(), result.isNull() ? QStringList{"warnning"} : QStringList());
+    QCOMPARE(field(form.get(), names.last())->text(), result);
+    QCOMPARE(_dialogs->boxTitles(), refused ? QStringList{"warnning"} : QStringList());
     QVERIFY(std::fabs(Global::_configMap.value(Global::InstrumentCoefficientKey).toDouble() - storedK) < 1e-6);
     QCOMPARE(QFile::exists(Global::ConfigFilePath), storedK != 1.0);
     QVERIFY(std::fabs(readConfig().value(Global::InstrumentCoefficientKey).toDouble(1.0) - storedK) < 1e-6);
     if (dialog == "crystallinity") {
-        QCOMPARE(drawn.count(), result.isNull() ? 0 : 1);
-        if (!result.isNull())
-            QCOMPARE(drawn.at(0).at(0).toString(), "结晶度Xc(%)= " + result + "%");
-        QCOMPARE(drawn.count(), result.isNull() ? 0 : 1);
-        if (!result.isNull())
+        QCOMPARE(drawn.count(), refused ? 0 : 1);
+        if (!refused)
             QCOMPARE(drawn.at(0).at(0).toString(), "结晶度Xc(%)= " + result + "%");
         // Quitting empties the fields, so no stale degree is shown on reopening.
         click(form.get(), "pushButtonQuit");
@@ -214,8 +223,9 @@ void TestCalcDialogs::specificHeatFromThreeCurves()
     QCOMPARE(texts.at(0).at(0).toString(), QString("100.000℃比热容= 1.056J/(g*℃)"));
 }
 
-// Without three distinct, loaded curves the button does nothing; a temperature
-// outside the curves or a zero denominator warns once, the earlier result stays.
+// Without three distinct, loaded curves the button computes nothing; a
+// temperature outside the curves or a zero denominator warns once. Either way
+// no earlier result stays beside the new inputs.
 void TestCalcDialogs::specificHeatRefused_data()
 {
     QTest::addColumn<QString>("sampleRole");
@@ -256,13 +266,13 @@ void TestCalcDialogs::specificHeatRefused()
     form.show();
     fillSpecificHeatFields(&form, temperature);
     setField(&form, "LineEditSampleWeight", sampleMass);
+    setField(&form, "LineEditStandardSampleSpecificHeat", "earlier");
     setField(&form, "LineEditSampleSpecificHeat", "earlier");
     click(&form, "pushButtonCalculate");
     QCOMPARE(texts.count(), 0);
-    QCOMPARE(field(&form, "LineEditSampleSpecificHeat")->text(), QString("earlier"));
+    QVERIFY(field(&form, "LineEditStandardSampleSpecificHeat")->text().isEmpty());
+    QVERIFY(field(&form, "LineEditSampleSpecificHeat")->text().isEmpty());
     QCOMPARE(_dialogs->boxTitles(), warns ? QStringList{"warnning"} : QStringList());
-    if (!warns)
-        QVERIFY(field(&form, "LineEditStandardSampleSpecificHeat")->text().isEmpty());
 }
 
 QTEST_MAIN(TestCalcDialogs)

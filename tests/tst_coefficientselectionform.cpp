@@ -137,36 +137,45 @@ void TestCoefficientSelectionForm::multiPointFit_data()
 {
     QTest::addColumn<QByteArray>("table");
     QTest::addColumn<QVector<double>>("expected");
+    QTest::addColumn<bool>("warns");
 
     QTest::newRow("exact quadratic through three rows") << QByteArray(ExactTable)
-                                                        << QVector<double>{1e-5, -0.002, 1.1};
+                                                        << QVector<double>{1e-5, -0.002, 1.1} << false;
     // Normal equations by hand: 98a+36b+14c=10, 36a+14b+6c=4, 14a+6b+4c=2
     // give a = 0, b = 0.2, c = 0.2 (residuals -0.2, 0.6, -0.6, 0.2).
     QTest::newRow("least squares over four rows")
         << QByteArray(R"({"sampleData": [{"temperature": 0, "rate": 0}, {"temperature": 1, "rate": 1},
                           {"temperature": 2, "rate": 0}, {"temperature": 3, "rate": 1}]})")
-        << QVector<double>{0.0, 0.2, 0.2};
-    // Refused (empty expectation): the correction stays as it was, the dialog open.
-    QTest::newRow("no file read yet") << QByteArray() << QVector<double>();
-    QTest::newRow("cut off") << QByteArray(R"({"sampleData": [{"temperature": 1,)") << QVector<double>();
+        << QVector<double>{0.0, 0.2, 0.2} << false;
+    // Refused (empty expectation): the correction stays as it was, the dialog
+    // open. A table that is no JSON is only logged; a table that cannot
+    // determine a parabola (fewer than three distinct temperatures) or gives
+    // one that is not finite is refused with a box.
+    QTest::newRow("no file read yet") << QByteArray() << QVector<double>() << false;
+    QTest::newRow("cut off") << QByteArray(R"({"sampleData": [{"temperature": 1,)") << QVector<double>() << false;
     QTest::newRow("two rows") << QByteArray(R"({"sampleData": [{"temperature": 1, "rate": 1},
-                                                 {"temperature": 2, "rate": 1}]})") << QVector<double>();
-    QTest::newRow("one temperature three times: singular")
+                                                 {"temperature": 2, "rate": 1}]})") << QVector<double>() << true;
+    QTest::newRow("indium twice and tin: two temperatures")
+        << QByteArray(R"({"sampleData": [{"temperature": 156.6, "rate": 1.015}, {"temperature": 156.6,
+                          "rate": 1.02}, {"temperature": 231.9, "rate": 1.0036}]})") << QVector<double>() << true;
+    QTest::newRow("one temperature three times")
         << QByteArray(R"({"sampleData": [{"temperature": 5, "rate": 1}, {"temperature": 5, "rate": 2},
-                          {"temperature": 5, "rate": 3}]})") << QVector<double>();
+                          {"temperature": 5, "rate": 3}]})") << QVector<double>() << true;
     QTest::newRow("temperatures past the double range")
         << QByteArray(R"({"sampleData": [{"temperature": 1e300, "rate": 1}, {"temperature": 2e300, "rate": 2},
-                          {"temperature": 3e300, "rate": 3}]})") << QVector<double>();
+                          {"temperature": 3e300, "rate": 3}]})") << QVector<double>() << true;
 }
 
 void TestCoefficientSelectionForm::multiPointFit()
 {
     QFETCH(QByteArray, table);
     QFETCH(QVector<double>, expected);
+    QFETCH(bool, warns);
     confirmTable(table);
 
     QCOMPARE(Global::_enthalpyCoefficientEnableFlag, !expected.isEmpty());
     QCOMPARE(_form->isVisible(), expected.isEmpty());
+    QCOMPARE(_dialogs->boxTitles(), warns ? QStringList{"warnning"} : QStringList());
     if (expected.isEmpty())
         QCOMPARE(Global::_enthalpyCoefficientVtr, Untouched);
     for (int i = 0; i < expected.size(); ++i) {

@@ -1,4 +1,5 @@
 #include "enthalpydatacorrectionform.h"
+#include "filesizelimit.h"
 #include "windowtesthelpers.h"
 
 #include <QCheckBox>
@@ -20,8 +21,8 @@ private slots:
     void cleanup();
     void writesTable_data();
     void writesTable();
-    void unusableMeasurementRefused_data();
-    void unusableMeasurementRefused();
+    void unusableEnthalpyRefused_data();
+    void unusableEnthalpyRefused();
     void secondSaveHoldsOnlyCheckedRows();
     void cancelledOrUnwritableSaveWritesNothing();
 
@@ -115,21 +116,36 @@ void TestEnthalpyDataCorrectionForm::writesTable()
     QCOMPARE(readAll("table.json"), expected);
 }
 
-// A ratio of theory over an empty or zero measurement would be fitted as 0.
-void TestEnthalpyDataCorrectionForm::unusableMeasurementRefused_data()
+// A checked substance needs a theoretical and a measured enthalpy above 0:
+// any other ratio (0, inf, nan, negative) would be fitted as a correction.
+// C6H12 has no preset theoretical enthalpy. Indium, checked and valid beside
+// it, is not written either: nothing is written.
+void TestEnthalpyDataCorrectionForm::unusableEnthalpyRefused_data()
 {
-    QTest::addColumn<QString>("measured");
-    QTest::newRow("empty") << "";
-    QTest::newRow("zero") << "0";
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QStringList>("fields"); // edit name, text pairs
+    QTest::newRow("C6H12 without theoretical enthalpy")
+        << "checkBoxC6H12" << QStringList{"lineEditMeasC6H12", "50"};
+    QTest::newRow("theoretical 0") << "checkBoxHg" << QStringList{"lineEditTheoryHg", "0", "lineEditMeasHg", "11"};
+    QTest::newRow("theoretical negative")
+        << "checkBoxHg" << QStringList{"lineEditTheoryHg", "-11.47", "lineEditMeasHg", "11"};
+    QTest::newRow("theoretical not a number")
+        << "checkBoxHg" << QStringList{"lineEditTheoryHg", "abc", "lineEditMeasHg", "11"};
+    QTest::newRow("measured empty") << "checkBoxHg" << QStringList{"lineEditMeasHg", ""};
+    QTest::newRow("measured 0") << "checkBoxHg" << QStringList{"lineEditMeasHg", "0"};
+    QTest::newRow("measured negative") << "checkBoxHg" << QStringList{"lineEditMeasHg", "-11"};
 }
 
-void TestEnthalpyDataCorrectionForm::unusableMeasurementRefused()
+void TestEnthalpyDataCorrectionForm::unusableEnthalpyRefused()
 {
-    QFETCH(QString, measured);
+    QFETCH(QString, box);
+    QFETCH(QStringList, fields);
     check("checkBoxIn");
-    check("checkBoxHg");
     type("lineEditMeasIn", "28.42");
-    type("lineEditMeasHg", measured);
+    check(box.toLatin1().constData());
+    for (int i = 0; i + 1 < fields.size(); i += 2) {
+        type(fields.at(i).toLatin1().constData(), fields.at(i + 1));
+    }
     _dialogs->fileNames = QStringList{QDir::current().filePath("table.json")};
     save();
 
@@ -161,16 +177,33 @@ void TestEnthalpyDataCorrectionForm::secondSaveHoldsOnlyCheckedRows()
              (QStringList{"first.json", "second.JSON.json", "third.json"}));
 }
 
+// A cancelled dialog writes nothing and says nothing. A file that cannot be
+// written (no such folder, or a disk that takes one byte only) is reported
+// with a box, and an earlier table of that name stays whole.
 void TestEnthalpyDataCorrectionForm::cancelledOrUnwritableSaveWritesNothing()
 {
     check("checkBoxIn");
     type("lineEditMeasIn", "28.0");
     _dialogs->fileNames = QStringList{QString(), "no-such-folder/table.json"};
     save();
+    QVERIFY(_dialogs->boxes.isEmpty());
     save();
     QCOMPARE(_dialogs->saveRequests.size(), 2);
+    QCOMPARE(_dialogs->boxTitles(), QStringList{"warnning"});
     QVERIFY(QDir().entryList(QDir::Files).filter(".json").isEmpty());
     QVERIFY(!QDir("no-such-folder").exists());
+
+    const QByteArray earlier = "{\"atomsphereData\": {}, \"sampleData\": []}\n";
+    QFile file("table.json");
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(earlier) == earlier.size());
+    file.close();
+    _dialogs->fileNames = QStringList{"table.json"};
+    {
+        FileSizeLimit fullDisk(1);
+        save();
+    }
+    QCOMPARE(_dialogs->boxTitles(), (QStringList{"warnning", "warnning"}));
+    QCOMPARE(readAll("table.json"), earlier);
 }
 
 QTEST_MAIN(TestEnthalpyDataCorrectionForm)

@@ -1,18 +1,87 @@
+#include "coefficientselectionform.h"
+#include "confighandler.h"
+#include "filesizelimit.h"
+#include "global.h"
+#include "instrumentcoefficientform.h"
 #include "mainwindow.h"
 #include "windowtesthelpers.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QtTest>
 
+namespace {
+
+// float(28.42) / float(25), held as a float and widened to double (Python:
+// struct round trips through 'f'), as config.json then holds it.
+const double IndiumK = 1.1368000507354736;
+
+QByteArray readConfig()
+{
+    QFile file(Global::ConfigFilePath);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeConfig(const QByteArray& bytes)
+{
+    QFile file(Global::ConfigFilePath);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+}
+
+template <typename Form>
+Form* openDialog(MainWindow& window, const char* action)
+{
+    window.findChild<QAction*>(action)->trigger();
+    return window.findChild<Form*>();
+}
+
+void type(QWidget* form, const char* edit, const QString& text)
+{
+    form->findChild<QLineEdit*>(edit)->setText(text);
+}
+
+void click(QWidget* form, const char* button)
+{
+    form->findChild<QPushButton*>(button)->click();
+}
+
+} // namespace
+
 // The main window builds each dialog once, hidden, and its menus open them.
+// The coefficient dialogs share K through the configuration and config.json.
 class TestEnthalpyDialogsInWindow : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void init();
+    void cleanup();
     void actionsOpenDialogs_data();
     void actionsOpenDialogs();
+    void selectionStoresTheCurrentK();
+    void unusableStoredKWarnsAtStartUp_data();
+    void unusableStoredKWarnsAtStartUp();
+    void unwritableConfigKeepsTheOldK_data();
+    void unwritableConfigKeepsTheOldK();
 };
+
+void TestEnthalpyDialogsInWindow::init()
+{
+    QFile::remove(Global::ConfigFilePath);
+    QDir().rmdir(Global::ConfigFilePath);
+    Global::_configMap = Global::_defaultConfigMap;
+    Global::_enthalpyCoefficientEnableFlag = false;
+}
+
+void TestEnthalpyDialogsInWindow::cleanup()
+{
+    init();
+}
 
 void TestEnthalpyDialogsInWindow::actionsOpenDialogs_data()
 {
@@ -50,6 +119,113 @@ void TestEnthalpyDialogsInWindow::actionsOpenDialogs()
     window.findChild<QAction*>(action)->trigger();
     QVERIFY(dialog->isVisible());
     QCOMPARE(dialog->windowModality(), Qt::ApplicationModal);
+}
+
+// Both dialogs are built with K = 1; "仪器系数" then stores 28.42 / 25. The
+// selection dialog must show that K when opened and store it, not its own 1.
+void TestEnthalpyDialogsInWindow::selectionStoresTheCurrentK()
+{
+    DialogAnswers dialogs;
+    MainWindow window;
+    window.show();
+    auto* instrument = openDialog<InstrumentCoefficientForm>(window, "actionInstrumentParameter");
+    type(instrument, "LineEditTheory", "28.42");
+    type(instrument, "LineEditActualMeasurement", "25");
+    click(instrument, "pushButtonCalculate");
+    click(instrument, "pushButtonCancel");
+
+    auto* selection = openDialog<CoefficientSelectionForm>(window, "actionEnthalpyCorrectionSelection");
+    QCOMPARE(selection->findChild<QLineEdit*>("LineEditCoefficient")->text(), QString("1.137"));
+    click(selection, "pushButtonConfirm");
+    QVERIFY(!selection->isVisible());
+    QCOMPARE(QJsonDocument::fromJson(readConfig()).object().value("InstrumentCoefficient").toDouble(), IndiumK);
+    QVERIFY(dialogs.boxes.isEmpty());
+}
+
+// Start-up reads config.json, then asks about its K once the window stands.
+// The file is only read: its content stays as it was.
+void TestEnthalpyDialogsInWindow::unusableStoredKWarnsAtStartUp_data()
+{
+    QTest::addColumn<QByteArray>("config");
+    QTest::addColumn<bool>("warns");
+    QTest::newRow("1.137") << QByteArray(R"({"InstrumentCoefficient": 1.137})") << false;
+    QTest::newRow("member missing") << QByteArray(R"({"Other": 1.137})") << true;
+    QTest::newRow("not a number") << QByteArray(R"({"InstrumentCoefficient": "1.137"})") << true;
+    QTest::newRow("zero") << QByteArray(R"({"InstrumentCoefficient": 0})") << true;
+    QTest::newRow("negative") << QByteArray(R"({"InstrumentCoefficient": -2})") << true;
+    QTest::newRow("beyond the double range") << QByteArray(R"({"InstrumentCoefficient": 1e400})") << true;
+    QTest::newRow("not JSON") << QByteArray("InstrumentCoefficient = 1.137") << true;
+}
+
+void TestEnthalpyDialogsInWindow::unusableStoredKWarnsAtStartUp()
+{
+    QFETCH(QByteArray, config);
+    QFETCH(bool, warns);
+    writeConfig(config);
+    Global::_configMap.clear();
+    ConfigHandler::reader();
+    DialogAnswers dialogs;
+    MainWindow window;
+    window.show();
+    InstrumentCoefficientForm::warnIfStoredCoefficientUnusable(&window);
+
+    QCOMPARE(dialogs.boxTitles(), warns ? QStringList{"warnning"} : QStringList());
+    if (warns) {
+        QVERIFY(dialogs.boxes.at(0).text.contains("config.json"));
+        QVERIFY(dialogs.boxes.at(0).text.contains("\"仪器系数\""));
+    }
+    QCOMPARE(readConfig(), config);
+}
+
+// config.json holds K = 1.5 and cannot be replaced: a folder stands in its
+// place, or the disk takes one byte only. Neither dialog may report the new K
+// as saved; the old file and the old K stay, and the dialog stays open.
+void TestEnthalpyDialogsInWindow::unwritableConfigKeepsTheOldK_data()
+{
+    QTest::addColumn<QString>("dialog");
+    QTest::addColumn<QString>("failure");
+    for (const char* dialog : {"仪器系数", "单点系数"}) {
+        for (const char* failure : {"folder in its place", "disk full after one byte"}) {
+            QTest::addRow("%s, %s", dialog, failure) << dialog << failure;
+        }
+    }
+}
+
+void TestEnthalpyDialogsInWindow::unwritableConfigKeepsTheOldK()
+{
+    QFETCH(QString, dialog);
+    QFETCH(QString, failure);
+    const bool folder = failure == "folder in its place";
+    const QByteArray oldConfig = R"({"InstrumentCoefficient": 1.5})";
+    if (folder)
+        QVERIFY(QDir().mkpath(Global::ConfigFilePath));
+    else
+        writeConfig(oldConfig);
+    Global::_configMap.insert(Global::InstrumentCoefficientKey, 1.5);
+    DialogAnswers dialogs;
+    MainWindow window;
+    window.show();
+    QWidget* form = dialog == "仪器系数"
+                        ? static_cast<QWidget*>(openDialog<InstrumentCoefficientForm>(window, "actionInstrumentParameter"))
+                        : openDialog<CoefficientSelectionForm>(window, "actionEnthalpyCorrectionSelection");
+    type(form, "LineEditTheory", "28.42");
+    type(form, "LineEditActualMeasurement", "25");
+    {
+        std::unique_ptr<FileSizeLimit> fullDisk(folder ? nullptr : new FileSizeLimit(1));
+        click(form, "pushButtonCalculate");
+        if (dialog == "单点系数")
+            click(form, "pushButtonConfirm");
+    }
+
+    QCOMPARE(dialogs.boxTitles(), QStringList{"warnning"});
+    QVERIFY(form->isVisible());
+    QCOMPARE(Global::_configMap.value(Global::InstrumentCoefficientKey).toDouble(), 1.5);
+    if (folder)
+        QVERIFY(QFileInfo(Global::ConfigFilePath).isDir());
+    else
+        QCOMPARE(readConfig(), oldConfig);
+    if (dialog == "仪器系数")
+        QCOMPARE(form->findChild<QLineEdit*>("LineEditCoefficient")->text(), QString("1.500"));
 }
 
 QTEST_MAIN(TestEnthalpyDialogsInWindow)

@@ -29,11 +29,14 @@ void AboutForm::on_pushButtonClose_clicked()
     hide();
 }
 
+// The picture is scaled into the label's designed place: at its own size
+// (256 px) it would cover the notice and run past the bottom of the box.
 void AboutForm::showLogo()
 {
+    QLabel* label = _ui->labelLogo;
     const QPixmap logo(QStringLiteral(":/images/logo.png"));
-    _ui->labelLogo->setPixmap(logo);
-    _ui->labelLogo->resize(logo.size());
+    label->setAlignment(Qt::AlignCenter);
+    label->setPixmap(logo.scaled(label->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
 }
 
 void AboutForm::showTitle()
@@ -44,15 +47,20 @@ void AboutForm::showTitle()
 
 void AboutForm::showContent()
 {
+    // Short lines and small paragraph gaps: the whole notice has to fit the
+    // designed 331 x 171 place (Qt's rich text puts 12 px around a paragraph).
+    const QString small = QStringLiteral("<p style=\"font-size: 10px; margin-top: 4px; margin-bottom: 0px;\">");
     const QString notice =
         QStringLiteral("<p>软件版本：%1</p>").arg(QCoreApplication::applicationVersion())
-        + QStringLiteral("<p>本软件版权归 Quarnel 开发团队所有，保留所有权利。</p><br/>"
-                         "<p style=\"font-size: 10px;\">本软件使用 Qt 工具包，依据 GNU LGPL v3 许可使用，"
-                         "许可全文见 <a href=\"https://www.gnu.org/licenses/lgpl-3.0.html\">LGPL v3</a>。</p>"
-                         "<p style=\"font-size: 10px;\">Qt 的源代码与许可信息见 "
-                         "<a href=\"https://www.qt.io/licensing/\">qt.io/licensing</a>。</p>");
+        + QStringLiteral("<p>© Quarnel 开发团队，保留所有权利。</p><br/>") + small
+        + QStringLiteral("本软件使用 Qt 工具包，依据 GNU LGPL v3 许可使用，许可全文见 "
+                         "<a href=\"https://www.gnu.org/licenses/lgpl-3.0.html\">LGPL&nbsp;v3</a>。</p>")
+        + small
+        + QStringLiteral("Qt 的源代码与许可信息见 <a href=\"https://www.qt.io/licensing/\">qt.io/licensing</a>。</p>");
     _ui->labelContent->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     _ui->labelContent->setTextFormat(Qt::RichText);
+    // Wrapped within the label's width, so each line of the notice is whole.
+    _ui->labelContent->setWordWrap(true);
     _ui->labelContent->setText(notice);
     _ui->labelContent->setStyleSheet(QStringLiteral("p { line-height: 1em; }"));
     _ui->labelContent->setOpenExternalLinks(true);

@@ -1,8 +1,8 @@
 #include "coefficientselectionform.h"
 
-#include "confighandler.h"
 #include "filedialog.h"
 #include "global.h"
+#include "instrumentcoefficientform.h"
 #include "messagebox.h"
 #include "numerichelpers.h"
 #include "ui_coefficientselectionform.h"
@@ -14,8 +14,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QShowEvent>
 #include <QTextCodec>
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
@@ -25,8 +27,7 @@ CoefficientSelectionForm::CoefficientSelectionForm(QWidget* parent)
 {
     _ui->setupUi(this);
     setWindowTitle(QStringLiteral("热焓校正系数选择"));
-    _coefficient = Global::_configMap.value(Global::InstrumentCoefficientKey).toFloat();
-    _ui->LineEditCoefficient->setText(QString::number(_coefficient, 'f', 3));
+    showStoredCoefficient();
     _ui->radioButtonSinglePointCoefficient->setChecked(true);
     on_radioButtonSinglePointCoefficient_toggled(true);
     on_radioButtonMultiPointCoefficient_toggled(false);
@@ -38,10 +39,20 @@ CoefficientSelectionForm::~CoefficientSelectionForm()
     delete _ui;
 }
 
-// Showing refreshes nothing: the fields keep what they held when hidden.
+// K may have changed since the last opening ("仪器系数" stores it too), and a
+// single-point "确定" stores what is shown: an old K must never be written
+// back. A spontaneous show (the window restored) keeps a K just computed.
 void CoefficientSelectionForm::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    if (!event->spontaneous())
+        showStoredCoefficient();
+}
+
+void CoefficientSelectionForm::showStoredCoefficient()
+{
+    _coefficient = Global::_configMap.value(Global::InstrumentCoefficientKey).toFloat();
+    _ui->LineEditCoefficient->setText(QString::number(_coefficient, 'f', 3));
 }
 
 void CoefficientSelectionForm::on_radioButtonSinglePointCoefficient_toggled(bool checked)
@@ -121,8 +132,8 @@ void CoefficientSelectionForm::confirmSinglePoint()
                             QStringLiteral("Both enthalpies must be numbers greater than 0."));
         return;
     }
-    Global::_configMap.insert(Global::InstrumentCoefficientKey, QVariant(_coefficient));
-    ConfigHandler::writer(true);
+    if (!InstrumentCoefficientForm::storeCoefficient(this, _coefficient))
+        return;
     Global::_enthalpyCoefficientEnableFlag = false;
     hide();
 }
@@ -135,27 +146,47 @@ void CoefficientSelectionForm::confirmMultiPoint()
     if (!readTableRows(temperatures, rates)) {
         return;
     }
+    // A parabola through fewer than three distinct temperatures is not
+    // determined: the solver may still return a finite one, arbitrary and far
+    // off away from the rows, which would then scale every peak enthalpy.
+    if (distinctCount(temperatures) < 3) {
+        LOG(DEBUG) << "At least 3 data points are required for quadratic fitting";
+        refuseFit(QStringLiteral("热焓校正表中选中的标样至少需要三个不同的温度, 无法拟合多点系数!"));
+        return;
+    }
     double coefficients[3];
     try {
         Global::quadraticFit(temperatures.constData(), rates.constData(), temperatures.size(), coefficients);
     } catch (const std::invalid_argument& error) {
         LOG(DEBUG) << error.what();
+        refuseFit(QString::fromUtf8(error.what()));
         return;
     }
     const double a = coefficients[0];
     const double b = coefficients[1];
     const double c = coefficients[2];
     LOG(DEBUG) << "y:" << a << "x2," << b << "x," << c;
-    // Fewer than three distinct temperatures make the system singular; such a
-    // quadratic would turn every later peak area into nan or inf.
+    // Such a quadratic would turn every later peak area into nan or inf.
     if (!std::isfinite(a) || !std::isfinite(b) || !std::isfinite(c)) {
         LOG(DEBUG) << "The quadratic fit gave non-finite coefficients; the correction is left as it was.";
+        refuseFit(QStringLiteral("热焓校正表的拟合系数不是有限数值, 无法使用多点系数!"));
         return;
     }
     Global::_enthalpyCoefficientEnableFlag = true;
     Global::_enthalpyCoefficientVtr.clear();
     Global::_enthalpyCoefficientVtr << a << b << c;
     hide();
+}
+
+void CoefficientSelectionForm::refuseFit(const QString& reason)
+{
+    MessageBox::warning(this, QStringLiteral("warnning"), reason);
+}
+
+int CoefficientSelectionForm::distinctCount(QVector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return static_cast<int>(std::unique(values.begin(), values.end()) - values.begin());
 }
 
 // A missing or non-numeric member reads as 0 and a non-object element still

@@ -34,8 +34,11 @@ private slots:
     void on_pushButtonExit_clicked();
 
 private:
+    void showStoredCoefficient();
     void confirmSinglePoint();
     void confirmMultiPoint();
+    void refuseFit(const QString& reason);
+    static int distinctCount(QVector<double> values);
     bool readTableRows(QVector<double>& temperatures, QVector<double>& rates) const;
 
     QString _fileContent;

@@ -29,8 +29,9 @@ void DegreeOfCrystallinityForm::on_pushButtonCalculate_clicked()
     const float ratio = difference / theoretical;
     const float xc = ratio * 100.0f;
     // A theoretical enthalpy of 0 gives inf or nan, which must reach neither
-    // the field nor the plot.
+    // the field nor the plot; nor may an earlier Xc stand beside these inputs.
     if (!std::isfinite(xc)) {
+        _ui->xcLineEditDegreedOfCrystallinity->clear();
         MessageBox::warning(this, QStringLiteral("warnning"),
                             QStringLiteral("The theoretical enthalpy must not be 0."));
         return;

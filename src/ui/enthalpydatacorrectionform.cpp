@@ -1,12 +1,12 @@
 #include "enthalpydatacorrectionform.h"
 
+#include "atomicfile.h"
 #include "filedialog.h"
 #include "global.h"
 #include "messagebox.h"
 #include "ui_enthalpydatacorrectionform.h"
 
 #include <QDebug>
-#include <QSaveFile>
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -57,16 +57,10 @@ void EnthalpyDataCorrectionForm::on_pushButtonSave_clicked()
 {
     _atmosphere = _ui->lineEditAtomsphere->text().toDouble();
     _heatingRate = _ui->lineEditHeatingRate->text().toDouble();
-    collectCheckedRows();
-    // A checked substance without a usable measured enthalpy has no ratio; a
-    // table carrying it would later be fitted as a ratio of 0 and bend every
-    // corrected enthalpy, so nothing is written until it is filled in.
-    for (const StandardSampleData& sample : _standardSampleDataVtr) {
-        if (!std::isfinite(sample.rate)) {
-            MessageBox::warning(this, QStringLiteral("warnning"),
-                                QStringLiteral("%1的实测焓值为空或为0, 无法计算校正比例!").arg(sample.name));
-            return;
-        }
+    const QString refusal = collectCheckedRows();
+    if (!refusal.isEmpty()) {
+        MessageBox::warning(this, QStringLiteral("warnning"), refusal);
+        return;
     }
     writeJsonFile();
 }
@@ -77,8 +71,11 @@ void EnthalpyDataCorrectionForm::on_pushButtonExit_clicked()
 }
 
 // The vector is rebuilt on every save, so a file holds exactly the rows
-// checked at that moment.
-void EnthalpyDataCorrectionForm::collectCheckedRows()
+// checked at that moment. A checked substance without a usable theoretical
+// or measured enthalpy (empty, 0, negative, not a number) has no ratio; a
+// table carrying it would later be fitted as a ratio of 0, inf or below 0 and
+// bend every corrected enthalpy, so the first such row is named instead.
+QString EnthalpyDataCorrectionForm::collectCheckedRows()
 {
     _standardSampleDataVtr.clear();
     for (const SubstanceRow& row : substanceRows()) {
@@ -87,8 +84,20 @@ void EnthalpyDataCorrectionForm::collectCheckedRows()
         }
         const double theory = row.theory->text().toDouble();
         const double measured = row.measured->text().toDouble();
+        if (!usableEnthalpy(theory)) {
+            return QStringLiteral("%1的理论焓值为空、为0或为负, 无法计算校正比例!").arg(row.name->text());
+        }
+        if (!usableEnthalpy(measured)) {
+            return QStringLiteral("%1的实测焓值为空、为0或为负, 无法计算校正比例!").arg(row.name->text());
+        }
         _standardSampleDataVtr.append({row.name->text(), row.temperature->text().toDouble(), theory / measured});
     }
+    return QString();
+}
+
+bool EnthalpyDataCorrectionForm::usableEnthalpy(double value)
+{
+    return std::isfinite(value) && value > 0.0;
 }
 
 // QJsonObject keeps its members sorted by key, which gives the file its order:
@@ -127,13 +136,10 @@ void EnthalpyDataCorrectionForm::writeJsonFile()
     }
     // Written beside and renamed over the old table, so a failed write (a full
     // disk) leaves the earlier file whole instead of a truncated one.
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qDebug() << "无法打开文件进行写入:" << file.errorString();
-        return;
-    }
-    file.write(text);
-    if (!file.commit()) {
-        qDebug() << "无法写入文件:" << file.errorString();
+    QString error;
+    if (!writeFileAtomically(fileName, text, &error)) {
+        qDebug() << "无法打开文件进行写入:" << error;
+        MessageBox::warning(this, QStringLiteral("warnning"),
+                            QStringLiteral("无法写入文件 %1: %2").arg(fileName, error));
     }
 }

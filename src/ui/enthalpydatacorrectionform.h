@@ -37,7 +37,8 @@ private:
     };
 
     QVector<SubstanceRow> substanceRows() const;
-    void collectCheckedRows();
+    QString collectCheckedRows();
+    static bool usableEnthalpy(double value);
     QJsonDocument buildDocument() const;
     void writeJsonFile();
 

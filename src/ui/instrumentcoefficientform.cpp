@@ -5,6 +5,8 @@
 #include "messagebox.h"
 #include "ui_instrumentcoefficientform.h"
 
+#include <easylogging++.h>
+
 #include <cmath>
 
 InstrumentCoefficientForm::InstrumentCoefficientForm(QWidget* parent)
@@ -35,12 +37,31 @@ void InstrumentCoefficientForm::on_pushButtonCalculate_clicked()
                             QStringLiteral("Both enthalpies must be numbers greater than 0."));
         return;
     }
-    Global::_configMap.insert(Global::InstrumentCoefficientKey, QVariant(coefficient));
-    ConfigHandler::writer(true);
+    if (!storeCoefficient(this, coefficient))
+        return;
     _ui->LineEditCoefficient->setText(QString::number(static_cast<double>(coefficient), 'f', 3));
 }
 
 void InstrumentCoefficientForm::on_pushButtonCancel_clicked()
 {
     hide();
+}
+
+bool InstrumentCoefficientForm::storeCoefficient(QWidget* parent, float coefficient)
+{
+    if (ConfigHandler::storeCoefficient(coefficient))
+        return true;
+    MessageBox::warning(parent, QStringLiteral("warnning"),
+                        QStringLiteral("无法写入 config.json, 仪器系数未保存, 仍使用原来的仪器系数。"));
+    return false;
+}
+
+void InstrumentCoefficientForm::warnIfStoredCoefficientUnusable(QWidget* parent)
+{
+    if (ConfigHandler::coefficientUsable())
+        return;
+    LOG(DEBUG) << "config.json holds no usable InstrumentCoefficient; every enthalpy is wrong until it is set.";
+    MessageBox::warning(parent, QStringLiteral("warnning"),
+                        QStringLiteral("config.json 中的仪器系数缺失或无效 (必须是大于0的数字), "
+                                       "热焓计算结果将不正确。请在\"仪器系数\"对话框中重新计算仪器系数。"));
 }

@@ -15,6 +15,13 @@ public:
     explicit InstrumentCoefficientForm(QWidget* parent = nullptr);
     ~InstrumentCoefficientForm() override;
 
+    // Stores K in the configuration and config.json; when the file cannot be
+    // written, a box says so and the old K stays in force.
+    static bool storeCoefficient(QWidget* parent, float coefficient);
+    // Called once at start-up: a K that is missing, not a number or not above
+    // 0 would make every enthalpy 0 (or negative) without a word.
+    static void warnIfStoredCoefficientUnusable(QWidget* parent);
+
 private slots:
     void on_pushButtonCalculate_clicked();
     void on_pushButtonCancel_clicked();

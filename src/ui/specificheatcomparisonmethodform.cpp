@@ -163,8 +163,16 @@ bool SpecificHeatComparisonMethodForm::signalsAt(float temperature, double* base
     return true;
 }
 
+// No earlier result may stand beside the inputs that were just refused.
+void SpecificHeatComparisonMethodForm::clearResults()
+{
+    _ui->LineEditStandardSampleSpecificHeat->clear();
+    _ui->LineEditSampleSpecificHeat->clear();
+}
+
 void SpecificHeatComparisonMethodForm::refuse(const QString& text)
 {
+    clearResults();
     MessageBox::warning(this, QStringLiteral("warnning"), text);
 }
 
@@ -174,6 +182,7 @@ void SpecificHeatComparisonMethodForm::on_pushButtonCalculate_clicked()
 {
     if (!allRolesFound()) {
         LOG(DEBUG) << "Base,standard,sample not selected.";
+        clearResults();
         return;
     }
     const float temperature = _ui->LineEditTemperature->text().toFloat();

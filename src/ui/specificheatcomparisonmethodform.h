@@ -50,6 +50,7 @@ private:
     void findRoleData();
     bool allRolesFound() const;
     bool signalsAt(float temperature, double* baseLine, double* standardSample, double* sample) const;
+    void clearResults();
     void refuse(const QString& text);
 
     Ui_SpecificHeatComparisonMethodForm* _ui;

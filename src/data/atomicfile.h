@@ -1,0 +1,12 @@
+#ifndef ATOMICFILE_H
+#define ATOMICFILE_H
+
+#include <QByteArray>
+#include <QString>
+
+// Writes the whole of bytes to path, or nothing: the bytes go to a file beside
+// it that replaces the old one only when every byte reached the disk. On
+// failure the old file is left as it was and errorString (when given) says why.
+bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* errorString = nullptr);
+
+#endif // ATOMICFILE_H
