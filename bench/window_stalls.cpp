@@ -1,0 +1,309 @@
+// Event-loop stalls of the real main window on 100,000-point curves. A 1 ms
+// heartbeat timer runs in the GUI thread; the longest gap between two of its
+// ticks while an action runs is the time the window could not paint or take
+// input. Each action is started from inside the event loop, the way a menu
+// click starts it, and the loop runs until the action's effect is visible.
+// Prints "action figure_ms" lines; bench/run-stalls.sh puts them in a table.
+#include "centralwidget.h"
+#include "filedialog.h"
+#include "global.h"
+#include "leftwidget.h"
+#include "localcustomplot.h"
+#include "mainwindow.h"
+#include "messagebox.h"
+#include "xlsxhandler.h"
+
+#include <qcustomplot.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QMouseEvent>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <random>
+
+namespace {
+
+constexpr int Points = 100000;
+
+// Ticks every millisecond and remembers the longest gap since the last reset.
+class Heartbeat
+{
+public:
+    Heartbeat()
+    {
+        _timer.setTimerType(Qt::PreciseTimer);
+        _timer.setInterval(1);
+        QObject::connect(&_timer, &QTimer::timeout, [this]() { tick(); });
+        _timer.start();
+        _clock.start();
+    }
+
+    void reset()
+    {
+        _last = _clock.nsecsElapsed();
+        _longest = 0;
+    }
+
+    double longestMs() const
+    {
+        return std::max(_longest, _clock.nsecsElapsed() - _last) / 1e6;
+    }
+
+private:
+    void tick()
+    {
+        const qint64 now = _clock.nsecsElapsed();
+        _longest = std::max(_longest, now - _last);
+        _last = now;
+    }
+
+    QTimer _timer;
+    QElapsedTimer _clock;
+    qint64 _last = 0;
+    qint64 _longest = 0;
+};
+
+// Runs the event loop until done() holds (checked every few milliseconds) or
+// the limit passes; false when the limit passed.
+bool runUntil(const std::function<bool()>& done, int limitMs = 120000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&]() {
+        if (done() || clock.elapsed() > limitMs)
+            loop.quit();
+    });
+    poll.start();
+    if (!done())
+        loop.exec();
+    return done();
+}
+
+// Lets whatever the last action left queued (replots, deferred deletes) run.
+void settle()
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 50)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+// Starts an action from inside the event loop and measures the longest stall
+// until done() holds.
+double measure(Heartbeat& heartbeat, const std::function<void()>& start, const std::function<bool()>& done)
+{
+    settle();
+    heartbeat.reset();
+    QTimer::singleShot(0, start);
+    QCoreApplication::processEvents();
+    if (!runUntil(done))
+        std::fprintf(stderr, "action did not finish in time\n");
+    return heartbeat.longestMs();
+}
+
+// One stage of 100,000 points: a ramp from 25 ℃ with a melting peak and
+// seeded noise, so smoothing has something to do.
+void makeRun(const QString& name)
+{
+    Global::_experimentInfo = Global::ExperimentInfo();
+    Global::_experimentInfo.sampleName = name;
+    Global::_experimentInfo.sampleWeight = QStringLiteral("5");
+    Global::_experimentInfo.phases = {{1, 325.0f, 10.0f, 0, 1}};
+    Global::_experimentDataVtr.clear();
+    Global::CurveExperimentData record;
+    record.data.reserve(Points);
+    std::mt19937 noise(7);
+    std::normal_distribution<float> jitter(0.0f, 0.02f);
+    for (int j = 0; j < Points; ++j) {
+        const float temperature = 25.0f + 0.003f * j;
+        const float peak = -4.0f * std::exp(-std::pow((temperature - 156.6f) / 2.0f, 2.0f));
+        record.data.append({0.0003f * j, 0.0f, temperature, 0.5f + peak + jitter(noise)});
+    }
+    Global::_experimentDataVtr.append(record);
+}
+
+class Bench
+{
+public:
+    Bench()
+    {
+        MessageBox::setResponder([](const MessageBox::Request&) { return QMessageBox::No; });
+        FileDialog::setResponder([this](const FileDialog::Request&) { return _savePath; });
+        _window.resize(1280, 800);
+        _window.show();
+        _central = _window.findChild<CentralWidget*>();
+        _tree = _window.findChild<LeftWidget*>();
+        settle();
+    }
+
+    void writeWorkbooks(int count)
+    {
+        QDir().mkpath(Global::SampleDataFolderPath);
+        for (int i = 1; i <= count; ++i) {
+            makeRun(QStringLiteral("bench%1").arg(i));
+            XlsxHandler::writeExperimentFile(workbookPath(i));
+        }
+        Global::_experimentDataVtr.clear();
+        _tree->refreshTree();
+    }
+
+    double openFromTree(int i)
+    {
+        const int before = Global::_curveFileDataVtr.size();
+        QTreeWidgetItem* item = treeItem(QStringLiteral("bench%1.xlsx").arg(i));
+        return measure(
+            _heartbeat, [this, item]() { _tree->slotTreeWidgetItemClicked(item, 0); },
+            [before]() { return Global::_curveFileDataVtr.size() > before; });
+    }
+
+    double smooth(int level)
+    {
+        clear();
+        openFromTree(1);
+        selectFirstCurve();
+        const double before = dscSum();
+        QAction* action = _window.findChild<QAction*>(QStringLiteral("actionSmoothness%1").arg(level));
+        return measure(
+            _heartbeat, [action]() { action->trigger(); }, [this, before]() { return dscSum() != before; });
+    }
+
+    double stopAndSave()
+    {
+        clear();
+        makeRun(QStringLiteral("stopped"));
+        Global::_globalMode = Global::Experiment;
+        _savePath = Global::SampleDataFolderPath + QStringLiteral("/stopped.xlsx");
+        QFile::remove(_savePath);
+        QAction* stop = _window.findChild<QAction*>(QStringLiteral("actionStop"));
+        const double stall = measure(
+            _heartbeat, [stop]() { stop->trigger(); },
+            [this]() { return QFileInfo::exists(_savePath) && Global::_globalMode == Global::Analysis; });
+        Global::_experimentDataVtr.clear();
+        return stall;
+    }
+
+    // Loads workbooks 1 to count, returns the stall of the last load.
+    double loadInARow(int count)
+    {
+        clear();
+        double last = 0.0;
+        for (int i = 1; i <= count; ++i)
+            last = openFromTree(i);
+        return last;
+    }
+
+    // With what is loaded now, drags the first boundary line across the plot;
+    // returns the slowest mouse move, each measured until the loop is idle.
+    double dragWorstMove(int moves)
+    {
+        _window.findChild<QAction*>(QStringLiteral("actionPeakSynthesisAnalysis"))->trigger();
+        settle();
+        QCustomPlot* plot = _central->plot();
+        int x = int(plot->xAxis->coordToPixel(_central->line1()->point1->key()));
+        const int y = plot->axisRect()->center().y();
+        sendMouse(plot, QEvent::MouseButtonPress, x, y, Qt::LeftButton);
+        double worst = 0.0;
+        QElapsedTimer clock;
+        for (int i = 0; i < moves; ++i) {
+            x += (i < moves / 2) ? 3 : -3;
+            settle();
+            clock.start();
+            sendMouse(plot, QEvent::MouseMove, x, y, Qt::NoButton);
+            QCoreApplication::processEvents();
+            worst = std::max(worst, clock.nsecsElapsed() / 1e6);
+        }
+        sendMouse(plot, QEvent::MouseButtonRelease, x, y, Qt::LeftButton);
+        _window.findChild<QAction*>(QStringLiteral("actionClearAllData"))->trigger();
+        settle();
+        return worst;
+    }
+
+    int curveCount() const { return _central->plot()->plottableCount(); }
+
+private:
+    static QString workbookPath(int i)
+    {
+        return Global::SampleDataFolderPath + QStringLiteral("/bench%1.xlsx").arg(i);
+    }
+
+    QTreeWidgetItem* treeItem(const QString& name) const
+    {
+        const QList<QTreeWidgetItem*> items =
+            _tree->findChild<QTreeWidget*>()->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+        return items.isEmpty() ? nullptr : items.first();
+    }
+
+    void clear()
+    {
+        Global::_globalMode = Global::Analysis;
+        _central->clearData(CentralWidget::ClearExperimentData);
+        _central->plot()->replot();
+        settle();
+    }
+
+    void selectFirstCurve()
+    {
+        auto* curve = qobject_cast<QCPCurve*>(_central->plot()->plottable(0));
+        curve->setSelection(QCPDataSelection(curve->data()->dataRange()));
+        _central->slotSelectionChangedByUser();
+    }
+
+    static double dscSum()
+    {
+        double sum = 0.0;
+        if (Global::_curveFileDataVtr.isEmpty())
+            return sum;
+        for (const Global::PhaseTotalInfo& stage : Global::_curveFileDataVtr.first().phases)
+            for (const Global::ExperimentData& point : stage.data)
+                sum += point.dsc;
+        return sum;
+    }
+
+    static void sendMouse(QWidget* widget, QEvent::Type type, int x, int y, Qt::MouseButton button)
+    {
+        const QPoint pos(x, y);
+        QMouseEvent event(type, pos, widget->mapToGlobal(pos), button,
+                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(Qt::LeftButton),
+                          Qt::NoModifier);
+        QApplication::sendEvent(widget, &event);
+    }
+
+    MainWindow _window;
+    CentralWidget* _central = nullptr;
+    LeftWidget* _tree = nullptr;
+    Heartbeat _heartbeat;
+    QString _savePath;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0.4.0"));
+    Bench bench;
+    bench.writeWorkbooks(5);
+
+    std::printf("open %.1f\n", bench.loadInARow(1));
+    std::printf("drag1 %.1f\n", bench.dragWorstMove(40));
+    std::printf("fifth %.1f\n", bench.loadInARow(5));
+    std::printf("curves_after_five %d\n", bench.curveCount());
+    std::printf("drag5 %.1f\n", bench.dragWorstMove(40));
+    for (int level : {1, 2, 5, 10})
+        std::printf("smooth%d %.1f\n", level, bench.smooth(level));
+    std::printf("stop_save %.1f\n", bench.stopAndSave());
+    return 0;
+}
