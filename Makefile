@@ -1,5 +1,6 @@
 # Two commands for a fresh Debian machine (as root):
-#   make run   install what is missing, build, start the program
+#   make run   install what is missing, build, start the program; without a
+#              display it runs on a virtual one (Xvfb) and blocks until stopped
 #   make test  install what is missing, build, run every test
 BUILD ?= build
 JOBS ?= $(shell nproc)

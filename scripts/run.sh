@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts the program in its working folder (run/work), beside which the data
 # folders ../experiment_data/{sample_data,base_line,analysis_state} exist.
-# Without a display it starts under Xvfb and says so.
+# Without a display it starts on a virtual one (Xvfb), says so, and blocks
+# until the program ends.
 set -euo pipefail
 build=${1:-build}
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,7 +20,15 @@ fi
 
 cd "$work"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  echo "No display found: starting Quarnel under Xvfb (virtual display :99)."
+  cat <<MSG
+No display found: Quarnel now runs on a virtual X display (Xvfb). Nothing
+appears on this screen, and this command blocks until the program ends
+(Ctrl+C stops it). To see the window:
+  - take a picture of it from another terminal:
+      scripts/screenshot.sh $build shot.png
+    (starts its own copy on a virtual display and saves shot.png), or
+  - start it on a real X display instead: DISPLAY=:0 make run
+MSG
   exec xvfb-run -a -s "-screen 0 1600x1000x24" "$exe"
 fi
 exec "$exe"

@@ -159,6 +159,7 @@ void MainWindow::connectSignalsAndSlots()
     connect(_centralWidget, &CentralWidget::sigGetAxisInfoWithData, _axisSettingForm,
             &AxisSettingForm::slotGetAxisInfoWithData);
     connect(_axisSettingForm, &AxisSettingForm::sigSetAxisSettings, _centralWidget, &CentralWidget::slotSetAxisSettings);
+    connect(serialPort, &SerialPort::sigDeviceLost, this, &MainWindow::slotDeviceLost);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -254,10 +255,34 @@ void MainWindow::on_actionStop_triggered()
         MessageBox::warning(this, QStringLiteral("warnning"),
                             QStringLiteral("Serial Port is not open, the stop command could not be sent."));
     }
+    saveStoppedRun();
+    Global::_globalMode = Global::Analysis;
+}
+
+void MainWindow::saveStoppedRun()
+{
     if (saveFile(Global::_experimentInfo.sampleName, Global::Experiment)) {
         _leftWidget->refreshTree();
     }
-    Global::_globalMode = Global::Analysis;
+}
+
+// The link has closed the port of a vanished instrument. A run in progress
+// ends here as after "停止", without the stop frame nobody could receive: its
+// points are offered to the save dialog, and the instrument's end of run,
+// should a later connection report it, asks nothing. A loss while "停止"
+// already saves, or while the end-of-run question is open, offers nothing more.
+void MainWindow::slotDeviceLost()
+{
+    showDisconnected();
+    const bool running = Global::_globalMode == Global::Experiment && !_manuallyStopTheExperimentFlag;
+    if (running) {
+        _manuallyStopTheExperimentFlag = true;
+        Global::_globalMode = Global::Analysis;
+    }
+    MessageBox::warning(this, QStringLiteral("warnning"), QStringLiteral("仪器连接已断开。"));
+    if (running) {
+        saveStoppedRun();
+    }
 }
 
 void MainWindow::on_actionReadOnly_triggered()

@@ -53,6 +53,7 @@ public slots:
     void on_actionReadOnly_triggered();
     void on_actionRealTimeWidget_triggered();
     void slotSaveExperimentalDataMsgBox();
+    void slotDeviceLost();
     void on_actionNumericalLabel_triggered();
     void on_actionStartPoint_triggered();
     void on_actionStopPoint_triggered();
@@ -99,6 +100,7 @@ private:
     void showConnected();
     void showDisconnected();
     void startAnalysis(int mode);
+    void saveStoppedRun();
     bool writeWorkbook(const QString& path, Global::Mode mode);
     static QString saveFolder(Global::Mode mode);
     struct SmoothingTarget;

@@ -94,6 +94,7 @@ private slots:
     void connectAfterDeliveryCloses();
     void run_data();
     void run();
+    void deviceLostMidRun();
 
 private:
     QAction* action(const char* name) { return _window->findChild<QAction*>(QLatin1String(name)); }
@@ -230,6 +231,37 @@ void TestLiveRun::run()
     QCOMPARE(file.phases.size(), 2);
     QCOMPARE(pointsOf(file.phases), saved);
     QCOMPARE(pointsByOpenpyxl(path), saved);
+}
+
+// The instrument hangs up mid-run: the user is told, the run's points are
+// offered to the save dialog as after "停止", and the tool bar offers to
+// connect again.
+void TestLiveRun::deviceLostMidRun()
+{
+    connectAndDeliverProgramme();
+    const QString path = _dir.filePath("lost.xlsx");
+    _dialogs->fileNames = QStringList{path};
+    action("actionStart")->trigger();
+    auto* centralWidget = _window->findChild<CentralWidget*>();
+    QTRY_VERIFY_WITH_TIMEOUT(centralWidget->liveCurve() && centralWidget->liveCurve()->dataCount() > 40, RunTimeout);
+
+    _simulator->hangUp();
+    QTRY_COMPARE(_dialogs->saveRequests.size(), 1);
+    QCOMPARE(_dialogs->boxes.size(), 1);
+    QCOMPARE(_dialogs->boxes.first().kind, QString("warning"));
+    QCOMPARE(_dialogs->boxes.first().title, QString("warnning"));
+    QCOMPARE(_dialogs->boxes.first().text, QString("仪器连接已断开。"));
+    QCOMPARE(_dialogs->saveRequests.first().proposedPath, Global::SampleDataFolderPath + "/e2e-run.xlsx");
+    QVERIFY(!SerialPort::instance()->isOpen());
+    QCOMPARE(Global::_globalMode, Global::Analysis);
+    QCOMPARE(action("actionConnectToDev")->text(), QString("连接设备"));
+
+    const QVector<Point> kept = pointsOf(Global::_experimentDataVtr);
+    QVERIFY(kept.size() > 40);
+    QCOMPARE(kept, pointsSent(_simulator->sentFrames()).mid(0, kept.size()));
+    Global::CurveFileData file;
+    QCOMPARE(XlsxHandler::readFile(path, file), 0);
+    QCOMPARE(pointsOf(file.phases), kept);
 }
 
 QTEST_MAIN(TestLiveRun)

@@ -343,6 +343,10 @@ void TestPlot::livePointsFillStageRecords()
     const Global::ExperimentData& first = stage.data.at(0);
     QVERIFY(first.runTime == 2.5f && first.constantTempTime == 0.5f && first.temperature == 156.1f && first.dsc == -0.25f);
 
+    // Beyond the float range the record saturates at the largest float.
+    receive(1, 1e300, -1e300, 2.7f);
+    QCOMPARE(stage.data.last().temperature, std::numeric_limits<float>::max());
+    QCOMPARE(stage.data.last().dsc, -std::numeric_limits<float>::max());
 }
 
 // Should a point ever come before its stage record, it opens one instead of being lost.

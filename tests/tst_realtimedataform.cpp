@@ -21,7 +21,9 @@ void TestRealTimeDataForm::showsRecord_data()
     QTest::newRow("normal heating N2") << QVector<int>{0, 1, 1, 1} << QVector<double>{25.0, 1.5}
                                        << QStringList{"正常", "加热运行", "1", "25.000", "1.500", "N2"};
     QTest::newRow("codes beyond tables") << QVector<int>{7, 9, 0, 5} << QVector<double>{0.0, -0.25}
-                                         << QStringList{"正常", "空闲状态", "0", "0.000", "-0.250", "NC"};
+                                         << QStringList{"未知故障(7)", "空闲状态", "0", "0.000", "-0.250", "NC"};
+    QTest::newRow("first unknown fault") << QVector<int>{6, 0, 1, 1} << QVector<double>{25.0, 0.0}
+                                         << QStringList{"未知故障(6)", "空闲状态", "1", "25.000", "0.000", "N2"};
     QTest::newRow("heating module fault, cooling, O2")
         << QVector<int>{5, 3, 12, 2} << QVector<double>{156.6004, -12.3456}
         << QStringList{"加热模块错误", "冷却中", "12", "156.600", "-12.346", "O2"};

@@ -4,6 +4,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -41,8 +43,13 @@ static void startProgram(QProcess& process, const QString& dir)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
+    // A known user, and no host in the environment (as in most shells): the
+    // log must still name the machine.
+    env.insert("USER", "quarnel-tester");
+    env.remove("HOSTNAME");
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(dir);
+    process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(QStringLiteral(QUARNEL_EXECUTABLE), QStringList());
     QVERIFY(process.waitForStarted(10000));
 }
@@ -66,7 +73,18 @@ void TestStartup::logsAndWritesConfigInWorkingDirectory()
     const int versionAt = log.indexOf("version:1.0.4.0");
     QVERIFY2(mainAt >= 0, log.constData());
     QVERIFY2(versionAt > mainAt, log.constData());
-    QVERIFY(log.contains("DEBUG"));
+    // The library's DEBUG format: date and time, level, logger, user@host,
+    // function, source location, message.
+    const QRegularExpression mainLine(
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d,\\d{3} DEBUG \\[default\\] \\[quarnel-tester@%1\\] "
+                       "\\[int qMain\\(int, char\\*\\*\\)\\] \\[\\S*src/main\\.cpp:\\d+\\] main\\.\\.\\.$")
+            .arg(QRegularExpression::escape(QSysInfo::machineHostName())),
+        QRegularExpression::MultilineOption);
+    QVERIFY2(mainLine.match(QString::fromUtf8(log)).hasMatch(), log.constData());
+    // Without a log.conf there is nothing to complain about on the terminal.
+    const QByteArray terminal = process.readAll();
+    QVERIFY2(terminal.contains("main..."), terminal.constData());
+    QVERIFY2(!terminal.contains("EASYLOGGING++"), terminal.constData());
 
     QFile config(dir.filePath("config.json"));
     QVERIFY(config.open(QIODevice::ReadOnly));
@@ -79,7 +97,7 @@ void TestStartup::logConfNamesAnotherFile()
     QVERIFY(dir.isValid());
     QFile conf(dir.filePath("log.conf"));
     QVERIFY(conf.open(QIODevice::WriteOnly));
-    conf.write("* GLOBAL:\n   FILENAME = \"other.log\"\n");
+    conf.write("* GLOBAL:\n   FILENAME = \"other.log\"\n   FORMAT = \"%level|%msg\"\n");
     conf.close();
 
     QProcess process;
@@ -87,7 +105,7 @@ void TestStartup::logConfNamesAnotherFile()
     const QByteArray log = waitForLine(dir.filePath("other.log"), "version:1.0.4.0", process);
     stopProgram(process);
 
-    QVERIFY2(log.contains("main...") && log.contains("version:1.0.4.0"), log.constData());
+    QVERIFY2(log.contains("DEBUG|main...\n") && log.contains("DEBUG|version:1.0.4.0\n"), log.constData());
     // easylogging++ may create its default file before "log.conf" is applied;
     // no line of ours may land in it.
     QFile defaultLog(dir.filePath("myeasylog.log"));

@@ -5,3 +5,5 @@ quarnel_add_test(tst_experimentsettingform LABEL gui
 quarnel_add_test(tst_mainwindow LABEL gui SOURCES tst_mainwindow.cpp windowtesthelpers.h LIBS quarnel_ui)
 quarnel_add_test(tst_liverun LABEL e2e SOURCES tst_liverun.cpp windowtesthelpers.h
     LIBS quarnel_ui quarnel_simulator)
+# The right dock class that carries its own analysis settings panel.
+quarnel_add_test(tst_rightwidget LABEL gui SOURCES tst_rightwidget.cpp LIBS quarnel_ui)

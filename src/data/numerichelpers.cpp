@@ -76,4 +76,14 @@ double solveLinearInRange(double a, double b, double lo, double hi)
     return b < 0.0 ? lo : none;
 }
 
+float toFloat(double value)
+{
+    constexpr float LargestFloat = std::numeric_limits<float>::max();
+    if (value > LargestFloat && std::isfinite(value))
+        return LargestFloat;
+    if (value < -LargestFloat && std::isfinite(value))
+        return -LargestFloat;
+    return static_cast<float>(value);
+}
+
 } // namespace Global

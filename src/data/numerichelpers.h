@@ -12,6 +12,10 @@ void quadraticFit(const double* x, const double* y, int n, double* coefficients)
 // negative, or +infinity.
 double solveLinearInRange(double a, double b, double lo, double hi);
 
+// double -> float without undefined behaviour: finite values beyond the float
+// range saturate at the largest float of their sign; infinities and NaN stay.
+float toFloat(double value);
+
 } // namespace Global
 
 #endif // NUMERICHELPERS_H

@@ -1,5 +1,7 @@
 #include "pointcalculate.h"
 
+#include "numerichelpers.h"
+
 #include <easylogging++.h>
 
 #include <QVariant>
@@ -27,16 +29,7 @@ constexpr float NearbyDistance = 10.0f;
 constexpr int NearbyCount = 10;
 constexpr int MaxSlopeWindow = 5;
 
-// double -> float without undefined behaviour: finite values beyond the float
-// range saturate at the largest float of their sign.
-float toFloat(double value)
-{
-    if (value > LargestFloat && std::isfinite(value))
-        return LargestFloat;
-    if (value < -LargestFloat && std::isfinite(value))
-        return -LargestFloat;
-    return static_cast<float>(value);
-}
+using Global::toFloat;
 
 QPointF pointOf(const Global::ExperimentData& d)
 {

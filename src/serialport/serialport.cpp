@@ -58,6 +58,8 @@ SerialPort::SerialPort()
     , _serialPort(new QSerialPort(this))
 {
     qRegisterMetaType<CommonData>("CommonData");
+    connect(_serialPort, &QSerialPort::errorOccurred, this,
+            [this](QSerialPort::SerialPortError error) { handlePortError(error); });
 }
 
 SerialPort::~SerialPort()
@@ -139,6 +141,37 @@ void SerialPort::slotCloseSp()
         _serialPort->close();
         _assembler.clear();
     }
+}
+
+// A vanished device keeps the port's read notifier firing: an unplugged
+// adapter reports ResourceError, a hung-up line ReadError, each again on
+// every pass of the event loop. Either from an open port means the device is
+// gone. The port is closed from the event loop, not inside the port's own
+// notification that reported the error.
+void SerialPort::handlePortError(int error)
+{
+    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError)
+        return;
+    if (_lossPending || !_serialPort->isOpen())
+        return;
+    _lossPending = true;
+    QMetaObject::invokeMethod(this, [this] { closeLostDevice(); }, Qt::QueuedConnection);
+}
+
+// Errors that closing the dead port raises itself are ignored while the
+// loss is pending; the buffers of a gone device are not worth clearing.
+void SerialPort::closeLostDevice()
+{
+    if (_serialPort->isOpen()) {
+        const QMetaEnum errors = QMetaEnum::fromType<QSerialPort::SerialPortError>();
+        LOG(DEBUG) << "device lost:" << errors.valueToKey(_serialPort->error())
+                   << _serialPort->errorString();
+        slotCloseSp();
+        _lossPending = false;
+        emit sigDeviceLost();
+        return;
+    }
+    _lossPending = false;
 }
 
 void SerialPort::slotDeliverData(const QByteArray& frame)

@@ -70,6 +70,9 @@ signals:
     void sigAxisModify(float cutoffTemp);
     void sigUpdateStatusbarMsg(const QString& msg);
     void sigSaveExperimentalDataMsgBox();
+    // The instrument went away while its port was open (unplugged, or the
+    // line hung up); the port has been closed already.
+    void sigDeviceLost();
 
 public slots:
     void slotDeliverData(const QByteArray& frame);
@@ -82,6 +85,8 @@ private:
     bool selectPort();
     void applySettings();
     void readAvailable();
+    void handlePortError(int error);
+    void closeLostDevice();
     void handleFrame(const QByteArray& frame);
     void handleReadReply(const QByteArray& frame, quint16 address, int copied, const CommonData& data);
     static QString statusText(const CommonData& data);
@@ -89,6 +94,7 @@ private:
     QSerialPort* _serialPort = nullptr;
     bool _readyReadConnected = false;
     bool _readQueued = false;
+    bool _lossPending = false;
     FrameAssembler _assembler;
     // Modes remembered by the axis and end-of-run watchers; both start in analysis.
     int _axisLastMode = Global::Analysis;

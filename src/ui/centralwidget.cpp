@@ -3,6 +3,7 @@
 #include "eventhandler.h"
 #include "localcustomplot.h"
 #include "messagebox.h"
+#include "numerichelpers.h"
 #include "plotitemregistry.h"
 #include "pointcalculate.h"
 #include "xlsxhandler.h"
@@ -190,8 +191,8 @@ void CentralWidget::slotRecvCommonData(const CommonData& data)
     Global::ExperimentData point;
     point.runTime = data.runTime;
     point.constantTempTime = data.constantTempTime;
-    point.temperature = static_cast<float>(data.sampleTemp);
-    point.dsc = static_cast<float>(data.dsc);
+    point.temperature = Global::toFloat(data.sampleTemp);
+    point.dsc = Global::toFloat(data.dsc);
     appendLivePoint(point, data.sampleTemp, data.dsc, data.stage);
 }
 

@@ -8,15 +8,16 @@
 
 namespace {
 
-// Codes outside the tables show the word of code 0.
+// A fault the program does not know is still a fault: it shows with its number.
 QString faultWord(int code)
 {
     static const QStringList words = {QStringLiteral("正常"), QStringLiteral("冷端温度错误"),
                                       QStringLiteral("采集板卡错误"), QStringLiteral("样品温度错误"),
                                       QStringLiteral("DSC错误"), QStringLiteral("加热模块错误")};
-    return words.value(code, words.first());
+    return words.value(code, QStringLiteral("未知故障(%1)").arg(code));
 }
 
+// Run states outside the table show the word of code 0.
 QString runStatusWord(int code)
 {
     static const QStringList words = {QStringLiteral("空闲状态"), QStringLiteral("加热运行"),
