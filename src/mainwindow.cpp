@@ -279,6 +279,8 @@ void MainWindow::slotDeviceLost()
         _manuallyStopTheExperimentFlag = true;
         Global::_globalMode = Global::Analysis;
     }
+    // The last run state the instrument reported no longer holds.
+    slotUpdateStatusbarMsg(QStringLiteral("仪器连接已断开。"));
     MessageBox::warning(this, QStringLiteral("warnning"), QStringLiteral("仪器连接已断开。"));
     if (running) {
         saveStoppedRun();

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
@@ -255,6 +256,7 @@ void TestLiveRun::deviceLostMidRun()
     QVERIFY(!SerialPort::instance()->isOpen());
     QCOMPARE(Global::_globalMode, Global::Analysis);
     QCOMPARE(action("actionConnectToDev")->text(), QString("连接设备"));
+    QCOMPARE(_window->statusBar()->currentMessage(), QString("仪器连接已断开。"));
 
     const QVector<Point> kept = pointsOf(Global::_experimentDataVtr);
     QVERIFY(kept.size() > 40);
