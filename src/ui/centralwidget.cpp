@@ -1,5 +1,6 @@
 #include "centralwidget.h"
 
+#include "analysisrunner.h"
 #include "eventhandler.h"
 #include "localcustomplot.h"
 #include "messagebox.h"
@@ -33,12 +34,6 @@ double liveKeyCounter = 0.0;
 // keep the curve moving smoothly and leave the event loop free.
 constexpr int LiveReplotIntervalMs = 40;
 
-// A sample's place on the current abscissa.
-double abscissaOf(const Global::ExperimentData& d)
-{
-    return Global::_timeAxisFlag == 1 ? d.runTime : d.temperature;
-}
-
 // The loaded workbook stage drawn as the curve, or null; file, when given,
 // receives the workbook the stage belongs to.
 const Global::PhaseTotalInfo* fileStageOf(const QCPCurve* curve, const Global::CurveFileData** file = nullptr)
@@ -67,6 +62,7 @@ CentralWidget::CentralWidget(QWidget* parent)
     , _currentCurve(nullptr)
     , _liveCurve(nullptr)
     , _eventHandler(nullptr)
+    , _runner(new AnalysisRunner(_plot, this))
     , _line1(nullptr)
     , _line2(nullptr)
     , _lastApplyX1(0.0)
@@ -614,7 +610,7 @@ QCPCurve* CentralWidget::addDataCurve(const QVector<Global::ExperimentData>& dat
     for (int i = 0; i < data.size(); ++i) {
         const Global::ExperimentData& point = data.at(i);
         t.append(i);
-        x.append(abscissaOf(point));
+        x.append(AnalysisRunner::abscissaOf(point));
         y.append(point.dsc);
     }
     auto* curve = new QCPCurve(_plot->xAxis, _plot->yAxis);
@@ -753,39 +749,11 @@ void CentralWidget::endAnalysis()
     emit sigRightDockWidgetHide();
 }
 
-namespace {
-
-QPointF resultPointOf(const Global::ExperimentData& d)
-{
-    return QPointF(abscissaOf(d), d.dsc);
-}
-
-} // namespace
-
 // x1 and x2 are sample temperatures, as PointCalculate compares them.
 void CentralWidget::loadAnalysisData(AnalysisMode mode, double x1, double x2, QString name)
 {
-    switch (mode) {
-    case NumericalLabel:
-        numericalLabelHandle(x1, name);
-        break;
-    case StartPoint:
-    case StopPoint:
-        startStopPointHandle(mode, x1, x2, name);
-        break;
-    case PeakSynthesisAnalysis:
-        peakSynthesisHandle(x1, x2, name);
-        break;
-    case GlassTransition:
-        glassTransitionHandle(x1, x2, name);
-        break;
-    case OnsetTemperaturePoint:
-    case EndsetTemperaturePoint:
-        meltingPointHandle(mode, x1, x2, name);
-        break;
-    default:
-        break;
-    }
+    _runner->setSampleMass(currentSampleMass());
+    _runner->run(mode, x1, x2, name);
 }
 
 // The region routines compare sample temperatures. With the run time as
@@ -805,73 +773,6 @@ double CentralWidget::toRegionX(double key) const
     return data.at(nearest).temperature;
 }
 
-void CentralWidget::numericalLabelHandle(double x1, const QString& name)
-{
-    const Global::ExperimentData d = PointCalculate::getClosestDataByX(static_cast<float>(x1));
-    if (Global::isZero(d.dsc, 1e-9)) {
-        MessageBox::warning(parentWidget(), QStringLiteral("warnning"), QStringLiteral("曲线选择错误."));
-        return;
-    }
-    const QPointF point = resultPointOf(d);
-    const QString text = Global::_timeAxisFlag == 1 ? PointCalculate::formatNumericalLabelTextOfTime(point)
-                                                    : PointCalculate::formatNumericalLabelText(point);
-    drawResultLabel(point, text, name);
-}
-
-void CentralWidget::startStopPointHandle(AnalysisMode mode, double x1, double x2, const QString& name)
-{
-    PointCalculate::setRegionPointX(static_cast<float>(x1), static_cast<float>(x2));
-    const QPair<Global::ExperimentData, Global::ExperimentData> ends = PointCalculate::getStartAndEndData();
-    const bool onTime = Global::_timeAxisFlag == 1;
-    if (mode == StartPoint) {
-        const QPointF point = resultPointOf(ends.first);
-        drawResultLabel(point,
-                        onTime ? PointCalculate::formatStartPointTextOfTime(point)
-                               : PointCalculate::formatStartPointText(point),
-                        name);
-    } else {
-        const QPointF point = resultPointOf(ends.second);
-        drawResultLabel(point,
-                        onTime ? PointCalculate::formatStopPointTextOfTime(point)
-                               : PointCalculate::formatStopPointText(point),
-                        name);
-    }
-}
-
-void CentralWidget::peakSynthesisHandle(double x1, double x2, const QString& name)
-{
-    drawPeakRegion(x1, x2, name);
-    PointCalculate::setRegionPointX(static_cast<float>(x1), static_cast<float>(x2));
-    double mass = currentSampleMass();
-    // "nan" and "inf" convert too; they would print as an enthalpy of nan or 0.
-    if (!(mass > 0.0) || !std::isfinite(mass)) {
-        LOG(DEBUG) << "sample weight set value 1," << mass;
-        mass = 1.0;
-    }
-    const double enthalpy = PointCalculate::calculateArea() / mass;
-    LOG(DEBUG) << "enthalpyValue:" << enthalpy;
-    const QPointF peak = PointCalculate::getPeakPoint();
-    const PointCalculate::Segment ends = PointCalculate::calculateStartAndEndPoint();
-    const double startX = std::get<0>(ends);
-    const double endX = std::get<2>(ends);
-    LOG(DEBUG) << "start,end:" << startX << "," << endX;
-
-    const bool onTime = Global::_timeAxisFlag == 1;
-    if (!onTime && !Global::_timeAxisAnalysisPCTModeFlag) {
-        drawResultLabel(peak, PointCalculate::formatPeakSynthesisAnalysisText(enthalpy, peak.x(), startX, endX), name);
-        return;
-    }
-    const QString text = PointCalculate::formatPeakSynthesisAnalysisTextOfTime(
-        enthalpy, PointCalculate::getTimeByTemperature(peak.x()), PointCalculate::getTimeByTemperature(startX),
-        PointCalculate::getTimeByTemperature(endX));
-    if (!onTime) {
-        drawResultLabel(peak, text, name);
-        return;
-    }
-    const Global::ExperimentData d = PointCalculate::getClosestDataByX(static_cast<float>(peak.x()));
-    drawResultLabel(QPointF(d.runTime, d.dsc), text, name);
-}
-
 // The mass typed into the workbook of the analysed curve; 1.0 when the curve
 // belongs to no workbook.
 double CentralWidget::currentSampleMass() const
@@ -880,202 +781,27 @@ double CentralWidget::currentSampleMass() const
     return fileStageOf(_currentCurve, &file) ? file->info.sampleWeight.toDouble() : 1.0;
 }
 
-void CentralWidget::meltingPointHandle(AnalysisMode mode, double x1, double x2, const QString& name)
-{
-    const bool onset = mode == OnsetTemperaturePoint;
-    const Global::ExperimentData d = onset ? PointCalculate::getLastDataNearMaxValue(x1, x2)
-                                           : PointCalculate::getFirstDataNearMaxValue(x1, x2);
-    const double a = abscissaOf(d);
-    if (onset)
-        LOG(DEBUG) << "onset point:" << a << "," << d.dsc;
-    else
-        LOG(DEBUG) << "object name:" << name;
-    drawResultLabel(QPointF(a, d.dsc), QString::number(a, 'f', 3), name);
-}
-
-// About one tick step to the right of the point; on the point itself while
-// the axis holds no tick yet.
 QPointF CentralWidget::getTheCoordinatesOfTheTextBox(QPointF point)
 {
-    const QCPRange range = _plot->xAxis->range();
-    LOG(DEBUG) << "xMax:" << range.upper;
-    const int ticks = _plot->xAxis->tickVector().size();
-    if (ticks == 0)
-        return point;
-    return QPointF(point.x() + (range.upper - range.lower) / ticks, point.y());
+    return _runner->textBoxPlace(point);
 }
 
-// The label keeps its place in the axis rectangle when the axes move; its
-// arrow's head stays on the analysed point.
 void CentralWidget::drawResultLabel(QPointF point, QString text, QString name)
 {
-    const QPointF place = getTheCoordinatesOfTheTextBox(point);
-    auto* label = new QCPItemText(_plot);
-    label->setPositionAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-    label->position->setType(QCPItemPosition::ptPlotCoords);
-    label->position->setCoords(place);
-    label->setText(text);
-    label->setFont(QFont(QStringLiteral("Arial"), 10));
-    label->setSelectedFont(QFont(QStringLiteral("Arial"), 10));
-    label->setSelectable(true);
-    label->position->setTypeX(QCPItemPosition::ptAxisRectRatio);
-    label->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
-    PlotItemRegistry::addText(label, name);
-
-    auto* arrow = new QCPItemLine(_plot);
-    arrow->start->setParentAnchor(label->left);
-    arrow->end->setCoords(point);
-    arrow->setHead(QCPLineEnding(QCPLineEnding::esSpikeArrow, 8, 10));
-    arrow->setPen(QPen(QBrush(Qt::red, Qt::SolidPattern), 1.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
-    PlotItemRegistry::addArrow(arrow, name);
-    _plot->replot(QCustomPlot::rpRefreshHint);
+    _runner->drawResultLabel(point, text, name);
 }
 
-QCPGraph* CentralWidget::addResultGraph(const QVector<double>& keys, const QVector<double>& values,
-                                        const QString& name)
-{
-    QCPGraph* graph = _plot->addGraph();
-    graph->setData(keys, values);
-    PlotItemRegistry::addGraph(graph, name);
-    return graph;
-}
-
-// The area between the curve and the chord of the region's end samples.
 void CentralWidget::drawPeakRegion(double x1, double x2, QString name)
 {
-    const Global::ExperimentData d1 = PointCalculate::getClosestDataByX(static_cast<float>(x1));
-    const Global::ExperimentData d2 = PointCalculate::getClosestDataByX(static_cast<float>(x2));
-    const QPen redPen(QBrush(Qt::red, Qt::SolidPattern), 1.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
-    QCPGraph* chord = addResultGraph({abscissaOf(d1), abscissaOf(d2)}, {d1.dsc, d2.dsc}, name);
-    chord->setPen(redPen);
-
-    QVector<double> keys, values;
-    for (const Global::ExperimentData& d :
-         PointCalculate::getDataInRange(static_cast<float>(x1), static_cast<float>(x2))) {
-        keys.append(abscissaOf(d));
-        values.append(d.dsc);
-    }
-    QCPGraph* region = addResultGraph(keys, values, name);
-    region->setBrush(QBrush(Qt::green, Qt::SolidPattern));
-    region->setChannelFillGraph(chord);
-    _plot->replot(QCustomPlot::rpRefreshHint);
+    _runner->drawPeakRegion(x1, x2, name);
 }
 
-// Ordinary least squares; fewer than two distinct x give a non-finite line.
-QPair<double, double> CentralWidget::linearFit(QVector<double> xs, QVector<double> ys)
-{
-    const double n = xs.size();
-    double sx = 0.0, sy = 0.0, sxy = 0.0, sxx = 0.0;
-    for (int i = 0; i < xs.size(); ++i) {
-        sx += xs.at(i);
-        sy += ys.at(i);
-        sxy += xs.at(i) * ys.at(i);
-        sxx += xs.at(i) * xs.at(i);
-    }
-    const double slope = (n * sxy - sx * sy) / (n * sxx - sx * sx);
-    return qMakePair(slope, sy / n - slope * sx / n);
-}
-
-namespace {
-
-QPair<QVector<double>, QVector<double>> splitPoints(const QVector<QPointF>& points)
-{
-    QVector<double> xs, ys;
-    for (const QPointF& p : points) {
-        xs.append(p.x());
-        ys.append(p.y());
-    }
-    return qMakePair(xs, ys);
-}
-
-QPen baselinePen()
-{
-    QPen pen;
-    pen.setColor(Qt::darkGreen);
-    return pen;
-}
-
-} // namespace
-
-// T1 and T2 are where the tangent at the step's steepest inflection meets the
-// baselines fitted before and after the step; Tg is the sample whose signal
-// lies halfway between the two boundary samples.
 void CentralWidget::glassTransitionHandle(double x1, double x2, QString name)
 {
-    const QPointF p1 = PointCalculate::getClosestPointByX(static_cast<float>(x1));
-    const QPointF p2 = PointCalculate::getClosestPointByX(static_cast<float>(x2));
-    LOG(DEBUG) << "point1:" << p1.x() << "," << p1.y();
-    LOG(DEBUG) << "point2:" << p2.x() << "," << p2.y();
-
-    const auto near1 = splitPoints(PointCalculate::getNearbyPoints(static_cast<float>(p1.x())));
-    const QPair<double, double> line1 = linearFit(near1.first, near1.second);
-    drawBaselineStub(p1, 10.0, line1, name);
-    const auto near2 = splitPoints(PointCalculate::getNearbyPoints(static_cast<float>(p2.x())));
-    const QPair<double, double> line2 = linearFit(near2.first, near2.second);
-    drawBaselineStub(p2, -10.0, line2, name);
-    _plot->replot(QCustomPlot::rpRefreshHint);
-
-    QPair<double, double> tangent;
-    if (!steepestTangent(PointCalculate::getPointsInRange(static_cast<float>(p1.x()), static_cast<float>(p2.x())),
-                         tangent)) {
-        LOG(DEBUG) << "glass transition: no inflection point with a tangent between" << p1.x() << "and" << p2.x();
-        return;
-    }
-    const QPointF lineOfTangent(tangent.first, tangent.second);
-    const QPair<double, double> t1 =
-        PointCalculate::getLineCoefficients(lineOfTangent, QPointF(line1.first, line1.second));
-    const QPair<double, double> t2 =
-        PointCalculate::getLineCoefficients(lineOfTangent, QPointF(line2.first, line2.second));
-    addResultGraph({t1.first, t2.first}, {t1.second, t2.second}, name)->setPen(baselinePen());
-    _plot->replot(QCustomPlot::rpRefreshHint);
-
-    const QPointF q = PointCalculate::getClosestPointByY(p1.x(), p2.x(), (p1.y() + p2.y()) * 0.5);
-    if (Global::_timeAxisFlag != 1) {
-        drawResultLabel(q, PointCalculate::formatGlassTransitionText(t1.first, q.x(), t2.first), name);
-        return;
-    }
-    const Global::ExperimentData d1 = PointCalculate::getClosestDataByX(static_cast<float>(t1.first));
-    const Global::ExperimentData dq = PointCalculate::getClosestDataByX(static_cast<float>(q.x()));
-    const Global::ExperimentData d2 = PointCalculate::getClosestDataByX(static_cast<float>(t2.first));
-    drawResultLabel(QPointF(dq.runTime, dq.dsc),
-                    PointCalculate::formatGlassTransitionTextOfTime(d1.runTime, dq.runTime, d2.runTime), name);
+    _runner->glassTransition(x1, x2, name);
 }
 
-// A stub of the given length in x from the picked sample along the fitted
-// baseline's direction.
-void CentralWidget::drawBaselineStub(const QPointF& from, double length, const QPair<double, double>& line,
-                                     const QString& name)
+QPair<double, double> CentralWidget::linearFit(QVector<double> xs, QVector<double> ys)
 {
-    const double x = from.x() + length;
-    addResultGraph({from.x(), x}, {from.y(), line.first * x + line.second}, name)->setPen(baselinePen());
-}
-
-// The tangent by central difference at the inflection point of steepest
-// slope (the first of equal maxima); false when that point has no neighbour
-// on either side.
-bool CentralWidget::steepestTangent(const QVector<QPointF>& region, QPair<double, double>& tangent) const
-{
-    const auto xy = splitPoints(region);
-    const QMap<double, QPair<double, double>> tangents = PointCalculate::getInflectionPointTangents(xy.first, xy.second);
-    double steepest = 0.0;
-    bool found = false;
-    double xi = 0.0;
-    for (auto it = tangents.constBegin(); it != tangents.constEnd(); ++it) {
-        if (std::fabs(it.value().first) > steepest) {
-            steepest = std::fabs(it.value().first);
-            xi = it.key();
-            found = true;
-        }
-    }
-    if (!found)
-        return false;
-    int i = 0;
-    while (i < region.size() && region.at(i).x() != xi)
-        ++i;
-    if (i < 1 || i > region.size() - 2)
-        return false;
-    const double m = PointCalculate::calculateSlope(region.at(i + 1).x(), region.at(i + 1).y(), region.at(i - 1).x(),
-                                                    region.at(i - 1).y());
-    tangent = qMakePair(m, region.at(i).y() - m * region.at(i).x());
-    return true;
+    return AnalysisRunner::linearFit(xs, ys);
 }
