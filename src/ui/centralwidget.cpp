@@ -126,6 +126,7 @@ QCPItemStraightLine* CentralWidget::createBoundaryLine(double key)
     line->point2->setCoords(key, _plot->yAxis->range().upper);
     line->setPen(QPen(Qt::red));
     line->setSelectable(true);
+    line->setLayer(_plot->dragLayer());
     return line;
 }
 
