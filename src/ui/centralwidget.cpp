@@ -6,6 +6,7 @@
 #include "messagebox.h"
 #include "plotitemregistry.h"
 #include "pointcalculate.h"
+#include "storedoperations.h"
 #include "xlsxhandler.h"
 
 #include <easylogging++.h>
@@ -15,6 +16,7 @@
 #include <QHBoxLayout>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -33,6 +35,12 @@ double liveKeyCounter = 0.0;
 // the instrument's frame interval at full line speed; 25 pictures a second
 // keep the curve moving smoothly and leave the event loop free.
 constexpr int LiveReplotIntervalMs = 40;
+
+// A sample's place on the current abscissa.
+double abscissaOf(const Global::ExperimentData& d)
+{
+    return Global::_timeAxisFlag == 1 ? d.runTime : d.temperature;
+}
 
 // The loaded workbook stage drawn as the curve, or null; file, when given,
 // receives the workbook the stage belongs to.
@@ -62,7 +70,7 @@ CentralWidget::CentralWidget(QWidget* parent)
     , _currentCurve(nullptr)
     , _liveCurve(nullptr)
     , _eventHandler(nullptr)
-    , _runner(new AnalysisRunner(_plot, this))
+    , _runner(new AnalysisRunner(_plot))
     , _line1(nullptr)
     , _line2(nullptr)
     , _lastApplyX1(0.0)
@@ -259,7 +267,7 @@ void CentralWidget::clearData(ClearDataMode mode)
     case ClearTemporaryItems:
         removeMatching(PlotItemRegistry::isTemporary,
                        [](const QObject* item) { return PlotItemRegistry::isTemporary(item->objectName()); });
-        dropLastUnconfirmedOperation();
+        dropUnconfirmedOperations();
         break;
     case ClearExperimentData:
         _openedFilePaths.clear();
@@ -373,6 +381,7 @@ void CentralWidget::switchAxisQuantity()
     if (Global::_globalMode != Global::Analysis)
         return;
     Global::_timeAxisFlag = 1 - Global::_timeAxisFlag;
+    forgetDeletedWorkbooks();
     clearData(ClearPlotObjects);
     drawCurveFileData();
 }
@@ -548,25 +557,87 @@ void CentralWidget::slotRecvAnalysisFileName(QString path)
         MessageBox::warning(parentWidget(), QStringLiteral("warnning"), QStringLiteral("File parse error."));
         return;
     }
-    Global::_curveFileDataVtr.append(file);
-    drawCurveFileData();
+    addCurveFile(file);
 }
 
-// Draws every loaded workbook again over what the plot holds, then re-runs
-// the analyses stored in each workbook on its last stage.
+// Only the new workbook is drawn: the others are on the plot already, with
+// every result made on them since.
+void CentralWidget::addCurveFile(const Global::CurveFileData& file)
+{
+    forgetDeletedWorkbooks();
+    Global::_curveFileDataVtr.append(file);
+    setFileAxisCaptions();
+    drawWorkbook(Global::_curveFileDataVtr.last());
+    _plot->replot(QCustomPlot::rpRefreshHint);
+}
+
+// A workbook whose curves were all deleted from the plot is no longer among
+// the loaded ones, so neither a redraw nor a second load of it brings back a
+// copy.
+void CentralWidget::forgetDeletedWorkbooks()
+{
+    QVector<Global::CurveFileData>& files = Global::_curveFileDataVtr;
+    for (int i = files.size() - 1; i >= 0; --i) {
+        const QVector<Global::PhaseTotalInfo>& stages = files.at(i).phases;
+        const bool deleted = !stages.isEmpty() && std::all_of(stages.cbegin(), stages.cend(),
+                                                              [](const Global::PhaseTotalInfo& stage) {
+                                                                  return stage.curve == nullptr;
+                                                              });
+        if (deleted)
+            files.removeAt(i);
+    }
+}
+
+// Draws every loaded workbook; the plot holds none of them (the abscissa
+// has just changed).
 void CentralWidget::drawCurveFileData()
 {
     setFileAxisCaptions();
-    for (Global::CurveFileData& file : Global::_curveFileDataVtr) {
-        drawFileStages(file);
-        // Without a stage PointCalculate still holds another workbook's curve.
-        if (file.phases.isEmpty())
-            continue;
-        const QVector<AnalysisOperation> operations = file.analysisOperations;
-        for (const AnalysisOperation& operation : operations)
-            loadAnalysisData(static_cast<AnalysisMode>(operation.mode), operation.x1, operation.x2, file.fileName);
-    }
+    for (Global::CurveFileData& file : Global::_curveFileDataVtr)
+        drawWorkbook(file);
     _plot->replot(QCustomPlot::rpRefreshHint);
+}
+
+// The stages of the workbook, then its results again: the analyses stored in
+// it, confirmed, and those applied to it since, confirmed unless "撤销" may
+// still take them back.
+void CentralWidget::drawWorkbook(Global::CurveFileData& file)
+{
+    drawFileStages(file);
+    for (const AnalysisOperation& operation : qAsConst(file.analysisOperations))
+        redrawOperation(file, operation, true);
+    const QVector<AnalysisOperation> applied = Global::_analysisOperationVtr;
+    const int firstOpen = applied.size() - qMin(_unconfirmedOperationCount, applied.size());
+    for (int i = 0; i < applied.size(); ++i) {
+        if (applied.at(i).name == file.fileName)
+            redrawOperation(file, applied.at(i), i < firstOpen);
+    }
+}
+
+// On the stage the operation was made on, with its bounds on the abscissa
+// shown now.
+void CentralWidget::redrawOperation(const Global::CurveFileData& file, const AnalysisOperation& operation,
+                                    bool confirmed)
+{
+    const int stage = StoredOperations::stageOf(file.phases, operation);
+    if (stage < 0) {
+        LOG(DEBUG) << "analysis operation fits no stage of" << file.fileName << ":" << operation.mode << operation.x1
+                   << operation.x2 << (operation.timeAxis ? "min" : "℃");
+        return;
+    }
+    const QVector<Global::ExperimentData>& data = file.phases.at(stage).data;
+    const bool onTime = Global::_timeAxisFlag == 1;
+    _runner->setCurve(data, onTime);
+    _runner->setSampleMass(file.info.sampleWeight.toDouble());
+    const double x1 = StoredOperations::boundOn(onTime, operation.x1, operation.timeAxis, data);
+    const double x2 = StoredOperations::boundOn(onTime, operation.x2, operation.timeAxis, data);
+    if (_runner->run(static_cast<AnalysisMode>(operation.mode), x1, x2, file.fileName)
+        == AnalysisRunner::Outcome::Refused)
+        LOG(DEBUG) << "analysis operation draws nothing on stage" << stage + 1 << "of" << file.fileName;
+    if (!confirmed)
+        return;
+    for (QObject* item : _runner->lastItems())
+        PlotItemRegistry::confirm(item);
 }
 
 void CentralWidget::setFileAxisCaptions()
@@ -611,7 +682,7 @@ QCPCurve* CentralWidget::addDataCurve(const QVector<Global::ExperimentData>& dat
     for (int i = 0; i < data.size(); ++i) {
         const Global::ExperimentData& point = data.at(i);
         t.append(i);
-        x.append(AnalysisRunner::abscissaOf(point));
+        x.append(abscissaOf(point));
         y.append(point.dsc);
     }
     auto* curve = new QCPCurve(_plot->xAxis, _plot->yAxis);
@@ -641,7 +712,8 @@ void CentralWidget::slotAnalysisSettingApply()
         LOG(DEBUG) << "failed. current curve is nullptr.";
         return;
     }
-    if (!loadCurrentCurveData())
+    const QVector<Global::ExperimentData>* data = curveData(_currentCurve);
+    if (!data)
         return;
     const double x1 = _line1->point1->key();
     const double x2 = _line2->point1->key();
@@ -649,15 +721,25 @@ void CentralWidget::slotAnalysisSettingApply()
         return;
     _lastApplyX1 = x1;
     _lastApplyX2 = x2;
-    // The analysis and its recorded operation take the region in sample
-    // temperatures whatever the abscissa, so a stored operation marks the same
-    // samples when it is re-run on either abscissa.
-    const double left = toRegionX(x1);
-    const double right = toRegionX(x2);
+    // The region is taken on the abscissa the curve is drawn against, and the
+    // operation records its bounds with that abscissa.
+    const bool onTime = curveOnTime(_currentCurve);
+    _runner->setCurve(*data, onTime);
+    _runner->setSampleMass(sampleMassOf(_currentCurve));
     const QString name = _currentCurve->objectName();
-    loadAnalysisData(_analysisMode, left, right, name);
-    if (Global::_globalMode == Global::Analysis)
-        recordAnalysisOperation(AnalysisOperation{name, static_cast<int>(_analysisMode), left, right});
+    const AnalysisRunner::Outcome outcome = _runner->run(_analysisMode, x1, x2, name);
+    if (outcome == AnalysisRunner::Outcome::Refused) {
+        MessageBox::warning(parentWidget(), QStringLiteral("warnning"), QStringLiteral("曲线选择错误."));
+        return;
+    }
+    if (outcome == AnalysisRunner::Outcome::Drawn && Global::_globalMode == Global::Analysis)
+        recordAnalysisOperation(AnalysisOperation{name, static_cast<int>(_analysisMode), x1, x2, onTime});
+}
+
+// The live curve is drawn against temperature whatever the abscissa.
+bool CentralWidget::curveOnTime(const QCPCurve* curve) const
+{
+    return Global::_timeAxisFlag == 1 && curve != _liveCurve;
 }
 
 void CentralWidget::recordAnalysisOperation(const AnalysisOperation& operation)
@@ -666,15 +748,14 @@ void CentralWidget::recordAnalysisOperation(const AnalysisOperation& operation)
     ++_unconfirmedOperationCount;
 }
 
-// The count is held to the list's size in case the list was emptied by
-// someone else meanwhile.
-void CentralWidget::dropLastUnconfirmedOperation()
+// Every operation applied since the last "确定" goes, as their items leave
+// the plot. The count is held to the list's size in case the list was emptied
+// by someone else meanwhile.
+void CentralWidget::dropUnconfirmedOperations()
 {
-    _unconfirmedOperationCount = qMin(_unconfirmedOperationCount, Global::_analysisOperationVtr.size());
-    if (_unconfirmedOperationCount == 0)
-        return;
-    Global::_analysisOperationVtr.removeLast();
-    --_unconfirmedOperationCount;
+    QVector<AnalysisOperation>& operations = Global::_analysisOperationVtr;
+    operations.resize(operations.size() - qMin(_unconfirmedOperationCount, operations.size()));
+    _unconfirmedOperationCount = 0;
 }
 
 // Operations of a deleted curve go whether confirmed or not; those among the
@@ -691,31 +772,36 @@ void CentralWidget::removeAnalysisOperationsOf(const QString& name)
     PlotItemRegistry::removeAnalysisOperationsByName(name);
 }
 
-// The points of the selected curve: a loaded workbook's stage or, failing
-// that, a stage of the run. A curve that no record holds (an older copy of a
-// redrawn workbook) is not analysed at all: the data of another curve would
-// give its label wrong figures.
-bool CentralWidget::loadCurrentCurveData()
+// The points of a curve: a loaded workbook's stage or, failing that, a stage
+// of the run. A curve that no record holds is not analysed at all: the data
+// of another curve would give its label wrong figures.
+const QVector<Global::ExperimentData>* CentralWidget::curveData(const QCPCurve* curve) const
 {
-    const QVector<Global::ExperimentData>* found = nullptr;
-    if (const Global::PhaseTotalInfo* stage = fileStageOf(_currentCurve))
-        found = &stage->data;
-    if (!found) {
-        LOG(DEBUG) << "experiment vtr size:" << Global::_experimentDataVtr.size();
-        for (const Global::CurveExperimentData& record : qAsConst(Global::_experimentDataVtr)) {
-            if (record.curve == _currentCurve) {
-                LOG(DEBUG) << "load experiment data.";
-                found = &record.data;
-                break;
-            }
+    if (const Global::PhaseTotalInfo* stage = fileStageOf(curve))
+        return &stage->data;
+    LOG(DEBUG) << "experiment vtr size:" << Global::_experimentDataVtr.size();
+    for (const Global::CurveExperimentData& record : qAsConst(Global::_experimentDataVtr)) {
+        if (record.curve == curve) {
+            LOG(DEBUG) << "load experiment data.";
+            return &record.data;
         }
     }
-    if (!found) {
-        LOG(DEBUG) << "failed. no data for curve:" << _currentCurve->objectName();
-        return false;
+    LOG(DEBUG) << "failed. no data for curve:" << curve->objectName();
+    return nullptr;
+}
+
+// The mass typed for the analysed curve: its workbook's, or for a curve of
+// the run the one entered in the experiment settings; 1.0 for any other.
+double CentralWidget::sampleMassOf(const QCPCurve* curve) const
+{
+    const Global::CurveFileData* file = nullptr;
+    if (fileStageOf(curve, &file))
+        return file->info.sampleWeight.toDouble();
+    for (const Global::CurveExperimentData& record : qAsConst(Global::_experimentDataVtr)) {
+        if (record.curve == curve)
+            return Global::_experimentInfo.sampleWeight.toDouble();
     }
-    PointCalculate::setExperimentData(*found);
-    return true;
+    return 1.0;
 }
 
 // A result applied after the lines moved stays temporary, so a later undo or
@@ -750,36 +836,11 @@ void CentralWidget::endAnalysis()
     emit sigRightDockWidgetHide();
 }
 
-// x1 and x2 are sample temperatures, as PointCalculate compares them.
+// On the curve the apply cycle or the redraw last gave the runner, with x1
+// and x2 on that curve's abscissa.
 void CentralWidget::loadAnalysisData(AnalysisMode mode, double x1, double x2, QString name)
 {
-    _runner->setSampleMass(currentSampleMass());
     _runner->run(mode, x1, x2, name);
-}
-
-// The region routines compare sample temperatures. With the run time as
-// abscissa the boundary lines stand at run times, so each is taken to the
-// temperature of the sample measured nearest that time. The live curve is
-// drawn against temperature whatever the abscissa, so its keys stay.
-double CentralWidget::toRegionX(double key) const
-{
-    const QVector<Global::ExperimentData>& data = PointCalculate::dataVtr;
-    if (Global::_timeAxisFlag != 1 || data.isEmpty() || _currentCurve == _liveCurve)
-        return key;
-    int nearest = 0;
-    for (int i = 1; i < data.size(); ++i) {
-        if (std::fabs(data.at(i).runTime - key) < std::fabs(data.at(nearest).runTime - key))
-            nearest = i;
-    }
-    return data.at(nearest).temperature;
-}
-
-// The mass typed into the workbook of the analysed curve; 1.0 when the curve
-// belongs to no workbook.
-double CentralWidget::currentSampleMass() const
-{
-    const Global::CurveFileData* file = nullptr;
-    return fileStageOf(_currentCurve, &file) ? file->info.sampleWeight.toDouble() : 1.0;
 }
 
 QPointF CentralWidget::getTheCoordinatesOfTheTextBox(QPointF point)

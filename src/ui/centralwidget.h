@@ -136,7 +136,7 @@ private:
     void removeAllPlotObjects();
     void removeOpenedPathsOf(const QString& fileName);
     void recordAnalysisOperation(const AnalysisOperation& operation);
-    void dropLastUnconfirmedOperation();
+    void dropUnconfirmedOperations();
     void removeAnalysisOperationsOf(const QString& name);
     void hideBoundaryLines();
     void endAnalysis();
@@ -144,9 +144,13 @@ private:
     void setDataRanges();
     void setFileAxisCaptions();
     void drawFileStages(Global::CurveFileData& file);
-    bool loadCurrentCurveData();
-    double currentSampleMass() const;
-    double toRegionX(double key) const;
+    void addCurveFile(const Global::CurveFileData& file);
+    void forgetDeletedWorkbooks();
+    void drawWorkbook(Global::CurveFileData& file);
+    void redrawOperation(const Global::CurveFileData& file, const AnalysisOperation& operation, bool confirmed);
+    const QVector<Global::ExperimentData>* curveData(const QCPCurve* curve) const;
+    bool curveOnTime(const QCPCurve* curve) const;
+    double sampleMassOf(const QCPCurve* curve) const;
 
     QString _timeAxisLabel;
     QString _temperatureAxisLabel;
