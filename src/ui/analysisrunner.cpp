@@ -147,11 +147,12 @@ double AnalysisRunner::clampToCurve(double x) const
     return qBound<double>(data.first().temperature, x, data.last().temperature);
 }
 
-// A line beside the curve marks no sample of it.
+// A line beside the curve (no sample on one side of it) marks no sample of
+// it.
 AnalysisRunner::Outcome AnalysisRunner::numericalLabel(double x1, const QString& name)
 {
-    if (samplesBetween(x1, -std::numeric_limits<double>::infinity()) == 0
-        || samplesBetween(x1, std::numeric_limits<double>::infinity()) == 0) {
+    const double infinity = std::numeric_limits<double>::infinity();
+    if (samplesBetween(-infinity, x1) == 0 || samplesBetween(x1, infinity) == 0) {
         LOG(DEBUG) << "numerical label refused: the line at" << x1 << "lies beside the curve";
         return Outcome::Refused;
     }
