@@ -233,6 +233,10 @@ void MainWindow::on_actionStart_triggered()
     }
     _rightDockWidget->hide();
     _centralWidget->clearAllData();
+    // A run is drawn and analysed against temperature: the abscissa goes back
+    // to it, with its captions, before the first point arrives.
+    if (Global::_timeAxisFlag == 1)
+        _centralWidget->switchAxisQuantity();
     const QByteArray frame = SerialPort::buildStartStopFrame(true);
     qDebug().noquote() << "on_actionStart_triggered info (hex):" << frame.toHex(' ');
     SerialPort::instance()->slotSendData(frame);

@@ -20,13 +20,6 @@ QVector<double> numbersOf(const QString& text)
     return numbers;
 }
 
-// The sample measured nearest run time t in curve(): sample T sits at
-// (T - 29) × 0.1 min, from 30 to 130 ℃.
-double temperatureAtTime(double t)
-{
-    return qBound(30, 29 + qRound(t * 10.0), 130);
-}
-
 } // namespace
 
 class TestAnalysis : public QObject
@@ -37,7 +30,7 @@ private slots:
     void init();
     void cleanup();
     void failedReadWarns();
-    void secondLoadRedrawsAndSwitchLeavesOneCopy();
+    void eachWorkbookDrawnOnce();
     void analysisLabels_data();
     void analysisLabels();
     void peakEnthalpyPerSampleMass();
@@ -118,27 +111,50 @@ void TestAnalysis::failedReadWarns()
     QCOMPARE(_dialogs->boxes.size(), 1);
 }
 
-void TestAnalysis::secondLoadRedrawsAndSwitchLeavesOneCopy()
+// Three workbooks of one, two and one stages: one curve per stage, and the
+// first workbook keeps its stored label and the one applied to it before the
+// others were loaded. Its curve can still be analysed, and switching the
+// abscissa keeps one copy of everything.
+void TestAnalysis::eachWorkbookDrawnOnce()
 {
     _widget->slotRecvAnalysisFileName(workbook("a.xlsx", {curve(peak)}, {{"a.xlsx", 1, 80.3, 0.0}}));
-    _widget->slotRecvAnalysisFileName(workbook("b.xlsx", {curve(step)}));
+    _widget->setAnalysisMode(CentralWidget::NumericalLabel);
+    applyAt(60.2, 0.0);
+    _widget->slotAnalysisSettingConfirm();
+    _widget->slotRecvAnalysisFileName(workbook("b.xlsx", {curve(step), curve(line, 50, 140.0f)}));
+    _widget->slotRecvAnalysisFileName(workbook("c.xlsx", {curve(step)}));
     QStringList names;
     for (QCPCurve* c : curves(_plot))
         names << c->objectName();
-    QCOMPARE(names, (QStringList{"a.xlsx", "a.xlsx", "b.xlsx"}));
-    QCOMPARE(labelTexts(_plot).size(), 2);
+    QCOMPARE(names, (QStringList{"a.xlsx", "b.xlsx", "b.xlsx", "c.xlsx"}));
+    // peak(60) = 1 + 5 × (22 - 20)/20 (see peak()).
+    const QStringList aLabels{"数值：\n80.000℃,6.000", "数值：\n60.000℃,1.500"};
+    QCOMPARE(labelTexts(_plot), aLabels);
+
+    _plot->deselectAll();
+    QCPCurve* a = curves(_plot).first();
+    a->setSelection(QCPDataSelection(a->data()->dataRange()));
+    _widget->slotSelectionChangedByUser();
+    _widget->setAnalysisMode(CentralWidget::NumericalLabel);
+    applyAt(90.4, 0.0);
+    // peak(90) = 1 + 5 × (22 - 10)/20.
+    QCOMPARE(labelTexts(_plot), aLabels + QStringList{"数值：\n90.000℃,4.000"});
+    QCOMPARE(PlotItemRegistry::texts().last()->objectName(), QStringLiteral("temporary___a.xlsx"));
 
     _widget->switchAxisQuantity();
     QCOMPARE(Global::_timeAxisFlag, 1);
-    const QList<QCPCurve*> drawn = curves(_plot);
-    QCOMPARE(drawn.size(), 2);
-    QCOMPARE(drawn.first()->data()->at(0)->key, double(0.1f));
-    // The stored region is in temperatures: the label stays on the 80 ℃
-    // sample, at its run time.
-    QCOMPARE(labelTexts(_plot), QStringList{"数值：\n5.100 min,6.000"});
+    QCOMPARE(curves(_plot).size(), 4);
+    QCOMPARE(curves(_plot).first()->data()->at(0)->key, double(0.1f));
+    // Temperature bounds on the run time: sample T sits at (T - 29) × 0.1 min.
+    QCOMPARE(labelTexts(_plot),
+             (QStringList{"数值：\n5.100 min,6.000", "数值：\n3.100 min,1.500", "数值：\n6.100 min,4.000"}));
+    // The label not yet confirmed is still open to "撤销".
+    _widget->slotAnalysisSettingUndo();
+    QCOMPARE(labelTexts(_plot).size(), 2);
+    QCOMPARE(Global::_analysisOperationVtr.size(), 1);
 
     _widget->switchAxisQuantity();
-    QCOMPARE(labelTexts(_plot), QStringList{"数值：\n80.000℃,6.000"});
+    QCOMPARE(labelTexts(_plot), aLabels);
 }
 
 // Expected figures by hand from the shape of peak(): it leaves the 1 mW
@@ -188,9 +204,10 @@ void TestAnalysis::analysisLabels()
     QCOMPARE(Global::_analysisOperationVtr.size(), 1);
     const AnalysisOperation recorded = Global::_analysisOperationVtr.first();
     QCOMPARE(recorded.mode, mode);
-    // The region is recorded in sample temperatures on either abscissa.
-    QCOMPARE(recorded.x1, timeAxis ? temperatureAtTime(x1) : x1);
-    QCOMPARE(recorded.x2, timeAxis ? temperatureAtTime(x2) : x2);
+    // The bounds are recorded on the abscissa they were set on.
+    QCOMPARE(recorded.x1, x1);
+    QCOMPARE(recorded.x2, x2);
+    QCOMPARE(recorded.timeAxis, bool(timeAxis));
 }
 
 // 120 mW·℃ × 8.177 = 981.240 per mg (see analysisLabels); a mass that is
@@ -314,8 +331,8 @@ void TestAnalysis::confirmUndoCancel()
 }
 
 // A run in progress: results are drawn on the live curve but not recorded.
-// The live curve is drawn against temperature even while the abscissa is the
-// run time, so the lines mark temperatures; the 80 ℃ sample is at 5.1 min.
+// The live curve is drawn and analysed against temperature even while the
+// abscissa flag says run time, so the label reads a temperature.
 void TestAnalysis::runInProgressRecordsNothing()
 {
     Global::_timeAxisFlag = 1;
@@ -331,7 +348,7 @@ void TestAnalysis::runInProgressRecordsNothing()
     }
     _widget->setAnalysisMode(CentralWidget::NumericalLabel);
     applyAt(80.3, 0.0);
-    QCOMPARE(labelTexts(_plot), QStringList{"数值：\n5.100 min,6.000"});
+    QCOMPARE(labelTexts(_plot), QStringList{"数值：\n80.000℃,6.000"});
     QCOMPARE(PlotItemRegistry::texts().first()->objectName(), QStringLiteral("temporary___experiment"));
     QVERIFY(Global::_analysisOperationVtr.isEmpty());
 }

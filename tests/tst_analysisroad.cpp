@@ -4,6 +4,8 @@
 #include "leftwidget.h"
 #include "localcustomplot.h"
 #include "mainwindow.h"
+#include "plotitemregistry.h"
+#include "serialport.h"
 #include "windowtesthelpers.h"
 
 #include <QAction>
@@ -26,9 +28,21 @@ private slots:
     void cleanup();
     void noRecordKeepsARemovedCurve_data();
     void noRecordKeepsARemovedCurve();
+    void storedAnalysesComeBackOnTheirStage();
+    void timeAxisRegionsOverAHold();
+    void undoTakesBackWhatItRemoves();
+    void failedResultsShowNoNumber_data();
+    void failedResultsShowNoNumber();
+    void glassTransitionLinesOnTheTimeAxis();
+    void liveRunEnthalpyPerGram();
+    void labelsStayInsideThePlot();
 
 private:
     void trigger(const char* action) { _window->findChild<QAction*>(QLatin1String(action))->trigger(); }
+    void click(const char* button) { QTest::mouseClick(_window->findChild<QPushButton*>(button), Qt::LeftButton); }
+    void openSample(const QString& fileName);
+    void analyse(const char* action, double x1, double x2 = 0.0, const char* button = "pushButtonConfirm");
+    QStringList saveClearAndReload();
     void openFromTree(const QString& folder, const QString& fileName);
     void selectCurve(QCPCurve* curve);
     void contextMenu(const QString& text);
@@ -98,6 +112,41 @@ void TestAnalysisRoad::openFromTree(const QString& folder, const QString& fileNa
     // An item view takes a double-click only on the index the press began on.
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
     QTest::mouseDClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
+}
+
+// A workbook of samples/ copied into the sample-data folder and opened.
+void TestAnalysisRoad::openSample(const QString& fileName)
+{
+    QVERIFY(QFile::copy(QStringLiteral(QUARNEL_SOURCE_DIR "/samples/") + fileName,
+                        Global::SampleDataFolderPath + "/" + fileName));
+    _window->findChild<LeftWidget*>()->refreshTree();
+    openFromTree("样品数据", fileName);
+}
+
+// An analysis chosen from its menu on the selected curve, the lines set to x1
+// and x2, applied and then answered with button (none: left open).
+void TestAnalysisRoad::analyse(const char* action, double x1, double x2, const char* button)
+{
+    trigger(action);
+    setLineKey(_central->line1(), x1);
+    setLineKey(_central->line2(), x2);
+    click("pushButtonApply");
+    if (button)
+        click(button);
+}
+
+// "保存数据" into the analysis-state folder, "清除数据", and the saved copy
+// opened again; returns the labels shown before the save.
+QStringList TestAnalysisRoad::saveClearAndReload()
+{
+    const QStringList before = labelTexts(_plot);
+    _dialogs->fileNames = QStringList{Global::AnalysisStateFolderPath + "/saved.xlsx"};
+    trigger("actionSaveData");
+    trigger("actionClearAllData");
+    if (!labelTexts(_plot).isEmpty())
+        qWarning("labels left after clearing");
+    openFromTree("分析状态", "saved.xlsx");
+    return before;
 }
 
 void TestAnalysisRoad::selectCurve(QCPCurve* curve)
@@ -193,6 +242,188 @@ void TestAnalysisRoad::noRecordKeepsARemovedCurve()
     QTest::mouseClick(_window->findChild<QPushButton*>("pushButtonCalculate"), Qt::LeftButton);
     QCOMPARE(fixedTexts(), before);
     form->hide();
+}
+
+// Stage 1 of two-stage.xlsx heats to 120 ℃; its analyses come back on it,
+// not on stage 2, whose first sample is at 120.1 ℃. The label's figures are
+// the sample at 99.8 ℃ as the workbook holds it.
+void TestAnalysisRoad::storedAnalysesComeBackOnTheirStage()
+{
+    openSample("two-stage.xlsx");
+    selectCurve(Global::_curveFileDataVtr.first().phases.first().curve);
+    analyse("actionNumericalLabel", 99.8);
+    analyse("actionPeakSynthesisAnalysis", 60.0, 110.0);
+    const QStringList before = saveClearAndReload();
+    QCOMPARE(before.first(), QStringLiteral("数值：\n99.800℃,0.139"));
+    QVERIFY2(!before.last().contains("0.000℃"), qPrintable(before.last()));
+    QCOMPARE(labelTexts(_plot), before);
+}
+
+// Stage 1 holds at 120 ℃ from 4.74 to 6.74 min. On the time axis each line
+// marks its own sample of the hold (signals read from the workbook), a peak
+// over the hold reports run times within it, and the analyses come back to
+// the same labels.
+void TestAnalysisRoad::timeAxisRegionsOverAHold()
+{
+    trigger("actionYAxis");
+    openSample("two-stage.xlsx");
+    selectCurve(Global::_curveFileDataVtr.first().phases.first().curve);
+    for (double t : {5.5, 6.0, 6.5})
+        analyse("actionNumericalLabel", t);
+    analyse("actionPeakSynthesisAnalysis", 4.9, 6.0);
+    const QStringList labels = labelTexts(_plot);
+    QCOMPARE(labels.mid(0, 3), (QStringList{"数值：\n5.500 min,0.146", "数值：\n6.000 min,0.153",
+                                            "数值：\n6.500 min,0.150"}));
+    const QRegularExpression times(QStringLiteral("峰值：(.*)min \n起始点：(.*)min \n终止点：(.*)min"));
+    const QRegularExpressionMatch match = times.match(labels.last());
+    QVERIFY2(match.hasMatch(), qPrintable(labels.last()));
+    for (int i = 1; i <= 3; ++i)
+        QVERIFY2(match.captured(i).toDouble() >= 4.9 && match.captured(i).toDouble() <= 6.0, qPrintable(labels.last()));
+
+    QCOMPARE(saveClearAndReload(), labels);
+    QCOMPARE(labelTexts(_plot), labels);
+    Global::CurveFileData saved;
+    QCOMPARE(XlsxHandler::readFile(Global::AnalysisStateFolderPath + "/saved.xlsx", saved), 0);
+    QCOMPARE(saved.analysisOperations.size(), 4);
+    QCOMPARE(saved.analysisOperations.first().x1, 5.5);
+    QVERIFY(saved.analysisOperations.last().timeAxis);
+}
+
+// A workbook with a stored label; two applies, "撤销", a third apply and
+// "确定": the plot and the saved copy hold the stored label and the third.
+// The labels read peak() at 80, 60, 70 and 90 ℃ (see analysistesthelpers.h).
+void TestAnalysisRoad::undoTakesBackWhatItRemoves()
+{
+    QVERIFY(writeWorkbook(Global::SampleDataFolderPath + "/p.xlsx", {curve(peak)}, "2", {{"p.xlsx", 1, 80.3, 0.0}}));
+    _window->findChild<LeftWidget*>()->refreshTree();
+    openFromTree("样品数据", "p.xlsx");
+    analyse("actionNumericalLabel", 60.0, 0.0, nullptr);
+    setLineKey(_central->line1(), 70.0);
+    click("pushButtonApply");
+    QCOMPARE(labelTexts(_plot).size(), 3);
+    click("pushButtonUndo");
+    QCOMPARE(labelTexts(_plot), QStringList{"数值：\n80.000℃,6.000"});
+    setLineKey(_central->line1(), 90.0);
+    click("pushButtonApply");
+    click("pushButtonConfirm");
+    const QStringList shown{"数值：\n80.000℃,6.000", "数值：\n90.000℃,4.000"};
+    QCOMPARE(saveClearAndReload(), shown);
+    QCOMPARE(labelTexts(_plot), shown);
+}
+
+void TestAnalysisRoad::failedResultsShowNoNumber_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("negative");
+    QTest::addColumn<double>("x1");
+    QTest::addColumn<double>("x2");
+    QTest::addColumn<QStringList>("labels");
+    QTest::addColumn<int>("graphs");
+    QTest::addColumn<bool>("warned");
+    // curve() spans 30 to 130 ℃.
+    QTest::newRow("region beside the curve") << "actionPeakSynthesisAnalysis" << false << 5.0 << 25.0 << QStringList()
+                                             << 0 << true;
+    QTest::newRow("onset with no positive signal") << "actionOnsetTemperaturePoint" << true << 40.0 << 120.0
+                                                   << QStringList{"--"} << 0 << false;
+    // On a straight line every flank segment runs along the baseline.
+    QTest::newRow("start point of a straight line") << "actionStartPoint" << false << 40.0 << 120.0
+                                                    << QStringList{"外推起始点：\n--℃"} << 0 << false;
+    QTest::newRow("stop point of a straight line") << "actionStopPoint" << false << 40.0 << 120.0
+                                                   << QStringList{"外推终止点：\n--℃"} << 0 << false;
+    // The first sample has no earlier ones to fit a baseline on: only the
+    // right stub is drawn.
+    QTest::newRow("glass transition from the first sample") << "actionGlassTransition" << false << 30.0 << 100.0
+                                                            << QStringList() << 1 << false;
+}
+
+void TestAnalysisRoad::failedResultsShowNoNumber()
+{
+    QFETCH(QString, action);
+    QFETCH(bool, negative);
+    QFETCH(double, x1);
+    QFETCH(double, x2);
+    QFETCH(QStringList, labels);
+    QFETCH(int, graphs);
+    QFETCH(bool, warned);
+    const auto negativeLine = [](double t) { return -line(t); };
+    const QString fileName = QStringLiteral("f.xlsx");
+    QVERIFY(writeWorkbook(Global::SampleDataFolderPath + "/" + fileName, {negative ? curve(negativeLine) : curve(line)}));
+    _window->findChild<LeftWidget*>()->refreshTree();
+    openFromTree("样品数据", fileName);
+    analyse(qPrintable(action), x1, x2, nullptr);
+    QCOMPARE(labelTexts(_plot), labels);
+    QCOMPARE(_plot->graphCount(), graphs);
+    QCOMPARE(_dialogs->boxes.size(), warned ? 1 : 0);
+    if (warned) {
+        QCOMPARE(_dialogs->boxes.first().title, QStringLiteral("warnning"));
+        QVERIFY(Global::_analysisOperationVtr.isEmpty());
+    }
+}
+
+// step() on the time axis, sample T at (T - 29) × 0.1 min: the lines at 60
+// and 100 ℃ (3.1 and 7.1 min), baselines reaching 10 ℃ on (4.1 and 6.1
+// min), the tangent from T1 at 70 ℃ to T2 at 90 ℃ and Tg at 80 ℃ (see
+// step()).
+void TestAnalysisRoad::glassTransitionLinesOnTheTimeAxis()
+{
+    trigger("actionYAxis");
+    QVERIFY(writeWorkbook(Global::SampleDataFolderPath + "/g.xlsx", {curve(step)}));
+    _window->findChild<LeftWidget*>()->refreshTree();
+    openFromTree("样品数据", "g.xlsx");
+    analyse("actionGlassTransition", 3.1, 7.1);
+    QCOMPARE(labelTexts(_plot), QStringList{"T1：4.100 min\nTg：5.100 min\nT2：6.100 min"});
+    // A graph keeps its points in key order.
+    const QVector<QPair<double, double>> spans{{3.1, 4.1}, {6.1, 7.1}, {4.1, 6.1}};
+    QCOMPARE(_plot->graphCount(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const QCPGraph* graph = _plot->graph(i);
+        QVERIFY(qAbs(graph->data()->at(0)->key - spans.at(i).first) < 1e-3);
+        QVERIFY(qAbs(graph->data()->at(1)->key - spans.at(i).second) < 1e-3);
+    }
+}
+
+// The mass comes from the experiment settings (2 mg): 120 mW·℃ × 8.177 / 2
+// (see peak() in analysistesthelpers.h).
+void TestAnalysisRoad::liveRunEnthalpyPerGram()
+{
+    trigger("actionNew");
+    _window->findChild<QLineEdit*>("sampleWeightLineEdit")->setText("2");
+    _window->findChild<QLineEdit*>("phase_1_scan_rate")->setText("10");
+    click("pushButton_deliverData");
+    QCOMPARE(Global::_experimentInfo.sampleWeight, QStringLiteral("2"));
+    _dialogs->boxes.clear();
+
+    Global::_globalMode = Global::Experiment;
+    Global::openStageRecord(1);
+    for (const Global::ExperimentData& d : curve(peak)) {
+        CommonData record;
+        record.runStatus = 1;
+        record.stage = 1;
+        record.runTime = d.runTime;
+        record.sampleTemp = d.temperature;
+        record.dsc = d.dsc;
+        emit SerialPort::instance()->sigSendCommonData(record);
+    }
+    selectCurve(_central->liveCurve());
+    analyse("actionPeakSynthesisAnalysis", 40.0, 120.0, nullptr);
+    QCOMPARE(labelTexts(_plot),
+             QStringList{"峰的综合信息：\n焓值：490.620 J/g \n峰值：78.000℃ \n起始点：58.000℃ \n终止点：102.000℃"});
+}
+
+// The indium peak near the right edge of the x range: its label would stand a
+// tick step right of the peak, beyond the edge.
+void TestAnalysisRoad::labelsStayInsideThePlot()
+{
+    openSample("indium.xlsx");
+    _central->slotSetAxisSettings({100.0, 165.0, -15.0, 3.0, 0.0, 1.0});
+    analyse("actionPeakSynthesisAnalysis", 150.0, 162.0);
+    QCOMPARE(labelTexts(_plot).size(), 1);
+    _plot->replot(QCustomPlot::rpImmediateRefresh);
+    auto* label = qobject_cast<QCPItemText*>(PlotItemRegistry::texts().first());
+    const QRectF box(label->topLeft->pixelPosition(), label->bottomRight->pixelPosition());
+    const QRectF area = _plot->axisRect()->rect();
+    QVERIFY2(area.contains(box), qPrintable(QString("%1,%2 %3x%4").arg(box.x()).arg(box.y()).arg(box.width()).arg(box.height())));
+    QVERIFY(box.width() > QFontMetrics(label->font()).horizontalAdvance(QStringLiteral("终止点：158.216℃")));
 }
 
 QTEST_MAIN(TestAnalysisRoad)

@@ -2,6 +2,7 @@
 #include "centralwidget.h"
 #include "global.h"
 #include "instrumentsimulator.h"
+#include "localcustomplot.h"
 #include "mainwindow.h"
 #include "serialport.h"
 #include "windowtesthelpers.h"
@@ -96,6 +97,7 @@ private slots:
     void run_data();
     void run();
     void deviceLostMidRun();
+    void startReturnsToTemperature();
 
 private:
     QAction* action(const char* name) { return _window->findChild<QAction*>(QLatin1String(name)); }
@@ -264,6 +266,33 @@ void TestLiveRun::deviceLostMidRun()
     Global::CurveFileData file;
     QCOMPARE(XlsxHandler::readFile(path, file), 0);
     QCOMPARE(pointsOf(file.phases), kept);
+// "开始" after "Y轴": the run is drawn against temperature under its caption,
+// and a label on it reads a temperature.
+void TestLiveRun::startReturnsToTemperature()
+{
+    action("actionYAxis")->trigger();
+    QCOMPARE(Global::_timeAxisFlag, 1);
+    connectAndDeliverProgramme();
+    action("actionStart")->trigger();
+    auto* central = _window->findChild<CentralWidget*>();
+    QCOMPARE(Global::_timeAxisFlag, 0);
+    QCOMPARE(central->plot()->xAxis->label(), QStringLiteral("Temperature/℃"));
+    QVERIFY(!central->plot()->yAxis2->visible());
+    QTRY_VERIFY_WITH_TIMEOUT(central->liveCurve() && central->liveCurve()->dataCount() > 20, RunTimeout);
+
+    action("actionNumericalLabel")->trigger();
+    const double key = central->liveCurve()->data()->at(10)->key;
+    for (QCPItemStraightLine* line : {central->line1(), central->line2()}) {
+        line->point1->setCoords(key, 0.0);
+        line->point2->setCoords(key, 1.0);
+    }
+    _window->findChild<QPushButton*>("pushButtonApply")->click();
+    QCPItemText* label = nullptr;
+    for (int i = 0; i < central->plot()->itemCount() && !label; ++i)
+        label = qobject_cast<QCPItemText*>(central->plot()->item(i));
+    QVERIFY(label);
+    QVERIFY2(label->text().startsWith(QStringLiteral("数值：\n%1℃,").arg(key, 0, 'f', 3)), qPrintable(label->text()));
+    action("actionStop")->trigger();
 }
 
 QTEST_MAIN(TestLiveRun)

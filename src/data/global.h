@@ -36,6 +36,10 @@ struct AnalysisOperation
     int mode = 0;
     double x1 = 0.0;
     double x2 = 0.0;
+    // x1 and x2 are run times (min) of an analysis made with the run time as
+    // abscissa; otherwise sample temperatures (℃), as every workbook written
+    // before run times were kept holds them.
+    bool timeAxis = false;
 };
 
 namespace Global {

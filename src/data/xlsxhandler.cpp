@@ -96,6 +96,10 @@ void writeOperationRows(Workbook& book, int row, const QVector<AnalysisOperation
         book.write(row, 1, known ? Global::AnalysisOperationNames.at(op.mode - 1) : QString());
         book.write(row, 2, op.x1);
         book.write(row, 3, op.x2);
+        // Bounds on the time axis carry its caption; a row without one holds
+        // temperatures, so older workbooks read as they always did.
+        if (op.timeAxis)
+            book.write(row, 4, XlsxLabels::TimeMin);
     }
 }
 
@@ -376,7 +380,8 @@ void XlsxHandler::readAnalysisOperation(Workbook* sheet, int& row, Global::Curve
         LOG(DEBUG) << "cfd fileName:" << data.fileName;
         const QString name = sheet->cellAt(row, 1).toString();
         AnalysisOperation op{data.fileName, Global::AnalysisOperationNames.indexOf(name) + 1,
-                             cellDouble(sheet, row, 2), cellDouble(sheet, row, 3)};
+                             cellDouble(sheet, row, 2), cellDouble(sheet, row, 3),
+                             sheet->cellAt(row, 4).toString() == XlsxLabels::TimeMin};
         LOG(DEBUG) << " ao mode:" << name << "x1:" << op.x1 << ",x2:" << op.x2;
         // The redraw re-runs modes 1 to 7 only; a row naming none is left out.
         if (op.mode >= 1)

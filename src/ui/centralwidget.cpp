@@ -1,11 +1,13 @@
 #include "centralwidget.h"
 
+#include "analysisrunner.h"
 #include "eventhandler.h"
 #include "localcustomplot.h"
 #include "messagebox.h"
 #include "numerichelpers.h"
 #include "plotitemregistry.h"
 #include "pointcalculate.h"
+#include "storedoperations.h"
 #include "xlsxhandler.h"
 
 #include <easylogging++.h>
@@ -15,6 +17,7 @@
 #include <QHBoxLayout>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -68,6 +71,7 @@ CentralWidget::CentralWidget(QWidget* parent)
     , _currentCurve(nullptr)
     , _liveCurve(nullptr)
     , _eventHandler(nullptr)
+    , _runner(new AnalysisRunner(_plot))
     , _line1(nullptr)
     , _line2(nullptr)
     , _lastApplyX1(0.0)
@@ -131,6 +135,7 @@ QCPItemStraightLine* CentralWidget::createBoundaryLine(double key)
     line->point2->setCoords(key, _plot->yAxis->range().upper);
     line->setPen(QPen(Qt::red));
     line->setSelectable(true);
+    line->setLayer(_plot->dragLayer());
     return line;
 }
 
@@ -263,7 +268,7 @@ void CentralWidget::clearData(ClearDataMode mode)
     case ClearTemporaryItems:
         removeMatching(PlotItemRegistry::isTemporary,
                        [](const QObject* item) { return PlotItemRegistry::isTemporary(item->objectName()); });
-        dropLastUnconfirmedOperation();
+        dropUnconfirmedOperations();
         break;
     case ClearExperimentData:
         _openedFilePaths.clear();
@@ -377,6 +382,7 @@ void CentralWidget::switchAxisQuantity()
     if (Global::_globalMode != Global::Analysis)
         return;
     Global::_timeAxisFlag = 1 - Global::_timeAxisFlag;
+    forgetDeletedWorkbooks();
     clearData(ClearPlotObjects);
     drawCurveFileData();
 }
@@ -552,25 +558,87 @@ void CentralWidget::slotRecvAnalysisFileName(QString path)
         MessageBox::warning(parentWidget(), QStringLiteral("warnning"), QStringLiteral("File parse error."));
         return;
     }
-    Global::_curveFileDataVtr.append(file);
-    drawCurveFileData();
+    addCurveFile(file);
 }
 
-// Draws every loaded workbook again over what the plot holds, then re-runs
-// the analyses stored in each workbook on its last stage.
+// Only the new workbook is drawn: the others are on the plot already, with
+// every result made on them since.
+void CentralWidget::addCurveFile(const Global::CurveFileData& file)
+{
+    forgetDeletedWorkbooks();
+    Global::_curveFileDataVtr.append(file);
+    setFileAxisCaptions();
+    drawWorkbook(Global::_curveFileDataVtr.last());
+    _plot->replot(QCustomPlot::rpRefreshHint);
+}
+
+// A workbook whose curves were all deleted from the plot is no longer among
+// the loaded ones, so neither a redraw nor a second load of it brings back a
+// copy.
+void CentralWidget::forgetDeletedWorkbooks()
+{
+    QVector<Global::CurveFileData>& files = Global::_curveFileDataVtr;
+    for (int i = files.size() - 1; i >= 0; --i) {
+        const QVector<Global::PhaseTotalInfo>& stages = files.at(i).phases;
+        const bool deleted = !stages.isEmpty() && std::all_of(stages.cbegin(), stages.cend(),
+                                                              [](const Global::PhaseTotalInfo& stage) {
+                                                                  return stage.curve == nullptr;
+                                                              });
+        if (deleted)
+            files.removeAt(i);
+    }
+}
+
+// Draws every loaded workbook; the plot holds none of them (the abscissa
+// has just changed).
 void CentralWidget::drawCurveFileData()
 {
     setFileAxisCaptions();
-    for (Global::CurveFileData& file : Global::_curveFileDataVtr) {
-        drawFileStages(file);
-        // Without a stage PointCalculate still holds another workbook's curve.
-        if (file.phases.isEmpty())
-            continue;
-        const QVector<AnalysisOperation> operations = file.analysisOperations;
-        for (const AnalysisOperation& operation : operations)
-            loadAnalysisData(static_cast<AnalysisMode>(operation.mode), operation.x1, operation.x2, file.fileName);
-    }
+    for (Global::CurveFileData& file : Global::_curveFileDataVtr)
+        drawWorkbook(file);
     _plot->replot(QCustomPlot::rpRefreshHint);
+}
+
+// The stages of the workbook, then its results again: the analyses stored in
+// it, confirmed, and those applied to it since, confirmed unless "撤销" may
+// still take them back.
+void CentralWidget::drawWorkbook(Global::CurveFileData& file)
+{
+    drawFileStages(file);
+    for (const AnalysisOperation& operation : qAsConst(file.analysisOperations))
+        redrawOperation(file, operation, true);
+    const QVector<AnalysisOperation> applied = Global::_analysisOperationVtr;
+    const int firstOpen = applied.size() - qMin(_unconfirmedOperationCount, applied.size());
+    for (int i = 0; i < applied.size(); ++i) {
+        if (applied.at(i).name == file.fileName)
+            redrawOperation(file, applied.at(i), i < firstOpen);
+    }
+}
+
+// On the stage the operation was made on, with its bounds on the abscissa
+// shown now.
+void CentralWidget::redrawOperation(const Global::CurveFileData& file, const AnalysisOperation& operation,
+                                    bool confirmed)
+{
+    const int stage = StoredOperations::stageOf(file.phases, operation);
+    if (stage < 0) {
+        LOG(DEBUG) << "analysis operation fits no stage of" << file.fileName << ":" << operation.mode << operation.x1
+                   << operation.x2 << (operation.timeAxis ? "min" : "℃");
+        return;
+    }
+    const QVector<Global::ExperimentData>& data = file.phases.at(stage).data;
+    const bool onTime = Global::_timeAxisFlag == 1;
+    _runner->setCurve(data, onTime);
+    _runner->setSampleMass(file.info.sampleWeight.toDouble());
+    const double x1 = StoredOperations::boundOn(onTime, operation.x1, operation.timeAxis, data);
+    const double x2 = StoredOperations::boundOn(onTime, operation.x2, operation.timeAxis, data);
+    if (_runner->run(static_cast<AnalysisMode>(operation.mode), x1, x2, file.fileName)
+        == AnalysisRunner::Outcome::Refused)
+        LOG(DEBUG) << "analysis operation draws nothing on stage" << stage + 1 << "of" << file.fileName;
+    if (!confirmed)
+        return;
+    for (QObject* item : _runner->lastItems())
+        PlotItemRegistry::confirm(item);
 }
 
 void CentralWidget::setFileAxisCaptions()
@@ -645,7 +713,8 @@ void CentralWidget::slotAnalysisSettingApply()
         LOG(DEBUG) << "failed. current curve is nullptr.";
         return;
     }
-    if (!loadCurrentCurveData())
+    const QVector<Global::ExperimentData>* data = curveData(_currentCurve);
+    if (!data)
         return;
     const double x1 = _line1->point1->key();
     const double x2 = _line2->point1->key();
@@ -653,15 +722,25 @@ void CentralWidget::slotAnalysisSettingApply()
         return;
     _lastApplyX1 = x1;
     _lastApplyX2 = x2;
-    // The analysis and its recorded operation take the region in sample
-    // temperatures whatever the abscissa, so a stored operation marks the same
-    // samples when it is re-run on either abscissa.
-    const double left = toRegionX(x1);
-    const double right = toRegionX(x2);
+    // The region is taken on the abscissa the curve is drawn against, and the
+    // operation records its bounds with that abscissa.
+    const bool onTime = curveOnTime(_currentCurve);
+    _runner->setCurve(*data, onTime);
+    _runner->setSampleMass(sampleMassOf(_currentCurve));
     const QString name = _currentCurve->objectName();
-    loadAnalysisData(_analysisMode, left, right, name);
-    if (Global::_globalMode == Global::Analysis)
-        recordAnalysisOperation(AnalysisOperation{name, static_cast<int>(_analysisMode), left, right});
+    const AnalysisRunner::Outcome outcome = _runner->run(_analysisMode, x1, x2, name);
+    if (outcome == AnalysisRunner::Outcome::Refused) {
+        MessageBox::warning(parentWidget(), QStringLiteral("warnning"), QStringLiteral("曲线选择错误."));
+        return;
+    }
+    if (outcome == AnalysisRunner::Outcome::Drawn && Global::_globalMode == Global::Analysis)
+        recordAnalysisOperation(AnalysisOperation{name, static_cast<int>(_analysisMode), x1, x2, onTime});
+}
+
+// The live curve is drawn against temperature whatever the abscissa.
+bool CentralWidget::curveOnTime(const QCPCurve* curve) const
+{
+    return Global::_timeAxisFlag == 1 && curve != _liveCurve;
 }
 
 void CentralWidget::recordAnalysisOperation(const AnalysisOperation& operation)
@@ -670,15 +749,14 @@ void CentralWidget::recordAnalysisOperation(const AnalysisOperation& operation)
     ++_unconfirmedOperationCount;
 }
 
-// The count is held to the list's size in case the list was emptied by
-// someone else meanwhile.
-void CentralWidget::dropLastUnconfirmedOperation()
+// Every operation applied since the last "确定" goes, as their items leave
+// the plot. The count is held to the list's size in case the list was emptied
+// by someone else meanwhile.
+void CentralWidget::dropUnconfirmedOperations()
 {
-    _unconfirmedOperationCount = qMin(_unconfirmedOperationCount, Global::_analysisOperationVtr.size());
-    if (_unconfirmedOperationCount == 0)
-        return;
-    Global::_analysisOperationVtr.removeLast();
-    --_unconfirmedOperationCount;
+    QVector<AnalysisOperation>& operations = Global::_analysisOperationVtr;
+    operations.resize(operations.size() - qMin(_unconfirmedOperationCount, operations.size()));
+    _unconfirmedOperationCount = 0;
 }
 
 // Operations of a deleted curve go whether confirmed or not; those among the
@@ -695,31 +773,36 @@ void CentralWidget::removeAnalysisOperationsOf(const QString& name)
     PlotItemRegistry::removeAnalysisOperationsByName(name);
 }
 
-// The points of the selected curve: a loaded workbook's stage or, failing
-// that, a stage of the run. A curve that no record holds (an older copy of a
-// redrawn workbook) is not analysed at all: the data of another curve would
-// give its label wrong figures.
-bool CentralWidget::loadCurrentCurveData()
+// The points of a curve: a loaded workbook's stage or, failing that, a stage
+// of the run. A curve that no record holds is not analysed at all: the data
+// of another curve would give its label wrong figures.
+const QVector<Global::ExperimentData>* CentralWidget::curveData(const QCPCurve* curve) const
 {
-    const QVector<Global::ExperimentData>* found = nullptr;
-    if (const Global::PhaseTotalInfo* stage = fileStageOf(_currentCurve))
-        found = &stage->data;
-    if (!found) {
-        LOG(DEBUG) << "experiment vtr size:" << Global::_experimentDataVtr.size();
-        for (const Global::CurveExperimentData& record : qAsConst(Global::_experimentDataVtr)) {
-            if (record.curve == _currentCurve) {
-                LOG(DEBUG) << "load experiment data.";
-                found = &record.data;
-                break;
-            }
+    if (const Global::PhaseTotalInfo* stage = fileStageOf(curve))
+        return &stage->data;
+    LOG(DEBUG) << "experiment vtr size:" << Global::_experimentDataVtr.size();
+    for (const Global::CurveExperimentData& record : qAsConst(Global::_experimentDataVtr)) {
+        if (record.curve == curve) {
+            LOG(DEBUG) << "load experiment data.";
+            return &record.data;
         }
     }
-    if (!found) {
-        LOG(DEBUG) << "failed. no data for curve:" << _currentCurve->objectName();
-        return false;
+    LOG(DEBUG) << "failed. no data for curve:" << curve->objectName();
+    return nullptr;
+}
+
+// The mass typed for the analysed curve: its workbook's, or for a curve of
+// the run the one entered in the experiment settings; 1.0 for any other.
+double CentralWidget::sampleMassOf(const QCPCurve* curve) const
+{
+    const Global::CurveFileData* file = nullptr;
+    if (fileStageOf(curve, &file))
+        return file->info.sampleWeight.toDouble();
+    for (const Global::CurveExperimentData& record : qAsConst(Global::_experimentDataVtr)) {
+        if (record.curve == curve)
+            return Global::_experimentInfo.sampleWeight.toDouble();
     }
-    PointCalculate::setExperimentData(*found);
-    return true;
+    return 1.0;
 }
 
 // A result applied after the lines moved stays temporary, so a later undo or
@@ -754,329 +837,34 @@ void CentralWidget::endAnalysis()
     emit sigRightDockWidgetHide();
 }
 
-namespace {
-
-QPointF resultPointOf(const Global::ExperimentData& d)
-{
-    return QPointF(abscissaOf(d), d.dsc);
-}
-
-} // namespace
-
-// x1 and x2 are sample temperatures, as PointCalculate compares them.
+// On the curve the apply cycle or the redraw last gave the runner, with x1
+// and x2 on that curve's abscissa.
 void CentralWidget::loadAnalysisData(AnalysisMode mode, double x1, double x2, QString name)
 {
-    switch (mode) {
-    case NumericalLabel:
-        numericalLabelHandle(x1, name);
-        break;
-    case StartPoint:
-    case StopPoint:
-        startStopPointHandle(mode, x1, x2, name);
-        break;
-    case PeakSynthesisAnalysis:
-        peakSynthesisHandle(x1, x2, name);
-        break;
-    case GlassTransition:
-        glassTransitionHandle(x1, x2, name);
-        break;
-    case OnsetTemperaturePoint:
-    case EndsetTemperaturePoint:
-        meltingPointHandle(mode, x1, x2, name);
-        break;
-    default:
-        break;
-    }
+    _runner->run(mode, x1, x2, name);
 }
 
-// The region routines compare sample temperatures. With the run time as
-// abscissa the boundary lines stand at run times, so each is taken to the
-// temperature of the sample measured nearest that time. The live curve is
-// drawn against temperature whatever the abscissa, so its keys stay.
-double CentralWidget::toRegionX(double key) const
-{
-    const QVector<Global::ExperimentData>& data = PointCalculate::dataVtr;
-    if (Global::_timeAxisFlag != 1 || data.isEmpty() || _currentCurve == _liveCurve)
-        return key;
-    int nearest = 0;
-    for (int i = 1; i < data.size(); ++i) {
-        if (std::fabs(data.at(i).runTime - key) < std::fabs(data.at(nearest).runTime - key))
-            nearest = i;
-    }
-    return data.at(nearest).temperature;
-}
-
-void CentralWidget::numericalLabelHandle(double x1, const QString& name)
-{
-    const Global::ExperimentData d = PointCalculate::getClosestDataByX(static_cast<float>(x1));
-    if (Global::isZero(d.dsc, 1e-9)) {
-        MessageBox::warning(parentWidget(), QStringLiteral("warnning"), QStringLiteral("曲线选择错误."));
-        return;
-    }
-    const QPointF point = resultPointOf(d);
-    const QString text = Global::_timeAxisFlag == 1 ? PointCalculate::formatNumericalLabelTextOfTime(point)
-                                                    : PointCalculate::formatNumericalLabelText(point);
-    drawResultLabel(point, text, name);
-}
-
-void CentralWidget::startStopPointHandle(AnalysisMode mode, double x1, double x2, const QString& name)
-{
-    PointCalculate::setRegionPointX(static_cast<float>(x1), static_cast<float>(x2));
-    const QPair<Global::ExperimentData, Global::ExperimentData> ends = PointCalculate::getStartAndEndData();
-    const bool onTime = Global::_timeAxisFlag == 1;
-    if (mode == StartPoint) {
-        const QPointF point = resultPointOf(ends.first);
-        drawResultLabel(point,
-                        onTime ? PointCalculate::formatStartPointTextOfTime(point)
-                               : PointCalculate::formatStartPointText(point),
-                        name);
-    } else {
-        const QPointF point = resultPointOf(ends.second);
-        drawResultLabel(point,
-                        onTime ? PointCalculate::formatStopPointTextOfTime(point)
-                               : PointCalculate::formatStopPointText(point),
-                        name);
-    }
-}
-
-void CentralWidget::peakSynthesisHandle(double x1, double x2, const QString& name)
-{
-    drawPeakRegion(x1, x2, name);
-    PointCalculate::setRegionPointX(static_cast<float>(x1), static_cast<float>(x2));
-    double mass = currentSampleMass();
-    // "nan" and "inf" convert too; they would print as an enthalpy of nan or 0.
-    if (!(mass > 0.0) || !std::isfinite(mass)) {
-        LOG(DEBUG) << "sample weight set value 1," << mass;
-        mass = 1.0;
-    }
-    const double enthalpy = PointCalculate::calculateArea() / mass;
-    LOG(DEBUG) << "enthalpyValue:" << enthalpy;
-    const QPointF peak = PointCalculate::getPeakPoint();
-    const PointCalculate::Segment ends = PointCalculate::calculateStartAndEndPoint();
-    const double startX = std::get<0>(ends);
-    const double endX = std::get<2>(ends);
-    LOG(DEBUG) << "start,end:" << startX << "," << endX;
-
-    const bool onTime = Global::_timeAxisFlag == 1;
-    if (!onTime && !Global::_timeAxisAnalysisPCTModeFlag) {
-        drawResultLabel(peak, PointCalculate::formatPeakSynthesisAnalysisText(enthalpy, peak.x(), startX, endX), name);
-        return;
-    }
-    const QString text = PointCalculate::formatPeakSynthesisAnalysisTextOfTime(
-        enthalpy, PointCalculate::getTimeByTemperature(peak.x()), PointCalculate::getTimeByTemperature(startX),
-        PointCalculate::getTimeByTemperature(endX));
-    if (!onTime) {
-        drawResultLabel(peak, text, name);
-        return;
-    }
-    const Global::ExperimentData d = PointCalculate::getClosestDataByX(static_cast<float>(peak.x()));
-    drawResultLabel(QPointF(d.runTime, d.dsc), text, name);
-}
-
-// The mass typed into the workbook of the analysed curve; 1.0 when the curve
-// belongs to no workbook.
-double CentralWidget::currentSampleMass() const
-{
-    const Global::CurveFileData* file = nullptr;
-    return fileStageOf(_currentCurve, &file) ? file->info.sampleWeight.toDouble() : 1.0;
-}
-
-void CentralWidget::meltingPointHandle(AnalysisMode mode, double x1, double x2, const QString& name)
-{
-    const bool onset = mode == OnsetTemperaturePoint;
-    const Global::ExperimentData d = onset ? PointCalculate::getLastDataNearMaxValue(x1, x2)
-                                           : PointCalculate::getFirstDataNearMaxValue(x1, x2);
-    const double a = abscissaOf(d);
-    if (onset)
-        LOG(DEBUG) << "onset point:" << a << "," << d.dsc;
-    else
-        LOG(DEBUG) << "object name:" << name;
-    drawResultLabel(QPointF(a, d.dsc), QString::number(a, 'f', 3), name);
-}
-
-// About one tick step to the right of the point; on the point itself while
-// the axis holds no tick yet.
 QPointF CentralWidget::getTheCoordinatesOfTheTextBox(QPointF point)
 {
-    const QCPRange range = _plot->xAxis->range();
-    LOG(DEBUG) << "xMax:" << range.upper;
-    const int ticks = _plot->xAxis->tickVector().size();
-    if (ticks == 0)
-        return point;
-    return QPointF(point.x() + (range.upper - range.lower) / ticks, point.y());
+    return _runner->textBoxPlace(point);
 }
 
-// The label keeps its place in the axis rectangle when the axes move; its
-// arrow's head stays on the analysed point.
 void CentralWidget::drawResultLabel(QPointF point, QString text, QString name)
 {
-    const QPointF place = getTheCoordinatesOfTheTextBox(point);
-    auto* label = new QCPItemText(_plot);
-    label->setPositionAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-    label->position->setType(QCPItemPosition::ptPlotCoords);
-    label->position->setCoords(place);
-    label->setText(text);
-    label->setFont(QFont(QStringLiteral("Arial"), 10));
-    label->setSelectedFont(QFont(QStringLiteral("Arial"), 10));
-    label->setSelectable(true);
-    label->position->setTypeX(QCPItemPosition::ptAxisRectRatio);
-    label->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
-    PlotItemRegistry::addText(label, name);
-
-    auto* arrow = new QCPItemLine(_plot);
-    arrow->start->setParentAnchor(label->left);
-    arrow->end->setCoords(point);
-    arrow->setHead(QCPLineEnding(QCPLineEnding::esSpikeArrow, 8, 10));
-    arrow->setPen(QPen(QBrush(Qt::red, Qt::SolidPattern), 1.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
-    PlotItemRegistry::addArrow(arrow, name);
-    _plot->replot(QCustomPlot::rpRefreshHint);
+    _runner->drawResultLabel(point, text, name);
 }
 
-QCPGraph* CentralWidget::addResultGraph(const QVector<double>& keys, const QVector<double>& values,
-                                        const QString& name)
-{
-    QCPGraph* graph = _plot->addGraph();
-    graph->setData(keys, values);
-    PlotItemRegistry::addGraph(graph, name);
-    return graph;
-}
-
-// The area between the curve and the chord of the region's end samples.
 void CentralWidget::drawPeakRegion(double x1, double x2, QString name)
 {
-    const Global::ExperimentData d1 = PointCalculate::getClosestDataByX(static_cast<float>(x1));
-    const Global::ExperimentData d2 = PointCalculate::getClosestDataByX(static_cast<float>(x2));
-    const QPen redPen(QBrush(Qt::red, Qt::SolidPattern), 1.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
-    QCPGraph* chord = addResultGraph({abscissaOf(d1), abscissaOf(d2)}, {d1.dsc, d2.dsc}, name);
-    chord->setPen(redPen);
-
-    QVector<double> keys, values;
-    for (const Global::ExperimentData& d :
-         PointCalculate::getDataInRange(static_cast<float>(x1), static_cast<float>(x2))) {
-        keys.append(abscissaOf(d));
-        values.append(d.dsc);
-    }
-    QCPGraph* region = addResultGraph(keys, values, name);
-    region->setBrush(QBrush(Qt::green, Qt::SolidPattern));
-    region->setChannelFillGraph(chord);
-    _plot->replot(QCustomPlot::rpRefreshHint);
+    _runner->drawPeakRegion(x1, x2, name);
 }
 
-// Ordinary least squares; fewer than two distinct x give a non-finite line.
-QPair<double, double> CentralWidget::linearFit(QVector<double> xs, QVector<double> ys)
-{
-    const double n = xs.size();
-    double sx = 0.0, sy = 0.0, sxy = 0.0, sxx = 0.0;
-    for (int i = 0; i < xs.size(); ++i) {
-        sx += xs.at(i);
-        sy += ys.at(i);
-        sxy += xs.at(i) * ys.at(i);
-        sxx += xs.at(i) * xs.at(i);
-    }
-    const double slope = (n * sxy - sx * sy) / (n * sxx - sx * sx);
-    return qMakePair(slope, sy / n - slope * sx / n);
-}
-
-namespace {
-
-QPair<QVector<double>, QVector<double>> splitPoints(const QVector<QPointF>& points)
-{
-    QVector<double> xs, ys;
-    for (const QPointF& p : points) {
-        xs.append(p.x());
-        ys.append(p.y());
-    }
-    return qMakePair(xs, ys);
-}
-
-QPen baselinePen()
-{
-    QPen pen;
-    pen.setColor(Qt::darkGreen);
-    return pen;
-}
-
-} // namespace
-
-// T1 and T2 are where the tangent at the step's steepest inflection meets the
-// baselines fitted before and after the step; Tg is the sample whose signal
-// lies halfway between the two boundary samples.
 void CentralWidget::glassTransitionHandle(double x1, double x2, QString name)
 {
-    const QPointF p1 = PointCalculate::getClosestPointByX(static_cast<float>(x1));
-    const QPointF p2 = PointCalculate::getClosestPointByX(static_cast<float>(x2));
-    LOG(DEBUG) << "point1:" << p1.x() << "," << p1.y();
-    LOG(DEBUG) << "point2:" << p2.x() << "," << p2.y();
-
-    const auto near1 = splitPoints(PointCalculate::getNearbyPoints(static_cast<float>(p1.x())));
-    const QPair<double, double> line1 = linearFit(near1.first, near1.second);
-    drawBaselineStub(p1, 10.0, line1, name);
-    const auto near2 = splitPoints(PointCalculate::getNearbyPoints(static_cast<float>(p2.x())));
-    const QPair<double, double> line2 = linearFit(near2.first, near2.second);
-    drawBaselineStub(p2, -10.0, line2, name);
-    _plot->replot(QCustomPlot::rpRefreshHint);
-
-    QPair<double, double> tangent;
-    if (!steepestTangent(PointCalculate::getPointsInRange(static_cast<float>(p1.x()), static_cast<float>(p2.x())),
-                         tangent)) {
-        LOG(DEBUG) << "glass transition: no inflection point with a tangent between" << p1.x() << "and" << p2.x();
-        return;
-    }
-    const QPointF lineOfTangent(tangent.first, tangent.second);
-    const QPair<double, double> t1 =
-        PointCalculate::getLineCoefficients(lineOfTangent, QPointF(line1.first, line1.second));
-    const QPair<double, double> t2 =
-        PointCalculate::getLineCoefficients(lineOfTangent, QPointF(line2.first, line2.second));
-    addResultGraph({t1.first, t2.first}, {t1.second, t2.second}, name)->setPen(baselinePen());
-    _plot->replot(QCustomPlot::rpRefreshHint);
-
-    const QPointF q = PointCalculate::getClosestPointByY(p1.x(), p2.x(), (p1.y() + p2.y()) * 0.5);
-    if (Global::_timeAxisFlag != 1) {
-        drawResultLabel(q, PointCalculate::formatGlassTransitionText(t1.first, q.x(), t2.first), name);
-        return;
-    }
-    const Global::ExperimentData d1 = PointCalculate::getClosestDataByX(static_cast<float>(t1.first));
-    const Global::ExperimentData dq = PointCalculate::getClosestDataByX(static_cast<float>(q.x()));
-    const Global::ExperimentData d2 = PointCalculate::getClosestDataByX(static_cast<float>(t2.first));
-    drawResultLabel(QPointF(dq.runTime, dq.dsc),
-                    PointCalculate::formatGlassTransitionTextOfTime(d1.runTime, dq.runTime, d2.runTime), name);
+    _runner->glassTransition(x1, x2, name);
 }
 
-// A stub of the given length in x from the picked sample along the fitted
-// baseline's direction.
-void CentralWidget::drawBaselineStub(const QPointF& from, double length, const QPair<double, double>& line,
-                                     const QString& name)
+QPair<double, double> CentralWidget::linearFit(QVector<double> xs, QVector<double> ys)
 {
-    const double x = from.x() + length;
-    addResultGraph({from.x(), x}, {from.y(), line.first * x + line.second}, name)->setPen(baselinePen());
-}
-
-// The tangent by central difference at the inflection point of steepest
-// slope (the first of equal maxima); false when that point has no neighbour
-// on either side.
-bool CentralWidget::steepestTangent(const QVector<QPointF>& region, QPair<double, double>& tangent) const
-{
-    const auto xy = splitPoints(region);
-    const QMap<double, QPair<double, double>> tangents = PointCalculate::getInflectionPointTangents(xy.first, xy.second);
-    double steepest = 0.0;
-    bool found = false;
-    double xi = 0.0;
-    for (auto it = tangents.constBegin(); it != tangents.constEnd(); ++it) {
-        if (std::fabs(it.value().first) > steepest) {
-            steepest = std::fabs(it.value().first);
-            xi = it.key();
-            found = true;
-        }
-    }
-    if (!found)
-        return false;
-    int i = 0;
-    while (i < region.size() && region.at(i).x() != xi)
-        ++i;
-    if (i < 1 || i > region.size() - 2)
-        return false;
-    const double m = PointCalculate::calculateSlope(region.at(i + 1).x(), region.at(i + 1).y(), region.at(i - 1).x(),
-                                                    region.at(i - 1).y());
-    tangent = qMakePair(m, region.at(i).y() - m * region.at(i).x());
-    return true;
+    return AnalysisRunner::linearFit(xs, ys);
 }

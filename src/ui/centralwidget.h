@@ -13,7 +13,9 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
+class AnalysisRunner;
 class EventHandler;
 class LocalCustomPlot;
 class QCPAbstractItem;
@@ -134,7 +136,7 @@ private:
     void removeAllPlotObjects();
     void removeOpenedPathsOf(const QString& fileName);
     void recordAnalysisOperation(const AnalysisOperation& operation);
-    void dropLastUnconfirmedOperation();
+    void dropUnconfirmedOperations();
     void removeAnalysisOperationsOf(const QString& name);
     void hideBoundaryLines();
     void endAnalysis();
@@ -142,16 +144,13 @@ private:
     void setDataRanges();
     void setFileAxisCaptions();
     void drawFileStages(Global::CurveFileData& file);
-    bool loadCurrentCurveData();
-    void numericalLabelHandle(double x1, const QString& name);
-    void startStopPointHandle(AnalysisMode mode, double x1, double x2, const QString& name);
-    void peakSynthesisHandle(double x1, double x2, const QString& name);
-    void meltingPointHandle(AnalysisMode mode, double x1, double x2, const QString& name);
-    double currentSampleMass() const;
-    double toRegionX(double key) const;
-    QCPGraph* addResultGraph(const QVector<double>& keys, const QVector<double>& values, const QString& name);
-    void drawBaselineStub(const QPointF& from, double length, const QPair<double, double>& line, const QString& name);
-    bool steepestTangent(const QVector<QPointF>& region, QPair<double, double>& tangent) const;
+    void addCurveFile(const Global::CurveFileData& file);
+    void forgetDeletedWorkbooks();
+    void drawWorkbook(Global::CurveFileData& file);
+    void redrawOperation(const Global::CurveFileData& file, const AnalysisOperation& operation, bool confirmed);
+    const QVector<Global::ExperimentData>* curveData(const QCPCurve* curve) const;
+    bool curveOnTime(const QCPCurve* curve) const;
+    double sampleMassOf(const QCPCurve* curve) const;
 
     QString _timeAxisLabel;
     QString _temperatureAxisLabel;
@@ -163,6 +162,8 @@ private:
     // selected workbook curve never receives a run's points.
     QCPCurve* _liveCurve;
     EventHandler* _eventHandler;
+    // Computes and draws the region analyses.
+    std::unique_ptr<AnalysisRunner> _runner;
     QCPItemStraightLine* _line1;
     QCPItemStraightLine* _line2;
     QVector<QString> _openedFilePaths;

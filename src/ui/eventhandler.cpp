@@ -121,7 +121,8 @@ void EventHandler::handleMouseMove(QMouseEvent* event)
     emit sigSendLineXCoord(_draggedLine == _line1 ? 1 : 2, key);
     _draggedLine->point1->setCoords(key, _plot->yAxis->range().lower);
     _draggedLine->point2->setCoords(key, _plot->yAxis->range().upper);
-    _plot->replot(QCustomPlot::rpRefreshHint);
+    // The lines have a buffered layer of their own: only it is redrawn.
+    _draggedLine->layer()->replot();
 }
 
 // Visibility is not tested: a hidden line within reach is grabbed as well.

@@ -2,6 +2,7 @@
 #define LOCALCUSTOMPLOT_H
 
 #include <QPointer>
+#include <QVector>
 #include <qcustomplot.h>
 
 // The plot widget: QCustomPlot plus dragging a result label with the left
@@ -18,6 +19,10 @@ public:
     explicit LocalCustomPlot(QWidget* parent = nullptr);
 
     QRectF textItemRect(QCPItemText* label);
+    // A layer of its own buffer above the curves for what the mouse drags (the
+    // boundary lines, a label while it moves): a drag redraws this layer
+    // only, however many curves lie below it.
+    QCPLayer* dragLayer() const;
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -26,10 +31,17 @@ protected:
 
 private:
     QCPItemText* labelAt(const QPoint& pos);
+    void liftDraggedLabel(QCPItemText* label);
+    void dropDraggedLabel();
+    void keepLabelsInside();
 
     // Guarded: a clear may remove the label while the button is still down.
     QPointer<QCPItemText> _draggedText;
     QPoint _lastMousePos;
+    QCPLayer* _dragLayer;
+    // The dragged label and its arrow, lifted onto the drag layer from theirs.
+    QVector<QPointer<QCPAbstractItem>> _liftedItems;
+    QCPLayer* _liftedFrom;
 };
 
 #endif // LOCALCUSTOMPLOT_H

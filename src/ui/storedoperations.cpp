@@ -1,0 +1,95 @@
+#include "storedoperations.h"
+
+#include "centralwidget.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace StoredOperations {
+
+namespace {
+
+float Global::ExperimentData::*fieldOf(bool onTime)
+{
+    return onTime ? &Global::ExperimentData::runTime : &Global::ExperimentData::temperature;
+}
+
+bool spanHolds(const QVector<Global::ExperimentData>& data, float Global::ExperimentData::*field, double x)
+{
+    const auto bounds = std::minmax_element(data.cbegin(), data.cend(),
+                                            [field](const Global::ExperimentData& a,
+                                                    const Global::ExperimentData& b) { return a.*field < b.*field; });
+    return (*bounds.first).*field <= x && x <= (*bounds.second).*field;
+}
+
+int labelStage(const QVector<Global::PhaseTotalInfo>& stages, float Global::ExperimentData::*field, double x)
+{
+    int best = -1;
+    double bestDistance = std::numeric_limits<double>::infinity();
+    for (int i = 0; i < stages.size(); ++i) {
+        const QVector<Global::ExperimentData>& data = stages.at(i).data;
+        if (data.isEmpty() || !spanHolds(data, field, x))
+            continue;
+        const double distance = std::fabs(data.at(nearestSample(data, field, x)).*field - x);
+        if (distance < bestDistance) {
+            bestDistance = distance;
+            best = i;
+        }
+    }
+    return best;
+}
+
+int regionStage(const QVector<Global::PhaseTotalInfo>& stages, float Global::ExperimentData::*field, double x1,
+                double x2)
+{
+    const double lo = std::min(x1, x2);
+    const double hi = std::max(x1, x2);
+    int best = -1;
+    int most = 1;
+    for (int i = 0; i < stages.size(); ++i) {
+        const QVector<Global::ExperimentData>& data = stages.at(i).data;
+        const int count = int(std::count_if(data.cbegin(), data.cend(), [&](const Global::ExperimentData& d) {
+            return lo <= d.*field && d.*field <= hi;
+        }));
+        if (count > most) {
+            most = count;
+            best = i;
+        }
+    }
+    return best;
+}
+
+} // namespace
+
+int nearestSample(const QVector<Global::ExperimentData>& data, float Global::ExperimentData::*field, double value)
+{
+    int nearest = -1;
+    double best = std::numeric_limits<double>::infinity();
+    for (int i = 0; i < data.size(); ++i) {
+        const double distance = std::fabs(data.at(i).*field - value);
+        if (distance < best) {
+            best = distance;
+            nearest = i;
+        }
+    }
+    return nearest;
+}
+
+int stageOf(const QVector<Global::PhaseTotalInfo>& stages, const AnalysisOperation& operation)
+{
+    const auto field = fieldOf(operation.timeAxis);
+    if (operation.mode == CentralWidget::NumericalLabel)
+        return labelStage(stages, field, operation.x1);
+    return regionStage(stages, field, operation.x1, operation.x2);
+}
+
+double boundOn(bool onTime, double bound, bool boundOnTime, const QVector<Global::ExperimentData>& data)
+{
+    const int nearest = nearestSample(data, fieldOf(boundOnTime), bound);
+    if (onTime == boundOnTime || nearest < 0)
+        return bound;
+    return data.at(nearest).*fieldOf(onTime);
+}
+
+} // namespace StoredOperations

@@ -1,0 +1,33 @@
+#ifndef STOREDOPERATIONS_H
+#define STOREDOPERATIONS_H
+
+#include "global.h"
+
+#include <QVector>
+
+// Where a recorded analysis operation belongs when it is drawn again: the
+// stage of its workbook it was made on, and its bounds on the abscissa the
+// plot shows now. An operation carries neither its stage nor (in workbooks
+// written before run times were kept) its abscissa with certainty, so both are
+// found from the samples.
+namespace StoredOperations {
+
+// Index of the sample whose field lies nearest value, the first of equally
+// near ones; -1 for no samples.
+int nearestSample(const QVector<Global::ExperimentData>& data, float Global::ExperimentData::*field, double value);
+
+// The stage whose samples hold the operation's region, or -1 when none does:
+// for a numerical label the stage whose span holds the line (the one with the
+// sample nearest it, the first of equals, when several do); for a region the
+// stage with the most samples between the bounds, at least two (the first of
+// equals).
+int stageOf(const QVector<Global::PhaseTotalInfo>& stages, const AnalysisOperation& operation);
+
+// A bound taken to the other abscissa through the sample measured nearest
+// it: a run time to that sample's temperature, or a temperature to its run
+// time.
+double boundOn(bool onTime, double bound, bool boundOnTime, const QVector<Global::ExperimentData>& data);
+
+} // namespace StoredOperations
+
+#endif // STOREDOPERATIONS_H
