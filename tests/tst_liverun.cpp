@@ -266,6 +266,8 @@ void TestLiveRun::deviceLostMidRun()
     Global::CurveFileData file;
     QCOMPARE(XlsxHandler::readFile(path, file), 0);
     QCOMPARE(pointsOf(file.phases), kept);
+}
+
 // "开始" after "Y轴": the run is drawn against temperature under its caption,
 // and a label on it reads a temperature.
 void TestLiveRun::startReturnsToTemperature()
