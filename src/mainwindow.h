@@ -6,7 +6,6 @@
 #include <QMainWindow>
 #include <QVector>
 
-class QCPCurve;
 class QDockWidget;
 class QMenu;
 class Ui_MainWindow;
@@ -24,6 +23,7 @@ class OITAutoAnalysisParamForm;
 class AboutForm;
 class EnthalpyDataCorrectionForm;
 class CoefficientSelectionForm;
+class CurveSmoother;
 class PrintPreviewForm;
 class AxisSettingForm;
 
@@ -101,9 +101,6 @@ private:
     void startAnalysis(int mode);
     bool writeWorkbook(const QString& path, Global::Mode mode);
     static QString saveFolder(Global::Mode mode);
-    struct SmoothingTarget;
-    SmoothingTarget smoothSelectedRecord(int level);
-    static void attachSmoothedCurve(const SmoothingTarget& target, QCPCurve* curve);
 
     bool _manuallyStopTheExperimentFlag;
     Ui_MainWindow* _ui;
@@ -125,6 +122,7 @@ private:
     CoefficientSelectionForm* _coefficientSelectionForm;
     PrintPreviewForm* _printPreviewForm;
     AxisSettingForm* _axisSettingForm;
+    CurveSmoother* _curveSmoother;
 };
 
 #endif // MAINWINDOW_H
