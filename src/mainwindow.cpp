@@ -35,6 +35,8 @@
 #include <QPrintPreviewDialog>
 #include <QStandardPaths>
 
+#include <stdexcept>
+
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
     , _manuallyStopTheExperimentFlag(false)
@@ -498,10 +500,19 @@ void MainWindow::smoothness(int level)
     _curveSmoother->smooth(level);
 }
 
-// Replaces data with its smoothed points and returns them.
+// Replaces data with its smoothed points and returns them. The smoother
+// rejects fewer than two points; those are left as they are, so a rejection
+// never ends the program.
 QVector<Global::ExperimentData> MainWindow::smoothnessDetail(int level, QVector<Global::ExperimentData>& data)
 {
-    data = CurveSmoother::smoothPoints(data, level, Global::_timeAxisFlag == 1);
+    LOG(DEBUG) << "smooth start...";
+    try {
+        data = CurveSmoother::smoothPoints(data, level, Global::_timeAxisFlag == 1);
+    } catch (const std::invalid_argument& error) {
+        LOG(DEBUG) << "smooth rejected:" << error.what();
+        return data;
+    }
+    LOG(DEBUG) << "smooth end...";
     return data;
 }
 

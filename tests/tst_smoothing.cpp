@@ -1,3 +1,4 @@
+#include "analysistesthelpers.h"
 #include "centralwidget.h"
 #include "localcustomplot.h"
 #include "lowess.h"
@@ -67,9 +68,12 @@ private slots:
     void cleanup();
     void levels_data();
     void levels();
+    void runStaysOneCurve();
 
 private:
-    void trigger(int level) { _window->findChild<QAction*>(QString("actionSmoothness%1").arg(level))->trigger(); }
+    void smooth(int level) { _window->findChild<QAction*>(QString("actionSmoothness%1").arg(level))->trigger(); }
+    QList<QCPCurve*> curves() const { return AnalysisTest::curves(_central->plot()); }
+    QStringList labelTexts() const { return AnalysisTest::labelTexts(_central->plot()); }
     void addLiveRecord(const Points& points);
     QCPCurve* addWorkbookCurves(const QVector<Points>& stages);
 
@@ -81,6 +85,7 @@ private:
 void TestSmoothing::init()
 {
     Global::clearCurveExperimentData();
+    Global::_analysisOperationVtr.clear();
     Global::_curveFileDataVtr.clear();
     Global::_globalMode = Global::Analysis;
     Global::_smoothnessFlag = false;
@@ -146,7 +151,7 @@ void TestSmoothing::levels_data()
     QTest::newRow("live, level 10, every point") << 10 << 1.0 << false << 12 << 0 << false << false << "live";
     QTest::newRow("live, time axis") << 5 << 0.5 << true << 15 << 0 << false << false << "live";
     QTest::newRow("selected workbook stage only") << 5 << 0.5 << false << 0 << 14 << true << false << "workbook";
-    QTest::newRow("live records come first") << 5 << 0.5 << false << 10 << 9 << true << false << "";
+    QTest::newRow("workbook stage while a run is held") << 5 << 0.5 << false << 10 << 9 << true << false << "workbook";
     QTest::newRow("nothing selected") << 5 << 0.5 << false << 0 << 9 << false << false << "";
     // A deleted curve leaves its record's pointer null, and the current curve
     // null as well: the two must not count as a match.
@@ -155,8 +160,9 @@ void TestSmoothing::levels_data()
     QTest::newRow("stage of one point refused") << 10 << 1.0 << false << 0 << 1 << true << false << "";
 }
 
-// Smoothing a workbook stage takes every curve of the workbook off the plot
-// (they share its name) and leaves the other stage alone.
+// Smoothing a workbook stage replaces only that stage's curve; the other
+// stage keeps its points and its curve. When nothing is smoothed, nothing
+// changes: the plot, its axes, the recorded analyses and the flag.
 void TestSmoothing::levels()
 {
     QFETCH(int, level);
@@ -181,27 +187,80 @@ void TestSmoothing::levels()
     }
     if (deleted)
         _central->deleteCurrentCurve();
+    Global::_analysisOperationVtr = {{"run.xlsx", 1, 40.0, 40.0}, {Global::ExperimentKey, 1, 40.0, 40.0}};
+    const QList<QCPCurve*> curvesBefore = curves();
+    const QCPRange xBefore = _central->plot()->xAxis->range();
+    const QCPRange yBefore = _central->plot()->yAxis->range();
 
-    trigger(level);
+    smooth(level);
 
-    QVERIFY(Global::_smoothnessFlag);
+    QCOMPARE(Global::_smoothnessFlag, !smoothed.isEmpty());
     QVERIFY(_dialogs->boxes.isEmpty());
+    if (smoothed.isEmpty()) {
+        QCOMPARE(curves(), curvesBefore);
+        QCOMPARE(_central->plot()->xAxis->range(), xBefore);
+        QCOMPARE(_central->plot()->yAxis->range(), yBefore);
+        QCOMPARE(Global::_analysisOperationVtr.size(), 2);
+    }
     if (live) {
         const Global::CurveExperimentData& record = Global::_experimentDataVtr.first();
         compareRecord(record.data, livePoints, smoothed == "live", factor, timeAxis);
-        QCOMPARE(record.curve == _central->currentCurve(), smoothed == "live");
+        QCOMPARE(record.curve && record.curve == _central->currentCurve(), smoothed == "live");
     }
     if (stage) {
         const Global::CurveFileData& file = Global::_curveFileDataVtr.first();
         compareRecord(file.phases[1].data, stagePoints, smoothed == "workbook", factor, false);
         compareRecord(file.phases[0].data, other, false, factor, false);
-        if (stage > 1)
-            QCOMPARE(file.phases[1].curve == _central->currentCurve(), smoothed == "workbook");
-        for (int i = 0; smoothed == "workbook" && i < _central->plot()->plottableCount(); ++i)
-            QVERIFY(_central->plot()->plottable(i) != workbook && !file.phases[0].curve);
+        QCPCurve* drawn = file.phases[1].curve;
+        if (smoothed == "workbook") {
+            QCOMPARE(drawn, _central->currentCurve());
+            QCOMPARE(curves().size(), live ? 3 : 2);
+            QVERIFY(curves().contains(file.phases[0].curve) && curves().contains(drawn));
+            for (int i = 0; i < stage; ++i)
+                QCOMPARE(drawn->data()->at(i)->value, double(file.phases[1].data[i].dsc));
+        }
     }
     if (level == 3) // the data tell 0.3 from the factor apart
         QVERIFY(std::abs(expectedSignal(livePoints, 0.3, false)[0] - expectedSignal(livePoints, factor, false)[0]) > 1e-3);
+}
+
+// A run of two stages shares one live curve. Smoothing it smooths each stage
+// record on its own, draws the run again as one curve that both records keep,
+// and the run's next point extends that curve, which can still be analysed.
+void TestSmoothing::runStaysOneCurve()
+{
+    const Points first = wavyPoints(12);
+    Points second = wavyPoints(9);
+    for (auto& p : second)
+        p.temperature += 40.0f;
+    addLiveRecord(first);
+    addLiveRecord(second);
+
+    smooth(4);
+
+    QCOMPARE(curves().size(), 1);
+    QCPCurve* curve = curves().first();
+    QCOMPARE(_central->liveCurve(), curve);
+    for (const auto& record : qAsConst(Global::_experimentDataVtr))
+        QCOMPARE(record.curve, curve);
+    compareRecord(Global::_experimentDataVtr[0].data, first, true, 0.4, false);
+    compareRecord(Global::_experimentDataVtr[1].data, second, true, 0.4, false);
+
+    CommonData next;
+    next.stage = 2;
+    next.sampleTemp = 200.0;
+    next.dsc = 1.5;
+    _central->slotRecvCommonData(next);
+    QCOMPARE(curves(), QList<QCPCurve*>{curve});
+    QCOMPARE(curve->dataCount(), first.size() + second.size() + 1);
+    QCOMPARE(Global::_experimentDataVtr[1].data.last().temperature, 200.0f);
+
+    // The first stage's fifth point, 40 ℃, read back smoothed.
+    _central->setAnalysisMode(CentralWidget::NumericalLabel);
+    AnalysisTest::setLineKey(_central->line1(), 40.0);
+    _central->slotAnalysisSettingApply();
+    const double smoothed = expectedSignal(first, 0.4, false)[4];
+    QCOMPARE(labelTexts(), QStringList{QString("数值：\n40.000℃,%1").arg(smoothed, 0, 'f', 3)});
 }
 
 QTEST_MAIN(TestSmoothing)

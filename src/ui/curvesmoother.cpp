@@ -4,21 +4,10 @@
 #include "lowess.h"
 
 #include <easylogging++.h>
+#include <qcustomplot.h>
 
 #include <stdexcept>
 #include <vector>
-
-// The record a smoothing command rewrote: a live stage record, or a stage of a
-// loaded workbook; kept by index so no pointer into the shared records has to
-// outlive the redraw.
-struct CurveSmoother::Target
-{
-    int record = -1;
-    int file = -1;
-    int phase = -1;
-    QVector<Global::ExperimentData> points;
-    QString name;
-};
 
 CurveSmoother::CurveSmoother(CentralWidget* workspace, QObject* parent)
     : QObject(parent)
@@ -26,73 +15,123 @@ CurveSmoother::CurveSmoother(CentralWidget* workspace, QObject* parent)
 {
 }
 
-// The selected curve is taken off the plot and drawn again from its smoothed
-// points. With no matching record (nothing selected, or a result graph) the
-// redraw gets no points and no name, and no record takes the drawn curve.
 void CurveSmoother::smooth(int level)
 {
-    Global::_smoothnessFlag = true;
-    const Target target = smoothSelectedRecord(level);
-    _workspace->deleteCurrentCurve();
-    _workspace->drawCurveData(target.points, target.name);
-    attachSmoothedCurve(target, _workspace->currentCurve());
+    Job job;
+    job.level = level;
+    job.timeAxis = Global::_timeAxisFlag == 1;
+    if (!collect(job))
+        return;
+    LOG(DEBUG) << "smooth start...";
+    compute(job, nullptr);
+    LOG(DEBUG) << "smooth end...";
+    apply(job);
 }
 
-// While a run has stage records only those are considered, even when the
-// selected curve belongs to a loaded workbook. A later match replaces what an
-// earlier one left. A deleted curve leaves its record's pointer null, so with
-// no current curve every such record would match: nothing is smoothed then.
-CurveSmoother::Target CurveSmoother::smoothSelectedRecord(int level)
+// Nothing selected, or a curve no record holds (a result, an older copy of a
+// redrawn workbook): nothing is smoothed and nothing on the plot changes.
+bool CurveSmoother::collect(Job& job) const
 {
-    Target target;
-    if (!_workspace->currentCurve())
-        return target;
-    const bool timeAxis = Global::_timeAxisFlag == 1;
-    if (!Global::_experimentDataVtr.isEmpty()) {
-        for (int i = 0; i < Global::_experimentDataVtr.size(); ++i) {
-            Global::CurveExperimentData& record = Global::_experimentDataVtr[i];
-            if (!_workspace->isCurrentCurve(record.curve))
-                continue;
-            record.data = smoothPoints(record.data, level, timeAxis);
-            target.points = record.data;
-            target.name = Global::ExperimentKey;
-            target.record = i;
+    QCPCurve* curve = _workspace->currentCurve();
+    const QVector<RecordRef> refs = recordsOf(curve);
+    if (!curve || refs.isEmpty()) {
+        LOG(DEBUG) << "smooth: no record for the current curve.";
+        return false;
+    }
+    job.curve = curve;
+    const RecordRef& first = refs.first();
+    job.name = first.record >= 0 ? Global::ExperimentKey : Global::_curveFileDataVtr.at(first.file).fileName;
+    for (const RecordRef& ref : refs)
+        job.sources.append(Source{ref, dataOf(ref), false, QString()});
+    return true;
+}
+
+// Each record on its own: a run's stages share one curve but not one
+// temperature range, and a fit across a stage boundary would mix them.
+void CurveSmoother::compute(Job& job, LowessControl* control)
+{
+    for (Source& source : job.sources) {
+        try {
+            source.points = smoothPoints(source.points, job.level, job.timeAxis, control);
+            source.smoothed = true;
+        } catch (const std::invalid_argument& error) {
+            source.rejection = QString::fromLatin1(error.what());
         }
-        return target;
+    }
+}
+
+// The records take their smoothed signal; points a run added meanwhile stay
+// as measured. The curve is then drawn again from all of its records, which
+// keep the new curve; a run's curve stays the one its later points go to.
+void CurveSmoother::apply(const Job& job)
+{
+    bool anySmoothed = false;
+    for (const Source& source : job.sources) {
+        if (!source.rejection.isEmpty())
+            LOG(DEBUG) << "smooth rejected:" << source.rejection;
+        anySmoothed = anySmoothed || source.smoothed;
+    }
+    const QVector<RecordRef> refs = recordsOf(job.curve);
+    if (!anySmoothed || !job.curve || refs.isEmpty()) {
+        LOG(DEBUG) << "smooth: nothing to apply.";
+        return;
+    }
+    for (const Source& source : job.sources) {
+        QVector<Global::ExperimentData>& data = dataOf(source.ref);
+        for (int i = 0; source.smoothed && i < source.points.size() && i < data.size(); ++i)
+            data[i].dsc = source.points.at(i).dsc;
+    }
+    QVector<Global::ExperimentData> drawn;
+    for (const RecordRef& ref : refs)
+        drawn += dataOf(ref);
+    Global::_smoothnessFlag = true;
+    Global::_smoothedCurveName = job.name;
+    const bool live = _workspace->liveCurve() == job.curve;
+    _workspace->removeCurveWithResults(job.curve);
+    _workspace->drawCurveData(drawn, job.name);
+    QCPCurve* fresh = _workspace->currentCurve();
+    for (const RecordRef& ref : refs)
+        curveOf(ref) = fresh;
+    if (live)
+        _workspace->setLiveCurve(fresh);
+}
+
+// The run's stage records first, then the stages of the loaded workbooks.
+QVector<CurveSmoother::RecordRef> CurveSmoother::recordsOf(const QCPCurve* curve)
+{
+    QVector<RecordRef> refs;
+    if (!curve)
+        return refs;
+    for (int i = 0; i < Global::_experimentDataVtr.size(); ++i) {
+        if (Global::_experimentDataVtr.at(i).curve == curve)
+            refs.append(RecordRef{i, -1, -1});
     }
     for (int f = 0; f < Global::_curveFileDataVtr.size(); ++f) {
-        Global::CurveFileData& file = Global::_curveFileDataVtr[f];
-        for (int p = 0; p < file.phases.size(); ++p) {
-            Global::PhaseTotalInfo& phase = file.phases[p];
-            if (!_workspace->isCurrentCurve(phase.curve))
-                continue;
-            phase.data = smoothPoints(phase.data, level, timeAxis);
-            target.points = phase.data;
-            target.name = file.fileName;
-            target.file = f;
-            target.phase = p;
+        const QVector<Global::PhaseTotalInfo>& phases = Global::_curveFileDataVtr.at(f).phases;
+        for (int p = 0; p < phases.size(); ++p) {
+            if (phases.at(p).curve == curve)
+                refs.append(RecordRef{-1, f, p});
         }
     }
-    return target;
+    return refs;
 }
 
-void CurveSmoother::attachSmoothedCurve(const Target& target, QCPCurve* curve)
+QVector<Global::ExperimentData>& CurveSmoother::dataOf(const RecordRef& ref)
 {
-    if (target.record >= 0 && target.record < Global::_experimentDataVtr.size()) {
-        Global::_experimentDataVtr[target.record].curve = curve;
-        return;
-    }
-    if (target.file < 0 || target.file >= Global::_curveFileDataVtr.size())
-        return;
-    Global::CurveFileData& file = Global::_curveFileDataVtr[target.file];
-    if (target.phase >= 0 && target.phase < file.phases.size())
-        file.phases[target.phase].curve = curve;
+    if (ref.record >= 0)
+        return Global::_experimentDataVtr[ref.record].data;
+    return Global::_curveFileDataVtr[ref.file].phases[ref.phase].data;
 }
 
-// The smoother rejects fewer than two points; such a stage is left as it is
-// and the command goes on, so a rejection never ends the program.
+QCPCurve*& CurveSmoother::curveOf(const RecordRef& ref)
+{
+    if (ref.record >= 0)
+        return Global::_experimentDataVtr[ref.record].curve;
+    return Global::_curveFileDataVtr[ref.file].phases[ref.phase].curve;
+}
+
 QVector<Global::ExperimentData> CurveSmoother::smoothPoints(const QVector<Global::ExperimentData>& points, int level,
-                                                            bool timeAxis)
+                                                            bool timeAxis, LowessControl* control)
 {
     std::vector<double> x;
     std::vector<double> y;
@@ -102,15 +141,7 @@ QVector<Global::ExperimentData> CurveSmoother::smoothPoints(const QVector<Global
         x.push_back(timeAxis ? point.runTime : point.temperature);
         y.push_back(point.dsc);
     }
-    LOG(DEBUG) << "smooth start...";
-    std::vector<double> fitted;
-    try {
-        fitted = lowess(x, y, LowessParams{level * 0.1, 3});
-    } catch (const std::invalid_argument& error) {
-        LOG(DEBUG) << "smooth rejected:" << error.what();
-        return points;
-    }
-    LOG(DEBUG) << "smooth end...";
+    const std::vector<double> fitted = lowess(x, y, LowessParams{level * 0.1, 3}, control);
     QVector<Global::ExperimentData> result = points;
     for (int i = 0; i < result.size(); ++i)
         result[i].dsc = static_cast<float>(fitted[static_cast<size_t>(i)]);
