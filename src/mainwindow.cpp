@@ -479,6 +479,9 @@ bool MainWindow::writeWorkbook(const QString& path, Global::Mode mode)
     }
     LOG(DEBUG) << "analysis xlsx data...";
     if (Global::_smoothnessFlag) {
+        // The run's records hold the points smoothed last when its curve was.
+        if (Global::_smoothedCurveName == Global::ExperimentKey)
+            return XlsxHandler::writeExperimentFile(path);
         return XlsxHandler::writeSmoothnessFile(path);
     }
     return XlsxHandler::appendAnalysisOperation(path);

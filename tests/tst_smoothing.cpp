@@ -69,9 +69,17 @@ private slots:
     void levels_data();
     void levels();
     void runStaysOneCurve();
+    void saveWritesTheCurveSmoothedLast_data();
+    void saveWritesTheCurveSmoothedLast();
 
 private:
     void smooth(int level) { _window->findChild<QAction*>(QString("actionSmoothness%1").arg(level))->trigger(); }
+    void select(QCPCurve* curve)
+    {
+        _central->plot()->deselectAll();
+        curve->setSelection(QCPDataSelection(curve->data()->dataRange()));
+        _central->slotSelectionChangedByUser();
+    }
     QList<QCPCurve*> curves() const { return AnalysisTest::curves(_central->plot()); }
     QStringList labelTexts() const { return AnalysisTest::labelTexts(_central->plot()); }
     void addLiveRecord(const Points& points);
@@ -181,8 +189,7 @@ void TestSmoothing::levels()
         addLiveRecord(livePoints);
     QCPCurve* workbook = stage ? addWorkbookCurves({other, stagePoints}) : nullptr;
     if (selected) {
-        workbook->setSelection(QCPDataSelection(workbook->data()->dataRange()));
-        _central->slotSelectionChangedByUser();
+        select(workbook);
         QVERIFY(_central->isCurrentCurve(workbook));
     }
     if (deleted)
@@ -261,6 +268,58 @@ void TestSmoothing::runStaysOneCurve()
     _central->slotAnalysisSettingApply();
     const double smoothed = expectedSignal(first, 0.4, false)[4];
     QCOMPARE(labelTexts(), QStringList{QString("数值：\n40.000℃,%1").arg(smoothed, 0, 'f', 3)});
+}
+
+void TestSmoothing::saveWritesTheCurveSmoothedLast_data()
+{
+    QTest::addColumn<QList<int>>("order"); // loaded workbook, or -1 for the run
+    QTest::addColumn<int>("written");
+    QTest::newRow("second of two workbooks") << QList<int>{1} << 1;
+    QTest::newRow("second, then first") << QList<int>{1, 0} << 0;
+    QTest::newRow("a workbook, then the run") << QList<int>{1, -1} << -1;
+}
+
+// "保存数据" after smoothing writes the records of the curve smoothed last,
+// read back from the saved workbook.
+void TestSmoothing::saveWritesTheCurveSmoothedLast()
+{
+    QFETCH(QList<int>, order);
+    QFETCH(int, written);
+    QTemporaryDir dir;
+    const QString masses[] = {"2", "3"};
+    for (int i = 0; i < 2; ++i) {
+        const QString path = dir.filePath(QString("w%1.xlsx").arg(i));
+        QVERIFY(AnalysisTest::writeWorkbook(path, {wavyPoints(20 + i)}, masses[i]));
+        _central->slotRecvAnalysisFileName(path);
+    }
+    QCOMPARE(Global::_curveFileDataVtr.size(), 2);
+    PhaseInfoData stage;
+    stage.enabled = 1;
+    Global::_experimentInfo.phases = {stage};
+    Points run = wavyPoints(15);
+    for (auto& p : run) // the reader skips a row whose run time is 0
+        p.runTime += 0.1f;
+    addLiveRecord(run);
+    for (int which : order) {
+        select(which < 0 ? Global::_experimentDataVtr[0].curve : Global::_curveFileDataVtr[which].phases[0].curve);
+        smooth(6);
+    }
+    const Points& expected = written < 0 ? Global::_experimentDataVtr[0].data
+                                         : Global::_curveFileDataVtr[written].phases[0].data;
+    QVERIFY(expected[1].dsc != wavyPoints(written < 0 ? 15 : 20 + written)[1].dsc);
+
+    _dialogs->fileNames << dir.filePath("saved.xlsx");
+    _window->findChild<QAction*>("actionSaveData")->trigger();
+
+    Global::CurveFileData saved;
+    QCOMPARE(XlsxHandler::readFile(dir.filePath("saved.xlsx"), saved), 0);
+    QCOMPARE(saved.phases.size(), 1);
+    if (written >= 0)
+        QCOMPARE(saved.info.sampleWeight, masses[written]);
+    const Points& points = saved.phases[0].data;
+    QCOMPARE(points.size(), expected.size());
+    for (int i = 0; i < points.size(); ++i)
+        QCOMPARE(points[i].dsc, expected[i].dsc);
 }
 
 QTEST_MAIN(TestSmoothing)
