@@ -391,7 +391,7 @@ void MainWindow::on_actionEnthalpyCorrectionSelection_triggered()
 void MainWindow::on_actionPrintPreview_triggered()
 {
     _printPreviewForm->setPixmap(_centralWidget->grabPlotPixmap());
-    _printPreviewForm->printPreviewDialog()->showMaximized();
+    _printPreviewForm->showPreview();
 }
 
 void MainWindow::on_actionYAxis_triggered()
