@@ -26,6 +26,7 @@
 #include <easylogging++.h>
 #include <qcustomplot.h>
 
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDebug>
@@ -75,6 +76,7 @@ MainWindow::MainWindow(QWidget* parent)
     setActionsEnabled(true);
     _eventHandler = _centralWidget->eventHandler();
     _curveSmoother = new CurveSmoother(_centralWidget, this);
+    buildCurveCommandGroup();
     connectSignalsAndSlots();
 }
 
@@ -111,6 +113,35 @@ void MainWindow::setDialogPropertiesOnAll()
     setDialogProperties(_coefficientSelectionForm);
     setDialogProperties(_printPreviewForm);
     setDialogProperties(_axisSettingForm);
+}
+
+// The commands that change or remove curves; a smoothing holds them while it
+// runs. In a group, an action disabled on its own account stays disabled when
+// the group is enabled again.
+void MainWindow::buildCurveCommandGroup()
+{
+    _curveCommands = new QActionGroup(this);
+    _curveCommands->setExclusive(false);
+    const QList<QAction*> actions = {
+        _ui->actionSmoothness1, _ui->actionSmoothness2, _ui->actionSmoothness3, _ui->actionSmoothness4,
+        _ui->actionSmoothness5, _ui->actionSmoothness6, _ui->actionSmoothness7, _ui->actionSmoothness8,
+        _ui->actionSmoothness9, _ui->actionSmoothness10, _ui->actionClearAllData, _ui->actionStart,
+        _ui->actionYAxis, _ui->actionSaveData, _ui->actionSaveas,
+    };
+    for (QAction* action : actions)
+        _curveCommands->addAction(action);
+}
+
+// While a smoothing runs the curve it smooths must stay as it is: the curve
+// commands, the plot's own interaction (selection, deletion, the region
+// lines), loading from the file tree and the analysis panel wait for it.
+// "停止" stays available: a run can always be stopped and saved.
+void MainWindow::holdCurveCommands(bool held)
+{
+    _curveCommands->setEnabled(!held);
+    _centralWidget->setEnabled(!held);
+    _leftWidget->setEnabled(!held);
+    _rightDockWidget->setEnabled(!held);
 }
 
 void MainWindow::setActionsEnabled(bool enabled)
@@ -159,6 +190,7 @@ void MainWindow::connectSignalsAndSlots()
     connect(_centralWidget, &CentralWidget::sigGetAxisInfoWithData, _axisSettingForm,
             &AxisSettingForm::slotGetAxisInfoWithData);
     connect(_axisSettingForm, &AxisSettingForm::sigSetAxisSettings, _centralWidget, &CentralWidget::slotSetAxisSettings);
+    connect(_curveSmoother, &CurveSmoother::runningChanged, this, &MainWindow::holdCurveCommands);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QVector>
 
+class QActionGroup;
 class QDockWidget;
 class QMenu;
 class Ui_MainWindow;
@@ -95,6 +96,8 @@ protected:
 private:
     void buildStatusBar();
     void setDialogPropertiesOnAll();
+    void buildCurveCommandGroup();
+    void holdCurveCommands(bool held);
     void connectSignalsAndSlots();
     void showConnected();
     void showDisconnected();
@@ -123,6 +126,7 @@ private:
     PrintPreviewForm* _printPreviewForm;
     AxisSettingForm* _axisSettingForm;
     CurveSmoother* _curveSmoother;
+    QActionGroup* _curveCommands;
 };
 
 #endif // MAINWINDOW_H

@@ -1,5 +1,6 @@
 #include "analysistesthelpers.h"
 #include "centralwidget.h"
+#include "curvesmoother.h"
 #include "localcustomplot.h"
 #include "lowess.h"
 #include "lowessreference.h"
@@ -7,9 +8,12 @@
 #include "windowtesthelpers.h"
 
 #include <QAction>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QtTest>
 
 #include <cmath>
+#include <cstring>
 #include <qcustomplot.h>
 
 using Points = QVector<Global::ExperimentData>;
@@ -55,6 +59,11 @@ void compareRecord(const Points& actual, const Points& before, bool smoothed, do
     }
 }
 
+bool sameBits(const Points& a, const Points& b)
+{
+    return a.size() == b.size() && std::memcmp(a.constData(), b.constData(), sizeof(a[0]) * size_t(a.size())) == 0;
+}
+
 } // namespace
 
 // Smoothing through the "平滑" actions of the main window, against the
@@ -71,9 +80,25 @@ private slots:
     void runStaysOneCurve();
     void saveWritesTheCurveSmoothedLast_data();
     void saveWritesTheCurveSmoothedLast();
+    void workerEqualsSynchronousResult_data();
+    void workerEqualsSynchronousResult();
+    void cancelChangesNothing();
+    void livePointsArriveDuringSmoothing();
 
 private:
-    void smooth(int level) { _window->findChild<QAction*>(QString("actionSmoothness%1").arg(level))->trigger(); }
+    CurveSmoother* smoother() const { return _window->findChild<CurveSmoother*>(); }
+    void startSmoothing(int level) { _window->findChild<QAction*>(QString("actionSmoothness%1").arg(level))->trigger(); }
+    void waitForSmoothing()
+    {
+        QSignalSpy ended(smoother(), &CurveSmoother::runningChanged);
+        if (smoother()->isRunning())
+            QVERIFY(ended.wait(60000));
+    }
+    void smooth(int level)
+    {
+        startSmoothing(level);
+        waitForSmoothing();
+    }
     void select(QCPCurve* curve)
     {
         _central->plot()->deselectAll();
@@ -320,6 +345,91 @@ void TestSmoothing::saveWritesTheCurveSmoothedLast()
     QCOMPARE(points.size(), expected.size());
     for (int i = 0; i < points.size(); ++i)
         QCOMPARE(points[i].dsc, expected[i].dsc);
+}
+
+void TestSmoothing::workerEqualsSynchronousResult_data()
+{
+    QTest::addColumn<bool>("timeAxis");
+    QTest::newRow("temperature") << false;
+    QTest::newRow("time") << true;
+}
+
+// 3000 points at level 5 are enough work for the smoother's own threads too.
+void TestSmoothing::workerEqualsSynchronousResult()
+{
+    QFETCH(bool, timeAxis);
+    Global::_timeAxisFlag = timeAxis ? 1 : 0;
+    const Points points = wavyPoints(3000);
+    select(addWorkbookCurves({points}));
+    Points synchronous = points;
+    _window->smoothnessDetail(5, synchronous);
+
+    smooth(5);
+
+    QVERIFY(sameBits(Global::_curveFileDataVtr[0].phases[0].data, synchronous));
+}
+
+// "取消" in the progress dialog: the records, the plot, its axes, the recorded
+// analyses and the flag stay as they were, and the commands come back.
+void TestSmoothing::cancelChangesNothing()
+{
+    const Points points = wavyPoints(3000);
+    QCPCurve* curve = addWorkbookCurves({points});
+    select(curve);
+    Global::_analysisOperationVtr = {{"run.xlsx", 1, 40.0, 40.0}};
+    const QCPRange xBefore = _central->plot()->xAxis->range();
+
+    startSmoothing(10);
+    QVERIFY(smoother()->isRunning());
+    QVERIFY(!_window->findChild<QAction*>("actionSmoothness1")->isEnabled());
+    _window->findChild<QProgressDialog*>()->findChild<QPushButton*>()->click();
+    waitForSmoothing();
+
+    QVERIFY(sameBits(Global::_curveFileDataVtr[0].phases[0].data, points));
+    QCOMPARE(curves(), QList<QCPCurve*>{curve});
+    QCOMPARE(Global::_curveFileDataVtr[0].phases[0].curve, curve);
+    QCOMPARE(_central->plot()->xAxis->range(), xBefore);
+    QCOMPARE(Global::_analysisOperationVtr.size(), 1);
+    QVERIFY(!Global::_smoothnessFlag);
+    QVERIFY(_window->findChild<QAction*>("actionSmoothness1")->isEnabled());
+}
+
+// Points the instrument sends while the run's curve is being smoothed go
+// through the event loop and stay on the curve, as measured, after the
+// smoothed points.
+void TestSmoothing::livePointsArriveDuringSmoothing()
+{
+    const Points points = wavyPoints(2000);
+    addLiveRecord(points);
+    Points synchronous = points;
+    _window->smoothnessDetail(3, synchronous);
+    QList<bool> whileRunning;
+    for (int i = 0; i < 5; ++i) {
+        // Posted before the smoothing starts, so handled before its result.
+        QMetaObject::invokeMethod(
+            _central,
+            [this, i, &whileRunning]() {
+                whileRunning << smoother()->isRunning();
+                CommonData data;
+                data.stage = 1;
+                data.sampleTemp = 6000.0 + i;
+                data.dsc = 9.0;
+                _central->slotRecvCommonData(data);
+            },
+            Qt::QueuedConnection);
+    }
+
+    smooth(3);
+
+    QCOMPARE(whileRunning, QList<bool>({true, true, true, true, true}));
+    const Points& record = Global::_experimentDataVtr[0].data;
+    QCOMPARE(record.size(), 2005);
+    QVERIFY(sameBits(record.mid(0, 2000), synchronous));
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(record[2000 + i].dsc, 9.0f);
+    QCOMPARE(curves().size(), 1);
+    QCOMPARE(curves().first(), _central->liveCurve());
+    QCOMPARE(_central->liveCurve()->dataCount(), 2005);
 }
 
 QTEST_MAIN(TestSmoothing)

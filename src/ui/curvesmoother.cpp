@@ -6,26 +6,139 @@
 #include <easylogging++.h>
 #include <qcustomplot.h>
 
+#include <QProgressDialog>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
 #include <stdexcept>
 #include <vector>
 
-CurveSmoother::CurveSmoother(CentralWidget* workspace, QObject* parent)
-    : QObject(parent)
-    , _workspace(workspace)
-{
-}
+namespace {
 
-void CurveSmoother::smooth(int level)
+// The smoother's passes: one plain and two robust ones.
+constexpr int RobustnessIterations = 3;
+// A smoothing shorter than this shows no dialog at all, so a short one does
+// not flash a window; a longer one shows that the program is alive.
+constexpr int ProgressShowDelayMs = 500;
+constexpr int ProgressUpdateMs = 100;
+constexpr int ProgressSteps = 1000;
+
+} // namespace
+
+struct CurveSmoother::Work
 {
     Job job;
-    job.level = level;
-    job.timeAxis = Global::_timeAxisFlag == 1;
-    if (!collect(job))
+    LowessControl control;
+    std::size_t totalFits = 0;
+    QString failure;
+};
+
+CurveSmoother::CurveSmoother(CentralWidget* workspace, QWidget* parent)
+    : QObject(parent)
+    , _workspace(workspace)
+    , _dialogParent(parent)
+    , _thread(nullptr)
+    , _progressTimer(new QTimer(this))
+{
+    _progressTimer->setInterval(ProgressUpdateMs);
+    connect(_progressTimer, &QTimer::timeout, this, &CurveSmoother::updateProgress);
+}
+
+// A smoothing still running when the window goes is stopped, not awaited.
+CurveSmoother::~CurveSmoother()
+{
+    if (!_thread)
         return;
+    _work->control.cancelled = true;
+    _thread->wait();
+    delete _thread;
+}
+
+bool CurveSmoother::isRunning() const
+{
+    return _thread != nullptr;
+}
+
+// One smoothing at a time: the commands are held while one runs, and a
+// command that still gets here is refused.
+void CurveSmoother::smooth(int level)
+{
+    if (_thread) {
+        LOG(DEBUG) << "smooth: refused, a smoothing is running.";
+        return;
+    }
+    auto work = std::make_shared<Work>();
+    work->job.level = level;
+    work->job.timeAxis = Global::_timeAxisFlag == 1;
+    if (!collect(work->job))
+        return;
+    for (const Source& source : qAsConst(work->job.sources))
+        work->totalFits += static_cast<std::size_t>(source.points.size()) * RobustnessIterations;
     LOG(DEBUG) << "smooth start...";
-    compute(job, nullptr);
-    LOG(DEBUG) << "smooth end...";
-    apply(job);
+    _work = work;
+    _thread = QThread::create([work]() {
+        try {
+            compute(work->job, &work->control);
+        } catch (const LowessCancelled&) {
+        } catch (const std::exception& error) {
+            work->failure = QString::fromLocal8Bit(error.what());
+        }
+    });
+    connect(_thread, &QThread::finished, this, &CurveSmoother::finish);
+    showProgress();
+    emit runningChanged(true);
+    _thread->start();
+}
+
+void CurveSmoother::showProgress()
+{
+    _dialog = new QProgressDialog(QStringLiteral("正在平滑曲线..."), QStringLiteral("取消"), 0, ProgressSteps,
+                                  _dialogParent);
+    _dialog->setWindowTitle(QStringLiteral("平滑"));
+    _dialog->setAutoClose(false);
+    _dialog->setAutoReset(false);
+    _dialog->setMinimumDuration(ProgressShowDelayMs);
+    connect(_dialog, &QProgressDialog::canceled, this, &CurveSmoother::cancel);
+    _dialog->setValue(0);
+    _progressTimer->start();
+}
+
+void CurveSmoother::updateProgress()
+{
+    if (!_work || !_dialog || _work->totalFits == 0)
+        return;
+    const std::size_t fitted = std::min(_work->control.fitted.load(), _work->totalFits);
+    _dialog->setValue(static_cast<int>(fitted * ProgressSteps / _work->totalFits));
+}
+
+// The worker stops within a few milliseconds; its result is then dropped.
+void CurveSmoother::cancel()
+{
+    if (!_work)
+        return;
+    _work->control.cancelled = true;
+    LOG(DEBUG) << "smooth cancelled.";
+}
+
+void CurveSmoother::finish()
+{
+    _progressTimer->stop();
+    if (_dialog) {
+        _dialog->disconnect(this);
+        _dialog->hide();
+        _dialog->deleteLater();
+    }
+    _thread->deleteLater();
+    _thread = nullptr;
+    const std::shared_ptr<Work> work = std::move(_work);
+    if (!work->failure.isEmpty())
+        LOG(DEBUG) << "smooth failed:" << work->failure;
+    else if (!work->control.cancelled)
+        LOG(DEBUG) << "smooth end...";
+    if (work->failure.isEmpty() && !work->control.cancelled)
+        apply(work->job);
+    emit runningChanged(false);
 }
 
 // Nothing selected, or a curve no record holds (a result, an older copy of a
@@ -141,7 +254,7 @@ QVector<Global::ExperimentData> CurveSmoother::smoothPoints(const QVector<Global
         x.push_back(timeAxis ? point.runTime : point.temperature);
         y.push_back(point.dsc);
     }
-    const std::vector<double> fitted = lowess(x, y, LowessParams{level * 0.1, 3}, control);
+    const std::vector<double> fitted = lowess(x, y, LowessParams{level * 0.1, RobustnessIterations}, control);
     QVector<Global::ExperimentData> result = points;
     for (int i = 0; i < result.size(); ++i)
         result[i].dsc = static_cast<float>(fitted[static_cast<size_t>(i)]);
