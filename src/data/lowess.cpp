@@ -22,7 +22,7 @@ constexpr double ResidualScaleFactor = 6.0;
 constexpr std::size_t ParallelWorkThreshold = 1u << 22;
 // Fits between two looks at the cancel flag: a few milliseconds of work at
 // most, even when every fit spans the whole of a 100,000-point curve.
-constexpr std::size_t FitsPerCheck = 256;
+constexpr std::size_t FitsPerCheck = 64;
 
 std::atomic<int> threadLimit{0};
 

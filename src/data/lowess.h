@@ -30,7 +30,7 @@ struct LowessParams
 
 // Lets another thread follow a running smoothing and stop it. fitted counts
 // the local fits done so far over all passes (n per pass); cancelled, once
-// set, makes lowess throw LowessCancelled within a few hundred fits.
+// set, makes lowess throw LowessCancelled within a few dozen fits.
 struct LowessControl
 {
     std::atomic<bool> cancelled{false};
