@@ -173,8 +173,8 @@ void CurveSmoother::compute(Job& job, LowessControl* control)
     }
 }
 
-// The records take their smoothed signal; points a run added meanwhile stay
-// as measured. The curve is then drawn again from all of its records, which
+// The records still drawn as the curve take their smoothed signal; points a
+// run added meanwhile stay as measured. The curve is then drawn again from all of its records, which
 // keep the new curve; a run's curve stays the one its later points go to.
 void CurveSmoother::apply(const Job& job)
 {
@@ -190,8 +190,10 @@ void CurveSmoother::apply(const Job& job)
         return;
     }
     for (const Source& source : job.sources) {
+        if (!source.smoothed || !refs.contains(source.ref))
+            continue;
         QVector<Global::ExperimentData>& data = dataOf(source.ref);
-        for (int i = 0; source.smoothed && i < source.points.size() && i < data.size(); ++i)
+        for (int i = 0; i < source.points.size() && i < data.size(); ++i)
             data[i].dsc = source.points.at(i).dsc;
     }
     QVector<Global::ExperimentData> drawn;

@@ -55,6 +55,10 @@ private:
         int record = -1;
         int file = -1;
         int phase = -1;
+        bool operator==(const RecordRef& other) const
+        {
+            return record == other.record && file == other.file && phase == other.phase;
+        }
     };
     struct Source
     {
