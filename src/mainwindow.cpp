@@ -5,6 +5,7 @@
 #include "axissettingform.h"
 #include "centralwidget.h"
 #include "coefficientselectionform.h"
+#include "curvesmoother.h"
 #include "degreeofcrystallinityform.h"
 #include "degreeofcureform.h"
 #include "enthalpydatacorrectionform.h"
@@ -13,7 +14,6 @@
 #include "filedialog.h"
 #include "instrumentcoefficientform.h"
 #include "leftwidget.h"
-#include "lowess.h"
 #include "messagebox.h"
 #include "oitautoanalysisparamform.h"
 #include "printpreviewform.h"
@@ -26,6 +26,7 @@
 #include <easylogging++.h>
 #include <qcustomplot.h>
 
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDebug>
@@ -36,7 +37,6 @@
 #include <QStandardPaths>
 
 #include <stdexcept>
-#include <vector>
 
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
@@ -75,6 +75,8 @@ MainWindow::MainWindow(QWidget* parent)
     setDialogPropertiesOnAll();
     setActionsEnabled(true);
     _eventHandler = _centralWidget->eventHandler();
+    _curveSmoother = new CurveSmoother(_centralWidget, this);
+    buildCurveCommandGroup();
     connectSignalsAndSlots();
 }
 
@@ -111,6 +113,35 @@ void MainWindow::setDialogPropertiesOnAll()
     setDialogProperties(_coefficientSelectionForm);
     setDialogProperties(_printPreviewForm);
     setDialogProperties(_axisSettingForm);
+}
+
+// The commands that change or remove curves; a smoothing holds them while it
+// runs. In a group, an action disabled on its own account stays disabled when
+// the group is enabled again.
+void MainWindow::buildCurveCommandGroup()
+{
+    _curveCommands = new QActionGroup(this);
+    _curveCommands->setExclusive(false);
+    const QList<QAction*> actions = {
+        _ui->actionSmoothness1, _ui->actionSmoothness2, _ui->actionSmoothness3, _ui->actionSmoothness4,
+        _ui->actionSmoothness5, _ui->actionSmoothness6, _ui->actionSmoothness7, _ui->actionSmoothness8,
+        _ui->actionSmoothness9, _ui->actionSmoothness10, _ui->actionClearAllData, _ui->actionStart,
+        _ui->actionYAxis, _ui->actionSaveData, _ui->actionSaveas,
+    };
+    for (QAction* action : actions)
+        _curveCommands->addAction(action);
+}
+
+// While a smoothing runs the curve it smooths must stay as it is: the curve
+// commands, the plot's own interaction (selection, deletion, the region
+// lines), loading from the file tree and the analysis panel wait for it.
+// "停止" stays available: a run can always be stopped and saved.
+void MainWindow::holdCurveCommands(bool held)
+{
+    _curveCommands->setEnabled(!held);
+    _centralWidget->setEnabled(!held);
+    _leftWidget->setEnabled(!held);
+    _rightDockWidget->setEnabled(!held);
 }
 
 void MainWindow::setActionsEnabled(bool enabled)
@@ -160,6 +191,7 @@ void MainWindow::connectSignalsAndSlots()
             &AxisSettingForm::slotGetAxisInfoWithData);
     connect(_axisSettingForm, &AxisSettingForm::sigSetAxisSettings, _centralWidget, &CentralWidget::slotSetAxisSettings);
     connect(serialPort, &SerialPort::sigDeviceLost, this, &MainWindow::slotDeviceLost);
+    connect(_curveSmoother, &CurveSmoother::runningChanged, this, &MainWindow::holdCurveCommands);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -422,7 +454,7 @@ void MainWindow::on_actionEnthalpyCorrectionSelection_triggered()
 void MainWindow::on_actionPrintPreview_triggered()
 {
     _printPreviewForm->setPixmap(_centralWidget->grabPlotPixmap());
-    _printPreviewForm->printPreviewDialog()->showMaximized();
+    _printPreviewForm->showPreview();
 }
 
 void MainWindow::on_actionYAxis_triggered()
@@ -510,22 +542,13 @@ bool MainWindow::writeWorkbook(const QString& path, Global::Mode mode)
     }
     LOG(DEBUG) << "analysis xlsx data...";
     if (Global::_smoothnessFlag) {
+        // The run's records hold the points smoothed last when its curve was.
+        if (Global::_smoothedCurveName == Global::ExperimentKey)
+            return XlsxHandler::writeExperimentFile(path);
         return XlsxHandler::writeSmoothnessFile(path);
     }
     return XlsxHandler::appendAnalysisOperation(path);
 }
-
-// The record a smoothing command rewrote: a live stage record, or a stage of a
-// loaded workbook; kept by index so no pointer into the shared records has to
-// outlive the redraw.
-struct MainWindow::SmoothingTarget
-{
-    int record = -1;
-    int file = -1;
-    int phase = -1;
-    QVector<Global::ExperimentData> points;
-    QString name;
-};
 
 void MainWindow::on_actionSmoothness1_triggered() { smoothness(1); }
 void MainWindow::on_actionSmoothness2_triggered() { smoothness(2); }
@@ -538,92 +561,25 @@ void MainWindow::on_actionSmoothness8_triggered() { smoothness(8); }
 void MainWindow::on_actionSmoothness9_triggered() { smoothness(9); }
 void MainWindow::on_actionSmoothness10_triggered() { smoothness(10); }
 
-// The selected curve is taken off the plot and drawn again from its smoothed
-// points. With no matching record (nothing selected, or a result graph) the
-// redraw gets no points and no name, and no record takes the drawn curve.
 void MainWindow::smoothness(int level)
 {
-    Global::_smoothnessFlag = true;
-    const SmoothingTarget target = smoothSelectedRecord(level);
-    _centralWidget->deleteCurrentCurve();
-    _centralWidget->drawCurveData(target.points, target.name);
-    attachSmoothedCurve(target, _centralWidget->currentCurve());
+    _curveSmoother->smooth(level);
 }
 
-// While a run has stage records only those are considered, even when the
-// selected curve belongs to a loaded workbook. A later match replaces what an
-// earlier one left. A deleted curve leaves its record's pointer null, so with
-// no current curve every such record would match: nothing is smoothed then.
-MainWindow::SmoothingTarget MainWindow::smoothSelectedRecord(int level)
-{
-    SmoothingTarget target;
-    if (!_centralWidget->currentCurve())
-        return target;
-    if (!Global::_experimentDataVtr.isEmpty()) {
-        for (int i = 0; i < Global::_experimentDataVtr.size(); ++i) {
-            Global::CurveExperimentData& record = Global::_experimentDataVtr[i];
-            if (!_centralWidget->isCurrentCurve(record.curve))
-                continue;
-            target.points = smoothnessDetail(level, record.data);
-            target.name = Global::ExperimentKey;
-            target.record = i;
-        }
-        return target;
-    }
-    for (int f = 0; f < Global::_curveFileDataVtr.size(); ++f) {
-        Global::CurveFileData& file = Global::_curveFileDataVtr[f];
-        for (int p = 0; p < file.phases.size(); ++p) {
-            Global::PhaseTotalInfo& phase = file.phases[p];
-            if (!_centralWidget->isCurrentCurve(phase.curve))
-                continue;
-            target.points = smoothnessDetail(level, phase.data);
-            target.name = file.fileName;
-            target.file = f;
-            target.phase = p;
-        }
-    }
-    return target;
-}
-
-void MainWindow::attachSmoothedCurve(const SmoothingTarget& target, QCPCurve* curve)
-{
-    if (target.record >= 0 && target.record < Global::_experimentDataVtr.size()) {
-        Global::_experimentDataVtr[target.record].curve = curve;
-        return;
-    }
-    if (target.file < 0 || target.file >= Global::_curveFileDataVtr.size())
-        return;
-    Global::CurveFileData& file = Global::_curveFileDataVtr[target.file];
-    if (target.phase >= 0 && target.phase < file.phases.size())
-        file.phases[target.phase].curve = curve;
-}
-
-// The smoother rejects fewer than two points; such a stage is left as it is
-// and the command goes on, so a rejection never ends the program.
+// Replaces data with its smoothed points and returns them. The smoother
+// rejects fewer than two points; those are left as they are, so a rejection
+// never ends the program.
 QVector<Global::ExperimentData> MainWindow::smoothnessDetail(int level, QVector<Global::ExperimentData>& data)
 {
-    std::vector<double> x;
-    std::vector<double> y;
-    x.reserve(static_cast<size_t>(data.size()));
-    y.reserve(static_cast<size_t>(data.size()));
-    for (const Global::ExperimentData& point : data) {
-        x.push_back(Global::_timeAxisFlag == 1 ? point.runTime : point.temperature);
-        y.push_back(point.dsc);
-    }
     LOG(DEBUG) << "smooth start...";
-    std::vector<double> fitted;
     try {
-        fitted = lowess(x, y, LowessParams{level * 0.1, 3});
+        data = CurveSmoother::smoothPoints(data, level, Global::_timeAxisFlag == 1);
     } catch (const std::invalid_argument& error) {
         LOG(DEBUG) << "smooth rejected:" << error.what();
         return data;
     }
     LOG(DEBUG) << "smooth end...";
-    QVector<Global::ExperimentData> result = data;
-    for (int i = 0; i < result.size(); ++i)
-        result[i].dsc = static_cast<float>(fitted[static_cast<size_t>(i)]);
-    data = result;
-    return result;
+    return data;
 }
 
 // Smooths every live stage record in place.

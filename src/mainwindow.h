@@ -6,7 +6,7 @@
 #include <QMainWindow>
 #include <QVector>
 
-class QCPCurve;
+class QActionGroup;
 class QDockWidget;
 class QMenu;
 class Ui_MainWindow;
@@ -24,6 +24,7 @@ class OITAutoAnalysisParamForm;
 class AboutForm;
 class EnthalpyDataCorrectionForm;
 class CoefficientSelectionForm;
+class CurveSmoother;
 class PrintPreviewForm;
 class AxisSettingForm;
 
@@ -96,6 +97,8 @@ protected:
 private:
     void buildStatusBar();
     void setDialogPropertiesOnAll();
+    void buildCurveCommandGroup();
+    void holdCurveCommands(bool held);
     void connectSignalsAndSlots();
     void showConnected();
     void showDisconnected();
@@ -103,9 +106,6 @@ private:
     void saveStoppedRun();
     bool writeWorkbook(const QString& path, Global::Mode mode);
     static QString saveFolder(Global::Mode mode);
-    struct SmoothingTarget;
-    SmoothingTarget smoothSelectedRecord(int level);
-    static void attachSmoothedCurve(const SmoothingTarget& target, QCPCurve* curve);
 
     bool _manuallyStopTheExperimentFlag;
     Ui_MainWindow* _ui;
@@ -127,6 +127,8 @@ private:
     CoefficientSelectionForm* _coefficientSelectionForm;
     PrintPreviewForm* _printPreviewForm;
     AxisSettingForm* _axisSettingForm;
+    CurveSmoother* _curveSmoother;
+    QActionGroup* _curveCommands;
 };
 
 #endif // MAINWINDOW_H

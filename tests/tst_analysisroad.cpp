@@ -1,5 +1,6 @@
 #include "analysistesthelpers.h"
 #include "centralwidget.h"
+#include "curvesmoother.h"
 #include "eventhandler.h"
 #include "leftwidget.h"
 #include "localcustomplot.h"
@@ -233,6 +234,7 @@ void TestAnalysisRoad::noRecordKeepsARemovedCurve()
         trigger("actionYAxis");
     else
         trigger("actionSmoothness3");
+    QTRY_VERIFY(!_window->findChild<CurveSmoother*>()->isRunning());
     verifyNoStaleCurve();
 
     openFromTree("样品数据", "a.xlsx");

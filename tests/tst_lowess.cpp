@@ -63,6 +63,7 @@ private slots:
     void matchesReference_data();
     void matchesReference();
     void threadsGiveBitIdenticalResult();
+    void controlCountsFitsAndStops();
 };
 
 void TestLowess::rejectsInputInOrder_data()
@@ -267,6 +268,24 @@ void TestLowess::threadsGiveBitIdenticalResult()
     setLowessThreadLimit(0);
     QCOMPARE(parallel.size(), serial.size());
     QVERIFY(std::memcmp(parallel.data(), serial.data(), serial.size() * sizeof(double)) == 0);
+}
+
+// A control changes nothing in the result; a run counts one fit per point and
+// pass, and a cancelled run ends with LowessCancelled instead of a result.
+void TestLowess::controlCountsFitsAndStops()
+{
+    Vec x, y;
+    makeCurve(Shape::Unsorted, 12000, 99u, x, y);
+    const Vec plain = lowess(x, y, {0.2, 3});
+    LowessControl control;
+    const Vec followed = lowess(x, y, {0.2, 3}, &control);
+    QVERIFY(std::memcmp(followed.data(), plain.data(), plain.size() * sizeof(double)) == 0);
+    QCOMPARE(control.fitted.load(), std::size_t(3 * 12000));
+
+    LowessControl cancelled;
+    cancelled.cancelled = true;
+    QVERIFY_EXCEPTION_THROWN(lowess(x, y, {0.2, 3}, &cancelled), LowessCancelled);
+    QCOMPARE(cancelled.fitted.load(), std::size_t(0));
 }
 
 QTEST_APPLESS_MAIN(TestLowess)

@@ -16,6 +16,7 @@ bool _enthalpyCoefficientEnableFlag = false;
 QVector<double> _enthalpyCoefficientVtr;
 int _timeAxisFlag = 0;
 bool _smoothnessFlag = false;
+QString _smoothedCurveName;
 bool _timeAxisAnalysisPCTModeFlag = false;
 int _languageFlag = 0;
 

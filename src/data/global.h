@@ -105,6 +105,9 @@ extern bool _enthalpyCoefficientEnableFlag;
 extern QVector<double> _enthalpyCoefficientVtr;
 extern int _timeAxisFlag;
 extern bool _smoothnessFlag;
+// Name of the curve smoothed last while _smoothnessFlag is set: a loaded
+// workbook's file name, or ExperimentKey for the run.
+extern QString _smoothedCurveName;
 extern bool _timeAxisAnalysisPCTModeFlag;
 extern int _languageFlag;
 

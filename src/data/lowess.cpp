@@ -20,6 +20,9 @@ constexpr double ResidualScaleFactor = 6.0;
 // Fewer weight evaluations than this in one pass (a few milliseconds) are not
 // worth starting threads for.
 constexpr std::size_t ParallelWorkThreshold = 1u << 22;
+// Fits between two looks at the cancel flag: a few milliseconds of work at
+// most, even when every fit spans the whole of a 100,000-point curve.
+constexpr std::size_t FitsPerCheck = 64;
 
 std::atomic<int> threadLimit{0};
 
@@ -275,7 +278,15 @@ void forEachChunk(std::size_t n, std::size_t work, const Body& body)
         t.join();
 }
 
-std::vector<double> fitPass(const SortedCurve& c, const std::vector<double>& r, const std::vector<double>& previous)
+bool isCancelled(const LowessControl* control)
+{
+    return control && control->cancelled.load(std::memory_order_relaxed);
+}
+
+// Each point's fit is the same whichever thread computes it and whenever the
+// control is looked at, so neither changes the result.
+std::vector<double> fitPass(const SortedCurve& c, const std::vector<double>& r, const std::vector<double>& previous,
+                            LowessControl* control)
 {
     const std::size_t n = c.x.size();
     std::size_t work = 0;
@@ -283,9 +294,18 @@ std::vector<double> fitPass(const SortedCurve& c, const std::vector<double>& r, 
         work += c.hi[p] - c.lo[p] + 1;
     std::vector<double> fit(n);
     forEachChunk(n, work, [&](std::size_t begin, std::size_t end) {
-        for (std::size_t p = begin; p < end; ++p)
-            fit[p] = fitAt(c, r, p, previous[p]);
+        for (std::size_t block = begin; block < end; block += FitsPerCheck) {
+            if (isCancelled(control))
+                return;
+            const std::size_t blockEnd = std::min(end, block + FitsPerCheck);
+            for (std::size_t p = block; p < blockEnd; ++p)
+                fit[p] = fitAt(c, r, p, previous[p]);
+            if (control)
+                control->fitted.fetch_add(blockEnd - block, std::memory_order_relaxed);
+        }
     });
+    if (isCancelled(control))
+        throw LowessCancelled();
     return fit;
 }
 
@@ -352,7 +372,8 @@ std::vector<double> computeBandwidths(const std::vector<double>& x, double f)
     return h;
 }
 
-std::vector<double> lowess(const std::vector<double>& x, const std::vector<double>& y, const LowessParams& params)
+std::vector<double> lowess(const std::vector<double>& x, const std::vector<double>& y, const LowessParams& params,
+                           LowessControl* control)
 {
     validateLowessParams(params);
     if (x.size() != y.size())
@@ -370,7 +391,7 @@ std::vector<double> lowess(const std::vector<double>& x, const std::vector<doubl
     for (int pass = 0; pass < params.robustnessIterations; ++pass) {
         if (pass > 0)
             r = robustnessWeights(c.y, fit);
-        fit = fitPass(c, r, fit);
+        fit = fitPass(c, r, fit, control);
     }
 
     std::vector<double> out(n);

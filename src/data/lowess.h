@@ -1,6 +1,9 @@
 #ifndef LOWESS_H
 #define LOWESS_H
 
+#include <atomic>
+#include <cstddef>
+#include <stdexcept>
 #include <vector>
 
 // Locally weighted straight-line smoothing with robustness passes.
@@ -25,7 +28,26 @@ struct LowessParams
     int robustnessIterations;
 };
 
-std::vector<double> lowess(const std::vector<double>& x, const std::vector<double>& y, const LowessParams& params);
+// Lets another thread follow a running smoothing and stop it. fitted counts
+// the local fits done so far over all passes (n per pass); cancelled, once
+// set, makes lowess throw LowessCancelled within a few dozen fits.
+struct LowessControl
+{
+    std::atomic<bool> cancelled{false};
+    std::atomic<std::size_t> fitted{0};
+};
+
+class LowessCancelled : public std::runtime_error
+{
+public:
+    LowessCancelled()
+        : std::runtime_error("Smoothing cancelled")
+    {
+    }
+};
+
+std::vector<double> lowess(const std::vector<double>& x, const std::vector<double>& y, const LowessParams& params,
+                           LowessControl* control = nullptr);
 void validateLowessParams(const LowessParams& params);
 double tricube(double u);
 double median(const std::vector<double>& values);

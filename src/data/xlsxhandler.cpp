@@ -238,13 +238,29 @@ bool XlsxHandler::writeExperimentFile(QString path)
     return save(book, path);
 }
 
+namespace {
+
+// The workbook whose curve was smoothed last; the first loaded one when no
+// loaded workbook bears that name.
+const Global::CurveFileData& smoothedWorkbook()
+{
+    const QString& name = Global::_smoothedCurveName;
+    for (int i = Global::_curveFileDataVtr.size() - 1; i >= 0 && !name.isEmpty(); --i) {
+        if (Global::_curveFileDataVtr.at(i).fileName == name)
+            return Global::_curveFileDataVtr.at(i);
+    }
+    return Global::_curveFileDataVtr.first();
+}
+
+} // namespace
+
 bool XlsxHandler::writeSmoothnessFile(QString path)
 {
     if (Global::_curveFileDataVtr.isEmpty()) {
         LOG(DEBUG) << "curve file data vtr empty...";
         return false;
     }
-    const Global::CurveFileData& file = Global::_curveFileDataVtr.first();
+    const Global::CurveFileData& file = smoothedWorkbook();
     Workbook book;
     writeInformation(book, file.info);
     LOG(DEBUG) << "curve file vtr size:" << Global::_curveFileDataVtr.size();

@@ -55,7 +55,8 @@ public:
 
     // A new workbook of the current run (_experimentInfo, _experimentDataVtr).
     static bool writeExperimentFile(QString path);
-    // A new workbook of the first loaded workbook with its in-memory points.
+    // A new workbook of the loaded workbook smoothed last
+    // (Global::_smoothedCurveName) with its in-memory points.
     static bool writeSmoothnessFile(QString path);
     // The workbook at _currentFilePath with the operations recorded on its
     // curve appended, saved at path.

@@ -181,6 +181,13 @@ QCPCurve* CentralWidget::liveCurve() const
     return _liveCurve;
 }
 
+// A run's curve redrawn from its records (smoothing) takes the run's later
+// points in place of the curve it replaced.
+void CentralWidget::setLiveCurve(QCPCurve* curve)
+{
+    _liveCurve = curve;
+}
+
 CentralWidget::AnalysisMode CentralWidget::analysisMode() const
 {
     return _analysisMode;
@@ -434,6 +441,21 @@ void CentralWidget::deleteCurve(QString name)
     removeAnalysisOperationsOf(name);
     removeMatching([&name](const QString& curveName) { return curveName == name; },
                    [&name](const QObject* item) { return PlotItemRegistry::belongsToCurve(item, name); });
+    _plot->replot(QCustomPlot::rpRefreshHint);
+}
+
+// One curve leaves the plot with the results drawn and recorded under its
+// name; the other curves of that name (a workbook's other stages) stay, and
+// so does the workbook among the opened paths.
+void CentralWidget::removeCurveWithResults(QCPCurve* curve)
+{
+    const QString name = curve->objectName();
+    removeCurve(curve);
+    if (!name.isEmpty()) {
+        removeAnalysisOperationsOf(name);
+        removeMatching([](const QString&) { return false; },
+                       [&name](const QObject* item) { return PlotItemRegistry::belongsToCurve(item, name); });
+    }
     _plot->replot(QCustomPlot::rpRefreshHint);
 }
 

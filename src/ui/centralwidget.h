@@ -81,6 +81,7 @@ public:
     void deleteCurrentCurve();
     bool isCurrentCurve(QCPCurve* curve) const;
     void deleteCurve(QString name);
+    void removeCurveWithResults(QCPCurve* curve);
     QPixmap grabPlotPixmap();
 
     LocalCustomPlot* plot() const;
@@ -89,6 +90,7 @@ public:
     QCPItemStraightLine* line2() const;
     QCPCurve* currentCurve() const;
     QCPCurve* liveCurve() const;
+    void setLiveCurve(QCPCurve* curve);
     AnalysisMode analysisMode() const;
     const QVector<QString>& openedFilePaths() const;
 

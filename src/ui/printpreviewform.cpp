@@ -8,6 +8,7 @@
 #include <QMap>
 #include <QPainter>
 #include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 
 namespace {
@@ -27,6 +28,7 @@ PrintPreviewForm::PrintPreviewForm(QWidget* parent)
     , _printPreviewDialog(nullptr)
     , _ui(new Ui_PrintPreviewForm)
     , _printer(new QPrinter(QPrinter::HighResolution))
+    , _previewShown(false)
 {
     _ui->setupUi(this);
     _printer->setPageSize(QPageSize(QPageSize::A4));
@@ -48,6 +50,17 @@ PrintPreviewForm::~PrintPreviewForm()
 void PrintPreviewForm::setPixmap(const QPixmap& pixmap)
 {
     _pixmap = pixmap;
+}
+
+// The preview dialog lays out its page only the first time it is shown; each
+// later opening asks for the page again, so the preview shows what the
+// workspace holds now and not what it held at the first opening.
+void PrintPreviewForm::showPreview()
+{
+    if (_previewShown)
+        _printPreviewDialog->findChild<QPrintPreviewWidget*>()->updatePreview();
+    _previewShown = true;
+    _printPreviewDialog->showMaximized();
 }
 
 QPrintPreviewDialog* PrintPreviewForm::printPreviewDialog() const

@@ -24,6 +24,7 @@ public:
     ~PrintPreviewForm() override;
 
     void setPixmap(const QPixmap& pixmap);
+    void showPreview();
     QPrintPreviewDialog* printPreviewDialog() const;
     QPrinter* printer() const;
 
@@ -40,6 +41,7 @@ private:
     // Outlives the preview dialog, which keeps a pointer to it.
     QPrinter* _printer;
     QPixmap _pixmap;
+    bool _previewShown;
 };
 
 #endif // PRINTPREVIEWFORM_H

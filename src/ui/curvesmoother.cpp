@@ -1,0 +1,264 @@
+#include "curvesmoother.h"
+
+#include "centralwidget.h"
+#include "lowess.h"
+
+#include <easylogging++.h>
+#include <qcustomplot.h>
+
+#include <QProgressDialog>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+// The smoother's passes: one plain and two robust ones.
+constexpr int RobustnessIterations = 3;
+// A smoothing shorter than this shows no dialog at all, so a short one does
+// not flash a window; a longer one shows that the program is alive.
+constexpr int ProgressShowDelayMs = 500;
+constexpr int ProgressUpdateMs = 100;
+constexpr int ProgressSteps = 1000;
+
+} // namespace
+
+struct CurveSmoother::Work
+{
+    Job job;
+    LowessControl control;
+    std::size_t totalFits = 0;
+    QString failure;
+};
+
+CurveSmoother::CurveSmoother(CentralWidget* workspace, QWidget* parent)
+    : QObject(parent)
+    , _workspace(workspace)
+    , _dialogParent(parent)
+    , _thread(nullptr)
+    , _progressTimer(new QTimer(this))
+{
+    _progressTimer->setInterval(ProgressUpdateMs);
+    connect(_progressTimer, &QTimer::timeout, this, &CurveSmoother::updateProgress);
+}
+
+// A smoothing still running when the window goes is stopped, not awaited.
+CurveSmoother::~CurveSmoother()
+{
+    if (!_thread)
+        return;
+    _work->control.cancelled = true;
+    _thread->wait();
+    delete _thread;
+}
+
+bool CurveSmoother::isRunning() const
+{
+    return _thread != nullptr;
+}
+
+// One smoothing at a time: the commands are held while one runs, and a
+// command that still gets here is refused.
+void CurveSmoother::smooth(int level)
+{
+    if (_thread) {
+        LOG(DEBUG) << "smooth: refused, a smoothing is running.";
+        return;
+    }
+    auto work = std::make_shared<Work>();
+    work->job.level = level;
+    work->job.timeAxis = Global::_timeAxisFlag == 1;
+    if (!collect(work->job))
+        return;
+    for (const Source& source : qAsConst(work->job.sources))
+        work->totalFits += static_cast<std::size_t>(source.points.size()) * RobustnessIterations;
+    LOG(DEBUG) << "smooth start...";
+    _work = work;
+    _thread = QThread::create([work]() {
+        try {
+            compute(work->job, &work->control);
+        } catch (const LowessCancelled&) {
+        } catch (const std::exception& error) {
+            work->failure = QString::fromLocal8Bit(error.what());
+        }
+    });
+    connect(_thread, &QThread::finished, this, &CurveSmoother::finish);
+    showProgress();
+    emit runningChanged(true);
+    _thread->start();
+}
+
+void CurveSmoother::showProgress()
+{
+    _dialog = new QProgressDialog(QStringLiteral("正在平滑曲线..."), QStringLiteral("取消"), 0, ProgressSteps,
+                                  _dialogParent);
+    _dialog->setWindowTitle(QStringLiteral("平滑"));
+    _dialog->setAutoClose(false);
+    _dialog->setAutoReset(false);
+    _dialog->setMinimumDuration(ProgressShowDelayMs);
+    connect(_dialog, &QProgressDialog::canceled, this, &CurveSmoother::cancel);
+    _dialog->setValue(0);
+    _progressTimer->start();
+}
+
+void CurveSmoother::updateProgress()
+{
+    if (!_work || !_dialog || _work->totalFits == 0)
+        return;
+    const std::size_t fitted = std::min(_work->control.fitted.load(), _work->totalFits);
+    _dialog->setValue(static_cast<int>(fitted * ProgressSteps / _work->totalFits));
+}
+
+// The worker stops within a few milliseconds; its result is then dropped.
+void CurveSmoother::cancel()
+{
+    if (!_work)
+        return;
+    _work->control.cancelled = true;
+    LOG(DEBUG) << "smooth cancelled.";
+}
+
+void CurveSmoother::finish()
+{
+    _progressTimer->stop();
+    if (_dialog) {
+        _dialog->disconnect(this);
+        _dialog->hide();
+        _dialog->deleteLater();
+    }
+    _thread->deleteLater();
+    _thread = nullptr;
+    const std::shared_ptr<Work> work = std::move(_work);
+    if (!work->failure.isEmpty())
+        LOG(DEBUG) << "smooth failed:" << work->failure;
+    else if (!work->control.cancelled)
+        LOG(DEBUG) << "smooth end...";
+    if (work->failure.isEmpty() && !work->control.cancelled)
+        apply(work->job);
+    emit runningChanged(false);
+}
+
+// Nothing selected, or a curve no record holds (a result, an older copy of a
+// redrawn workbook): nothing is smoothed and nothing on the plot changes.
+bool CurveSmoother::collect(Job& job) const
+{
+    QCPCurve* curve = _workspace->currentCurve();
+    const QVector<RecordRef> refs = recordsOf(curve);
+    if (!curve || refs.isEmpty()) {
+        LOG(DEBUG) << "smooth: no record for the current curve.";
+        return false;
+    }
+    job.curve = curve;
+    const RecordRef& first = refs.first();
+    job.name = first.record >= 0 ? Global::ExperimentKey : Global::_curveFileDataVtr.at(first.file).fileName;
+    for (const RecordRef& ref : refs)
+        job.sources.append(Source{ref, dataOf(ref), false, QString()});
+    return true;
+}
+
+// Each record on its own: a run's stages share one curve but not one
+// temperature range, and a fit across a stage boundary would mix them.
+void CurveSmoother::compute(Job& job, LowessControl* control)
+{
+    for (Source& source : job.sources) {
+        try {
+            source.points = smoothPoints(source.points, job.level, job.timeAxis, control);
+            source.smoothed = true;
+        } catch (const std::invalid_argument& error) {
+            source.rejection = QString::fromLatin1(error.what());
+        }
+    }
+}
+
+// The records still drawn as the curve take their smoothed signal; points a
+// run added meanwhile stay as measured. The curve is then drawn again from all of its records, which
+// keep the new curve; a run's curve stays the one its later points go to.
+void CurveSmoother::apply(const Job& job)
+{
+    bool anySmoothed = false;
+    for (const Source& source : job.sources) {
+        if (!source.rejection.isEmpty())
+            LOG(DEBUG) << "smooth rejected:" << source.rejection;
+        anySmoothed = anySmoothed || source.smoothed;
+    }
+    const QVector<RecordRef> refs = recordsOf(job.curve);
+    if (!anySmoothed || !job.curve || refs.isEmpty()) {
+        LOG(DEBUG) << "smooth: nothing to apply.";
+        return;
+    }
+    for (const Source& source : job.sources) {
+        if (!source.smoothed || !refs.contains(source.ref))
+            continue;
+        QVector<Global::ExperimentData>& data = dataOf(source.ref);
+        for (int i = 0; i < source.points.size() && i < data.size(); ++i)
+            data[i].dsc = source.points.at(i).dsc;
+    }
+    QVector<Global::ExperimentData> drawn;
+    for (const RecordRef& ref : refs)
+        drawn += dataOf(ref);
+    Global::_smoothnessFlag = true;
+    Global::_smoothedCurveName = job.name;
+    const bool live = _workspace->liveCurve() == job.curve;
+    _workspace->removeCurveWithResults(job.curve);
+    _workspace->drawCurveData(drawn, job.name);
+    QCPCurve* fresh = _workspace->currentCurve();
+    for (const RecordRef& ref : refs)
+        curveOf(ref) = fresh;
+    if (live)
+        _workspace->setLiveCurve(fresh);
+}
+
+// The run's stage records first, then the stages of the loaded workbooks.
+QVector<CurveSmoother::RecordRef> CurveSmoother::recordsOf(const QCPCurve* curve)
+{
+    QVector<RecordRef> refs;
+    if (!curve)
+        return refs;
+    for (int i = 0; i < Global::_experimentDataVtr.size(); ++i) {
+        if (Global::_experimentDataVtr.at(i).curve == curve)
+            refs.append(RecordRef{i, -1, -1});
+    }
+    for (int f = 0; f < Global::_curveFileDataVtr.size(); ++f) {
+        const QVector<Global::PhaseTotalInfo>& phases = Global::_curveFileDataVtr.at(f).phases;
+        for (int p = 0; p < phases.size(); ++p) {
+            if (phases.at(p).curve == curve)
+                refs.append(RecordRef{-1, f, p});
+        }
+    }
+    return refs;
+}
+
+QVector<Global::ExperimentData>& CurveSmoother::dataOf(const RecordRef& ref)
+{
+    if (ref.record >= 0)
+        return Global::_experimentDataVtr[ref.record].data;
+    return Global::_curveFileDataVtr[ref.file].phases[ref.phase].data;
+}
+
+QCPCurve*& CurveSmoother::curveOf(const RecordRef& ref)
+{
+    if (ref.record >= 0)
+        return Global::_experimentDataVtr[ref.record].curve;
+    return Global::_curveFileDataVtr[ref.file].phases[ref.phase].curve;
+}
+
+QVector<Global::ExperimentData> CurveSmoother::smoothPoints(const QVector<Global::ExperimentData>& points, int level,
+                                                            bool timeAxis, LowessControl* control)
+{
+    std::vector<double> x;
+    std::vector<double> y;
+    x.reserve(static_cast<size_t>(points.size()));
+    y.reserve(static_cast<size_t>(points.size()));
+    for (const Global::ExperimentData& point : points) {
+        x.push_back(timeAxis ? point.runTime : point.temperature);
+        y.push_back(point.dsc);
+    }
+    const std::vector<double> fitted = lowess(x, y, LowessParams{level * 0.1, RobustnessIterations}, control);
+    QVector<Global::ExperimentData> result = points;
+    for (int i = 0; i < result.size(); ++i)
+        result[i].dsc = static_cast<float>(fitted[static_cast<size_t>(i)]);
+    return result;
+}
