@@ -263,8 +263,9 @@ void TestAnalysisRoad::storedAnalysesComeBackOnTheirStage()
 
 // Stage 1 holds at 120 ℃ from 4.74 to 6.74 min. On the time axis each line
 // marks its own sample of the hold (signals read from the workbook), a peak
-// over the hold reports run times within it, and the analyses come back to
-// the same labels.
+// over the hold reports run times within it and no enthalpy (every sample
+// reads 120 ℃, so there is no area against temperature), and the analyses
+// come back to the same labels.
 void TestAnalysisRoad::timeAxisRegionsOverAHold()
 {
     trigger("actionYAxis");
@@ -279,6 +280,7 @@ void TestAnalysisRoad::timeAxisRegionsOverAHold()
     const QRegularExpression times(QStringLiteral("峰值：(.*)min \n起始点：(.*)min \n终止点：(.*)min"));
     const QRegularExpressionMatch match = times.match(labels.last());
     QVERIFY2(match.hasMatch(), qPrintable(labels.last()));
+    QVERIFY2(labels.last().contains("焓值：-- J/g"), qPrintable(labels.last()));
     for (int i = 1; i <= 3; ++i)
         QVERIFY2(match.captured(i).toDouble() >= 4.9 && match.captured(i).toDouble() <= 6.0, qPrintable(labels.last()));
 

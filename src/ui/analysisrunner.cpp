@@ -227,11 +227,16 @@ double AnalysisRunner::timeOf(double x) const
 // The enthalpy is an area against the sample temperature on either abscissa.
 // On the run time the region's samples are those between the region's start
 // and end times; their area is taken on their temperatures, as on the
-// temperature axis, and the run-time curve is put back afterwards.
+// temperature axis, and the run-time curve is put back afterwards. A region
+// that starts and ends at one temperature (a hold) has no such area: its
+// enthalpy is missing, not 0.
 double AnalysisRunner::peakArea()
 {
-    if (!_onTime)
+    if (!_onTime) {
+        if (PointCalculate::startPoint.x() == PointCalculate::endPoint.x())
+            return Missing;
         return PointCalculate::calculateArea();
+    }
     const QVector<Global::ExperimentData> shown = PointCalculate::dataVtr;
     const QPointF start = PointCalculate::startPoint;
     const QPointF end = PointCalculate::endPoint;
@@ -241,8 +246,8 @@ double AnalysisRunner::peakArea()
         if (start.x() <= d.runTime && d.runTime <= end.x())
             region.append(d);
     }
-    float area = 0.0f;
-    if (region.size() >= 2) {
+    double area = Missing;
+    if (region.size() >= 2 && region.first().temperature != region.last().temperature) {
         PointCalculate::setExperimentData(region);
         area = PointCalculate::calculateArea();
     }
