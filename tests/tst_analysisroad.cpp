@@ -30,6 +30,7 @@ private slots:
     void noRecordKeepsARemovedCurve_data();
     void noRecordKeepsARemovedCurve();
     void storedAnalysesComeBackOnTheirStage();
+    void analysesKeepTheirStageOverAnAxisSwitch();
     void timeAxisRegionsOverAHold();
     void undoTakesBackWhatItRemoves();
     void failedResultsShowNoNumber_data();
@@ -259,6 +260,27 @@ void TestAnalysisRoad::storedAnalysesComeBackOnTheirStage()
     QCOMPARE(before.first(), QStringLiteral("数值：\n99.800℃,0.139"));
     QVERIFY2(!before.last().contains("0.000℃"), qPrintable(before.last()));
     QCOMPARE(labelTexts(_plot), before);
+}
+
+// Stage 1 heats from 30 to 130 ℃, stage 2 cools back over the same
+// temperatures: T = 130 - i at 20 + 0.1 i min, signal 2 + 0.01 T mW, so the
+// label at 60 ℃ reads 2.600 at 27.000 min on stage 2 (stage 1 reads 1.500 at
+// 60 ℃, 3.100 min). Both abscissa switches keep it on stage 2.
+void TestAnalysisRoad::analysesKeepTheirStageOverAnAxisSwitch()
+{
+    QVector<Global::ExperimentData> cooling;
+    for (int i = 0; i < 101; ++i)
+        cooling.append({20.0f + 0.1f * float(i), 0.0f, 130.0f - float(i), 2.0f + 0.01f * (130.0f - float(i))});
+    QVERIFY(writeWorkbook(Global::SampleDataFolderPath + "/hc.xlsx", {curve(peak), cooling}));
+    _window->findChild<LeftWidget*>()->refreshTree();
+    openFromTree("样品数据", "hc.xlsx");
+    selectCurve(Global::_curveFileDataVtr.first().phases.at(1).curve);
+    analyse("actionNumericalLabel", 60.0);
+    QCOMPARE(labelTexts(_plot), QStringList{"数值：\n60.000℃,2.600"});
+    trigger("actionYAxis");
+    QCOMPARE(labelTexts(_plot), QStringList{"数值：\n27.000 min,2.600"});
+    trigger("actionYAxis");
+    QCOMPARE(labelTexts(_plot), QStringList{"数值：\n60.000℃,2.600"});
 }
 
 // Stage 1 holds at 120 ℃ from 4.74 to 6.74 min. On the time axis each line

@@ -59,6 +59,15 @@ const Global::PhaseTotalInfo* fileStageOf(const QCPCurve* curve, const Global::C
     return nullptr;
 }
 
+// Index of the curve's stage within its workbook; -1 for a curve of no
+// workbook.
+int fileStageIndexOf(const QCPCurve* curve)
+{
+    const Global::CurveFileData* file = nullptr;
+    const Global::PhaseTotalInfo* stage = fileStageOf(curve, &file);
+    return stage ? int(stage - file->phases.constData()) : -1;
+}
+
 } // namespace
 
 CentralWidget::CentralWidget(QWidget* parent)
@@ -756,7 +765,8 @@ void CentralWidget::slotAnalysisSettingApply()
         return;
     }
     if (outcome == AnalysisRunner::Outcome::Drawn && Global::_globalMode == Global::Analysis)
-        recordAnalysisOperation(AnalysisOperation{name, static_cast<int>(_analysisMode), x1, x2, onTime});
+        recordAnalysisOperation(AnalysisOperation{name, static_cast<int>(_analysisMode), x1, x2, onTime,
+                                                  fileStageIndexOf(_currentCurve)});
 }
 
 // The live curve is drawn against temperature whatever the abscissa.
