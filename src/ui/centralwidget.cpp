@@ -453,17 +453,28 @@ void CentralWidget::deleteCurve(QString name)
     _plot->replot(QCustomPlot::rpRefreshHint);
 }
 
-// One curve leaves the plot with the results drawn and recorded under its
-// name; the other curves of that name (a workbook's other stages) stay, and
-// so does the workbook among the opened paths.
+// One curve leaves the plot with the results made on it. Those of a workbook
+// stage go with their operations, stored or applied, so that no redraw brings
+// them back; the workbook's other stages keep theirs, drawn again since result
+// items carry only the workbook's name.
 void CentralWidget::removeCurveWithResults(QCPCurve* curve)
 {
     const QString name = curve->objectName();
+    const Global::CurveFileData* found = nullptr;
+    const Global::PhaseTotalInfo* stage = fileStageOf(curve, &found);
+    const int fileIndex = found ? int(found - Global::_curveFileDataVtr.constData()) : -1;
+    const int stageIndex = stage ? int(stage - found->phases.constData()) : -1;
     removeCurve(curve);
     if (!name.isEmpty()) {
-        removeAnalysisOperationsOf(name);
         removeMatching([](const QString&) { return false; },
                        [&name](const QObject* item) { return PlotItemRegistry::belongsToCurve(item, name); });
+        if (fileIndex < 0) {
+            removeAnalysisOperationsOf(name);
+        } else {
+            Global::CurveFileData& file = Global::_curveFileDataVtr[fileIndex];
+            removeStageOperations(file, stageIndex);
+            drawResults(file);
+        }
     }
     _plot->replot(QCustomPlot::rpRefreshHint);
 }
@@ -630,13 +641,17 @@ void CentralWidget::drawCurveFileData()
     _plot->replot(QCustomPlot::rpRefreshHint);
 }
 
-// The stages of the workbook, then its results again: the analyses stored in
-// it, confirmed, and those applied to it since, confirmed unless "撤销" may
-// still take them back.
 void CentralWidget::drawWorkbook(Global::CurveFileData& file)
 {
     drawFileStages(file);
-    for (const AnalysisOperation& operation : qAsConst(file.analysisOperations))
+    drawResults(file);
+}
+
+// The analyses stored in the workbook, confirmed, and those applied to it
+// since, confirmed unless "撤销" may still take them back.
+void CentralWidget::drawResults(const Global::CurveFileData& file)
+{
+    for (const AnalysisOperation& operation : file.analysisOperations)
         redrawOperation(file, operation, true);
     const QVector<AnalysisOperation> applied = Global::_analysisOperationVtr;
     const int firstOpen = applied.size() - qMin(_unconfirmedOperationCount, applied.size());
@@ -791,18 +806,39 @@ void CentralWidget::dropUnconfirmedOperations()
     _unconfirmedOperationCount = 0;
 }
 
-// Operations of a deleted curve go whether confirmed or not; those among the
-// unconfirmed tail leave the tail too.
 void CentralWidget::removeAnalysisOperationsOf(const QString& name)
+{
+    removeAnalysisOperationsIf([&name](const AnalysisOperation& operation) { return operation.name == name; });
+}
+
+// The operations made on one stage of a workbook: those stored in it and
+// those applied to it since.
+void CentralWidget::removeStageOperations(Global::CurveFileData& file, int stage)
+{
+    const auto onStage = [&file, stage](const AnalysisOperation& operation) {
+        return StoredOperations::stageOf(file.phases, operation) == stage;
+    };
+    QVector<AnalysisOperation>& stored = file.analysisOperations;
+    stored.erase(std::remove_if(stored.begin(), stored.end(), onStage), stored.end());
+    removeAnalysisOperationsIf([&file, &onStage](const AnalysisOperation& operation) {
+        return operation.name == file.fileName && onStage(operation);
+    });
+}
+
+// Applied operations go whether confirmed or not; those among the unconfirmed
+// tail leave the tail too.
+void CentralWidget::removeAnalysisOperationsIf(const std::function<bool(const AnalysisOperation&)>& match)
 {
     QVector<AnalysisOperation>& operations = Global::_analysisOperationVtr;
     const int tailStart = operations.size() - qMin(_unconfirmedOperationCount, operations.size());
-    for (int i = operations.size() - 1; i >= tailStart; --i) {
-        if (operations.at(i).name == name)
+    for (int i = operations.size() - 1; i >= 0; --i) {
+        if (!match(operations.at(i)))
+            continue;
+        if (i >= tailStart)
             --_unconfirmedOperationCount;
+        operations.removeAt(i);
     }
     _unconfirmedOperationCount = qMax(0, _unconfirmedOperationCount);
-    PlotItemRegistry::removeAnalysisOperationsByName(name);
 }
 
 // The points of a curve: a loaded workbook's stage or, failing that, a stage
