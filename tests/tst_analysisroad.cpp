@@ -36,6 +36,7 @@ private slots:
     void failedResultsShowNoNumber_data();
     void failedResultsShowNoNumber();
     void glassTransitionLinesOnTheTimeAxis();
+    void coolingPeak();
     void liveRunEnthalpyPerGram();
     void labelsStayInsideThePlot();
 
@@ -268,10 +269,8 @@ void TestAnalysisRoad::storedAnalysesComeBackOnTheirStage()
 // 60 ℃, 3.100 min). Both abscissa switches keep it on stage 2.
 void TestAnalysisRoad::analysesKeepTheirStageOverAnAxisSwitch()
 {
-    QVector<Global::ExperimentData> cooling;
-    for (int i = 0; i < 101; ++i)
-        cooling.append({20.0f + 0.1f * float(i), 0.0f, 130.0f - float(i), 2.0f + 0.01f * (130.0f - float(i))});
-    QVERIFY(writeWorkbook(Global::SampleDataFolderPath + "/hc.xlsx", {curve(peak), cooling}));
+    const auto rising = [](double t) { return 2.0 + 0.01 * t; };
+    QVERIFY(writeWorkbook(Global::SampleDataFolderPath + "/hc.xlsx", {curve(peak), coolingCurve(rising)}));
     _window->findChild<LeftWidget*>()->refreshTree();
     openFromTree("样品数据", "hc.xlsx");
     selectCurve(Global::_curveFileDataVtr.first().phases.at(1).curve);
@@ -406,6 +405,21 @@ void TestAnalysisRoad::glassTransitionLinesOnTheTimeAxis()
         QVERIFY(qAbs(graph->data()->at(0)->key - spans.at(i).first) < 1e-3);
         QVERIFY(qAbs(graph->data()->at(1)->key - spans.at(i).second) < 1e-3);
     }
+}
+
+// peak() measured while cooling, on the time axis: the region from 21 min
+// (120 ℃) to 29 min (50 ℃) encloses the same 120 mW·℃ as on heating, so
+// 120 × 8.177 / 2 mg J/g; the peak's top begins at 82 ℃ (24.8 min), its flanks
+// meet the baseline at 102 ℃ (22.8 min) and 58 ℃ (27.2 min).
+void TestAnalysisRoad::coolingPeak()
+{
+    trigger("actionYAxis");
+    QVERIFY(writeWorkbook(Global::SampleDataFolderPath + "/c.xlsx", {coolingCurve(peak)}));
+    _window->findChild<LeftWidget*>()->refreshTree();
+    openFromTree("样品数据", "c.xlsx");
+    analyse("actionPeakSynthesisAnalysis", 21.0, 29.0, nullptr);
+    QCOMPARE(labelTexts(_plot), QStringList{"峰的综合信息：\n焓值：490.6200 J/g \n峰值：24.800min \n起始点：22.800min "
+                                            "\n终止点：27.200min"});
 }
 
 // The mass comes from the experiment settings (2 mg): 120 mW·℃ × 8.177 / 2

@@ -9,6 +9,7 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -228,8 +229,9 @@ double AnalysisRunner::timeOf(double x) const
 // On the run time the region's samples are those between the region's start
 // and end times; their area is taken on their temperatures, as on the
 // temperature axis, and the run-time curve is put back afterwards. A region
-// that starts and ends at one temperature (a hold) has no such area: its
-// enthalpy is missing, not 0.
+// measured while cooling is taken in rising temperature, the order the area
+// is summed in. A region that starts and ends at one temperature (a hold) has
+// no such area: its enthalpy is missing, not 0.
 double AnalysisRunner::peakArea()
 {
     if (!_onTime) {
@@ -248,6 +250,8 @@ double AnalysisRunner::peakArea()
     }
     double area = Missing;
     if (region.size() >= 2 && region.first().temperature != region.last().temperature) {
+        if (region.first().temperature > region.last().temperature)
+            std::reverse(region.begin(), region.end());
         PointCalculate::setExperimentData(region);
         area = PointCalculate::calculateArea();
     }
