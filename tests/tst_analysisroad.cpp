@@ -36,6 +36,7 @@ private slots:
     void failedResultsShowNoNumber_data();
     void failedResultsShowNoNumber();
     void glassTransitionLinesOnTheTimeAxis();
+    void coolingPeak_data();
     void coolingPeak();
     void liveRunEnthalpyPerGram();
     void labelsStayInsideThePlot();
@@ -407,19 +408,38 @@ void TestAnalysisRoad::glassTransitionLinesOnTheTimeAxis()
     }
 }
 
-// peak() measured while cooling, on the time axis: the region from 21 min
-// (120 ℃) to 29 min (50 ℃) encloses the same 120 mW·℃ as on heating, so
-// 120 × 8.177 / 2 mg J/g; the peak's top begins at 82 ℃ (24.8 min), its flanks
-// meet the baseline at 102 ℃ (22.8 min) and 58 ℃ (27.2 min).
+void TestAnalysisRoad::coolingPeak_data()
+{
+    QTest::addColumn<bool>("onTime");
+    QTest::addColumn<double>("x1");
+    QTest::addColumn<double>("x2");
+    QTest::addColumn<QStringList>("labels");
+    // The region from 21 min (120 ℃) to 29 min (50 ℃) encloses the same
+    // 120 mW·℃ as on heating, so 120 × 8.177 / 2 mg J/g; the peak's top begins
+    // at 82 ℃ (24.8 min), its flanks meet the baseline at 102 ℃ (22.8 min)
+    // and 58 ℃ (27.2 min).
+    QTest::newRow("run time") << true << 21.0 << 29.0
+                              << QStringList{"峰的综合信息：\n焓值：490.6200 J/g \n峰值：24.800min \n起始点：22.800min "
+                                             "\n终止点：27.200min"};
+    // The region routines look samples up in rising temperature.
+    QTest::newRow("temperature, refused") << false << 50.0 << 120.0 << QStringList();
+}
+
+// peak() measured while cooling.
 void TestAnalysisRoad::coolingPeak()
 {
-    trigger("actionYAxis");
+    QFETCH(bool, onTime);
+    QFETCH(double, x1);
+    QFETCH(double, x2);
+    QFETCH(QStringList, labels);
+    if (onTime)
+        trigger("actionYAxis");
     QVERIFY(writeWorkbook(Global::SampleDataFolderPath + "/c.xlsx", {coolingCurve(peak)}));
     _window->findChild<LeftWidget*>()->refreshTree();
     openFromTree("样品数据", "c.xlsx");
-    analyse("actionPeakSynthesisAnalysis", 21.0, 29.0, nullptr);
-    QCOMPARE(labelTexts(_plot), QStringList{"峰的综合信息：\n焓值：490.6200 J/g \n峰值：24.800min \n起始点：22.800min "
-                                            "\n终止点：27.200min"});
+    analyse("actionPeakSynthesisAnalysis", x1, x2, nullptr);
+    QCOMPARE(labelTexts(_plot), labels);
+    QCOMPARE(_dialogs->boxTitles(), labels.isEmpty() ? QStringList{"warnning"} : QStringList());
 }
 
 // The mass comes from the experiment settings (2 mg): 120 mW·℃ × 8.177 / 2

@@ -109,6 +109,10 @@ AnalysisRunner::Outcome AnalysisRunner::run(CentralWidget::AnalysisMode mode, do
         LOG(DEBUG) << "analysis refused: fewer than two samples between" << x1 << "and" << x2;
         return Outcome::Refused;
     }
+    if (runsDownward()) {
+        LOG(DEBUG) << "analysis refused: the curve ends below where it began; analyse it on the run time";
+        return Outcome::Refused;
+    }
     switch (mode) {
     case CentralWidget::StartPoint:
     case CentralWidget::StopPoint:
@@ -137,6 +141,16 @@ int AnalysisRunner::samplesBetween(double x1, double x2) const
             ++count;
     }
     return count;
+}
+
+// The region routines look a bound up between the first and the last sample
+// as between the lowest and the highest: on a curve that ends below where it
+// began (measured while cooling) they find no sample at all, and every figure
+// would read 0. The run time always rises.
+bool AnalysisRunner::runsDownward() const
+{
+    const QVector<Global::ExperimentData>& data = PointCalculate::dataVtr;
+    return !data.isEmpty() && data.first().temperature > data.last().temperature;
 }
 
 // The nearest-point lookup takes the first and the last sample as the ends.
