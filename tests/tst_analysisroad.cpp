@@ -39,6 +39,7 @@ private slots:
     void coolingPeak_data();
     void coolingPeak();
     void liveRunEnthalpyPerGram();
+    void liveRunAnalysedOnItsLaterStage();
     void labelsStayInsideThePlot();
 
 private:
@@ -52,6 +53,7 @@ private:
     void contextMenu(const QString& text);
     int fixedTexts() const { return itemNames(_plot).count(QStringLiteral("fixed")); }
     void verifyNoStaleCurve();
+    void sendLivePoints(int stage, const QVector<Global::ExperimentData>& points);
 
     std::unique_ptr<DialogAnswers> _dialogs;
     std::unique_ptr<MainWindow> _window;
@@ -454,20 +456,39 @@ void TestAnalysisRoad::liveRunEnthalpyPerGram()
     _dialogs->boxes.clear();
 
     Global::_globalMode = Global::Experiment;
-    Global::openStageRecord(1);
-    for (const Global::ExperimentData& d : curve(peak)) {
+    sendLivePoints(1, curve(peak));
+    selectCurve(_central->liveCurve());
+    analyse("actionPeakSynthesisAnalysis", 40.0, 120.0, nullptr);
+    QCOMPARE(labelTexts(_plot),
+             QStringList{"峰的综合信息：\n焓值：490.620 J/g \n峰值：78.000℃ \n起始点：58.000℃ \n终止点：102.000℃"});
+}
+
+// The instrument opens a stage record, then sends the stage's points.
+void TestAnalysisRoad::sendLivePoints(int stage, const QVector<Global::ExperimentData>& points)
+{
+    Global::openStageRecord(stage);
+    for (const Global::ExperimentData& d : points) {
         CommonData record;
         record.runStatus = 1;
-        record.stage = 1;
+        record.stage = stage;
         record.runTime = d.runTime;
         record.sampleTemp = d.temperature;
         record.dsc = d.dsc;
         emit SerialPort::instance()->sigSendCommonData(record);
     }
+}
+
+// A finished run of two stages on its one curve, 30 to 130 ℃ and 131 to
+// 231 ℃, both on line(): the label at 200 ℃ reads 1 + 0.25 × 200.
+void TestAnalysisRoad::liveRunAnalysedOnItsLaterStage()
+{
+    Global::_globalMode = Global::Experiment;
+    sendLivePoints(1, curve(line));
+    sendLivePoints(2, curve(line, 101, 131.0f));
+    Global::_globalMode = Global::Analysis;
     selectCurve(_central->liveCurve());
-    analyse("actionPeakSynthesisAnalysis", 40.0, 120.0, nullptr);
-    QCOMPARE(labelTexts(_plot),
-             QStringList{"峰的综合信息：\n焓值：490.620 J/g \n峰值：78.000℃ \n起始点：58.000℃ \n终止点：102.000℃"});
+    analyse("actionNumericalLabel", 200.0, 0.0, nullptr);
+    QCOMPARE(labelTexts(_plot), QStringList{"数值：\n200.000℃,51.000"});
 }
 
 // The indium peak near the right edge of the x range: its label would stand a

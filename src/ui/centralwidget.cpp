@@ -759,8 +759,8 @@ void CentralWidget::slotAnalysisSettingApply()
         LOG(DEBUG) << "failed. current curve is nullptr.";
         return;
     }
-    const QVector<Global::ExperimentData>* data = curveData(_currentCurve);
-    if (!data)
+    QVector<Global::ExperimentData> data;
+    if (!curveData(_currentCurve, data))
         return;
     const double x1 = _line1->point1->key();
     const double x2 = _line2->point1->key();
@@ -771,7 +771,7 @@ void CentralWidget::slotAnalysisSettingApply()
     // The region is taken on the abscissa the curve is drawn against, and the
     // operation records its bounds with that abscissa.
     const bool onTime = curveOnTime(_currentCurve);
-    _runner->setCurve(*data, onTime);
+    _runner->setCurve(data, onTime);
     _runner->setSampleMass(sampleMassOf(_currentCurve));
     const QString name = _currentCurve->objectName();
     const AnalysisRunner::Outcome outcome = _runner->run(_analysisMode, x1, x2, name);
@@ -841,22 +841,28 @@ void CentralWidget::removeAnalysisOperationsIf(const std::function<bool(const An
     _unconfirmedOperationCount = qMax(0, _unconfirmedOperationCount);
 }
 
-// The points of a curve: a loaded workbook's stage or, failing that, a stage
-// of the run. A curve that no record holds is not analysed at all: the data
-// of another curve would give its label wrong figures.
-const QVector<Global::ExperimentData>* CentralWidget::curveData(const QCPCurve* curve) const
+// The points of a curve as drawn: a loaded workbook's stage or, failing that,
+// the stages of the run, which share one curve. A curve that no record holds
+// is not analysed at all: the data of another curve would give its label
+// wrong figures.
+bool CentralWidget::curveData(const QCPCurve* curve, QVector<Global::ExperimentData>& data) const
 {
-    if (const Global::PhaseTotalInfo* stage = fileStageOf(curve))
-        return &stage->data;
+    if (const Global::PhaseTotalInfo* stage = fileStageOf(curve)) {
+        data = stage->data;
+        return true;
+    }
     LOG(DEBUG) << "experiment vtr size:" << Global::_experimentDataVtr.size();
+    bool found = false;
     for (const Global::CurveExperimentData& record : qAsConst(Global::_experimentDataVtr)) {
         if (record.curve == curve) {
             LOG(DEBUG) << "load experiment data.";
-            return &record.data;
+            data += record.data;
+            found = true;
         }
     }
-    LOG(DEBUG) << "failed. no data for curve:" << curve->objectName();
-    return nullptr;
+    if (!found)
+        LOG(DEBUG) << "failed. no data for curve:" << curve->objectName();
+    return found;
 }
 
 // The mass typed for the analysed curve: its workbook's, or for a curve of

@@ -153,7 +153,7 @@ private:
     void drawWorkbook(Global::CurveFileData& file);
     void drawResults(const Global::CurveFileData& file);
     void redrawOperation(const Global::CurveFileData& file, const AnalysisOperation& operation, bool confirmed);
-    const QVector<Global::ExperimentData>* curveData(const QCPCurve* curve) const;
+    bool curveData(const QCPCurve* curve, QVector<Global::ExperimentData>& data) const;
     bool curveOnTime(const QCPCurve* curve) const;
     double sampleMassOf(const QCPCurve* curve) const;
 
