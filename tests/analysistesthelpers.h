@@ -27,6 +27,21 @@ inline QVector<Global::ExperimentData> curve(double (*signal)(double), int count
     return points;
 }
 
+// The same samples cooling: from 130 ℃ down to 30 ℃, one per degree, the
+// run time going on from 20 min by 0.1 per sample.
+inline QVector<Global::ExperimentData> coolingCurve(double (*signal)(double))
+{
+    QVector<Global::ExperimentData> points;
+    for (int i = 0; i < 101; ++i) {
+        Global::ExperimentData d;
+        d.runTime = 20.0f + 0.1f * float(i);
+        d.temperature = 130.0f - float(i);
+        d.dsc = float(signal(d.temperature));
+        points.append(d);
+    }
+    return points;
+}
+
 // A flat-topped peak on the baseline 1 mW: rising 0.25 mW/℃ from 58 ℃ to
 // 78 ℃, 6 mW up to 82 ℃, falling to 1 mW at 102 ℃. Its area above the
 // baseline is the trapezoid (44 + 4) / 2 × 5 = 120 mW·℃.

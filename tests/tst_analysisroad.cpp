@@ -30,12 +30,16 @@ private slots:
     void noRecordKeepsARemovedCurve_data();
     void noRecordKeepsARemovedCurve();
     void storedAnalysesComeBackOnTheirStage();
+    void analysesKeepTheirStageOverAnAxisSwitch();
     void timeAxisRegionsOverAHold();
     void undoTakesBackWhatItRemoves();
     void failedResultsShowNoNumber_data();
     void failedResultsShowNoNumber();
     void glassTransitionLinesOnTheTimeAxis();
+    void coolingPeak_data();
+    void coolingPeak();
     void liveRunEnthalpyPerGram();
+    void liveRunAnalysedOnItsLaterStage();
     void labelsStayInsideThePlot();
 
 private:
@@ -49,6 +53,7 @@ private:
     void contextMenu(const QString& text);
     int fixedTexts() const { return itemNames(_plot).count(QStringLiteral("fixed")); }
     void verifyNoStaleCurve();
+    void sendLivePoints(int stage, const QVector<Global::ExperimentData>& points);
 
     std::unique_ptr<DialogAnswers> _dialogs;
     std::unique_ptr<MainWindow> _window;
@@ -261,6 +266,25 @@ void TestAnalysisRoad::storedAnalysesComeBackOnTheirStage()
     QCOMPARE(labelTexts(_plot), before);
 }
 
+// Stage 1 heats from 30 to 130 ℃, stage 2 cools back over the same
+// temperatures: T = 130 - i at 20 + 0.1 i min, signal 2 + 0.01 T mW, so the
+// label at 60 ℃ reads 2.600 at 27.000 min on stage 2 (stage 1 reads 1.500 at
+// 60 ℃, 3.100 min). Both abscissa switches keep it on stage 2.
+void TestAnalysisRoad::analysesKeepTheirStageOverAnAxisSwitch()
+{
+    const auto rising = [](double t) { return 2.0 + 0.01 * t; };
+    QVERIFY(writeWorkbook(Global::SampleDataFolderPath + "/hc.xlsx", {curve(peak), coolingCurve(rising)}));
+    _window->findChild<LeftWidget*>()->refreshTree();
+    openFromTree("样品数据", "hc.xlsx");
+    selectCurve(Global::_curveFileDataVtr.first().phases.at(1).curve);
+    analyse("actionNumericalLabel", 60.0);
+    QCOMPARE(labelTexts(_plot), QStringList{"数值：\n60.000℃,2.600"});
+    trigger("actionYAxis");
+    QCOMPARE(labelTexts(_plot), QStringList{"数值：\n27.000 min,2.600"});
+    trigger("actionYAxis");
+    QCOMPARE(labelTexts(_plot), QStringList{"数值：\n60.000℃,2.600"});
+}
+
 // Stage 1 holds at 120 ℃ from 4.74 to 6.74 min. On the time axis each line
 // marks its own sample of the hold (signals read from the workbook), a peak
 // over the hold reports run times within it and no enthalpy (every sample
@@ -386,6 +410,40 @@ void TestAnalysisRoad::glassTransitionLinesOnTheTimeAxis()
     }
 }
 
+void TestAnalysisRoad::coolingPeak_data()
+{
+    QTest::addColumn<bool>("onTime");
+    QTest::addColumn<double>("x1");
+    QTest::addColumn<double>("x2");
+    QTest::addColumn<QStringList>("labels");
+    // The region from 21 min (120 ℃) to 29 min (50 ℃) encloses the same
+    // 120 mW·℃ as on heating, so 120 × 8.177 / 2 mg J/g; the peak's top begins
+    // at 82 ℃ (24.8 min), its flanks meet the baseline at 102 ℃ (22.8 min)
+    // and 58 ℃ (27.2 min).
+    QTest::newRow("run time") << true << 21.0 << 29.0
+                              << QStringList{"峰的综合信息：\n焓值：490.6200 J/g \n峰值：24.800min \n起始点：22.800min "
+                                             "\n终止点：27.200min"};
+    // The region routines look samples up in rising temperature.
+    QTest::newRow("temperature, refused") << false << 50.0 << 120.0 << QStringList();
+}
+
+// peak() measured while cooling.
+void TestAnalysisRoad::coolingPeak()
+{
+    QFETCH(bool, onTime);
+    QFETCH(double, x1);
+    QFETCH(double, x2);
+    QFETCH(QStringList, labels);
+    if (onTime)
+        trigger("actionYAxis");
+    QVERIFY(writeWorkbook(Global::SampleDataFolderPath + "/c.xlsx", {coolingCurve(peak)}));
+    _window->findChild<LeftWidget*>()->refreshTree();
+    openFromTree("样品数据", "c.xlsx");
+    analyse("actionPeakSynthesisAnalysis", x1, x2, nullptr);
+    QCOMPARE(labelTexts(_plot), labels);
+    QCOMPARE(_dialogs->boxTitles(), labels.isEmpty() ? QStringList{"warnning"} : QStringList());
+}
+
 // The mass comes from the experiment settings (2 mg): 120 mW·℃ × 8.177 / 2
 // (see peak() in analysistesthelpers.h).
 void TestAnalysisRoad::liveRunEnthalpyPerGram()
@@ -398,20 +456,39 @@ void TestAnalysisRoad::liveRunEnthalpyPerGram()
     _dialogs->boxes.clear();
 
     Global::_globalMode = Global::Experiment;
-    Global::openStageRecord(1);
-    for (const Global::ExperimentData& d : curve(peak)) {
+    sendLivePoints(1, curve(peak));
+    selectCurve(_central->liveCurve());
+    analyse("actionPeakSynthesisAnalysis", 40.0, 120.0, nullptr);
+    QCOMPARE(labelTexts(_plot),
+             QStringList{"峰的综合信息：\n焓值：490.620 J/g \n峰值：78.000℃ \n起始点：58.000℃ \n终止点：102.000℃"});
+}
+
+// The instrument opens a stage record, then sends the stage's points.
+void TestAnalysisRoad::sendLivePoints(int stage, const QVector<Global::ExperimentData>& points)
+{
+    Global::openStageRecord(stage);
+    for (const Global::ExperimentData& d : points) {
         CommonData record;
         record.runStatus = 1;
-        record.stage = 1;
+        record.stage = stage;
         record.runTime = d.runTime;
         record.sampleTemp = d.temperature;
         record.dsc = d.dsc;
         emit SerialPort::instance()->sigSendCommonData(record);
     }
+}
+
+// A finished run of two stages on its one curve, 30 to 130 ℃ and 131 to
+// 231 ℃, both on line(): the label at 200 ℃ reads 1 + 0.25 × 200.
+void TestAnalysisRoad::liveRunAnalysedOnItsLaterStage()
+{
+    Global::_globalMode = Global::Experiment;
+    sendLivePoints(1, curve(line));
+    sendLivePoints(2, curve(line, 101, 131.0f));
+    Global::_globalMode = Global::Analysis;
     selectCurve(_central->liveCurve());
-    analyse("actionPeakSynthesisAnalysis", 40.0, 120.0, nullptr);
-    QCOMPARE(labelTexts(_plot),
-             QStringList{"峰的综合信息：\n焓值：490.620 J/g \n峰值：78.000℃ \n起始点：58.000℃ \n终止点：102.000℃"});
+    analyse("actionNumericalLabel", 200.0, 0.0, nullptr);
+    QCOMPARE(labelTexts(_plot), QStringList{"数值：\n200.000℃,51.000"});
 }
 
 // The indium peak near the right edge of the x range: its label would stand a

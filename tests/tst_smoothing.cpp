@@ -78,6 +78,7 @@ private slots:
     void levels_data();
     void levels();
     void runStaysOneCurve();
+    void stageSmoothingKeepsTheOtherStagesResults();
     void saveWritesTheCurveSmoothedLast_data();
     void saveWritesTheCurveSmoothedLast();
     void workerEqualsSynchronousResult_data();
@@ -293,6 +294,42 @@ void TestSmoothing::runStaysOneCurve()
     _central->slotAnalysisSettingApply();
     const double smoothed = expectedSignal(first, 0.4, false)[4];
     QCOMPARE(labelTexts(), QStringList{QString("数值：\n40.000℃,%1").arg(smoothed, 0, 'f', 3)});
+}
+
+// A workbook stored with a label on each stage (40 ℃ on stage 1, 80 ℃ on
+// stage 2) and one more applied on stage 1 at 42.5 ℃: smoothing stage 2
+// takes its label away for good, and stage 1 keeps both of its own. Signals
+// of wavyPoints: sin(0.9 i) + 0.1 i at i = 4 and 5.
+void TestSmoothing::stageSmoothingKeepsTheOtherStagesResults()
+{
+    Points second = wavyPoints(9);
+    for (auto& p : second) {
+        p.temperature += 40.0f;
+        p.runTime += 10.0f;
+    }
+    Points first = wavyPoints(12);
+    for (auto& p : first) // the reader skips a row whose run time is 0
+        p.runTime += 0.1f;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("two.xlsx");
+    QVERIFY(AnalysisTest::writeWorkbook(path, {first, second}, "2",
+                                        {{"two.xlsx", CentralWidget::NumericalLabel, 40.0, 0.0},
+                                         {"two.xlsx", CentralWidget::NumericalLabel, 80.0, 0.0}}));
+    _central->slotRecvAnalysisFileName(path);
+    select(Global::_curveFileDataVtr[0].phases[0].curve);
+    _central->setAnalysisMode(CentralWidget::NumericalLabel);
+    AnalysisTest::setLineKey(_central->line1(), 42.5);
+    _central->slotAnalysisSettingApply();
+    _central->slotAnalysisSettingConfirm();
+    QCOMPARE(labelTexts().size(), 3);
+
+    select(Global::_curveFileDataVtr[0].phases[1].curve);
+    smooth(5);
+    const QStringList kept{"数值：\n40.000℃,-0.043", "数值：\n42.500℃,-0.478"};
+    QCOMPARE(labelTexts(), kept);
+    _window->findChild<QAction*>("actionYAxis")->trigger();
+    _window->findChild<QAction*>("actionYAxis")->trigger();
+    QCOMPARE(labelTexts(), kept);
 }
 
 void TestSmoothing::saveWritesTheCurveSmoothedLast_data()

@@ -40,6 +40,9 @@ struct AnalysisOperation
     // abscissa; otherwise sample temperatures (℃), as every workbook written
     // before run times were kept holds them.
     bool timeAxis = false;
+    // Index of the workbook stage the analysis was applied to; -1 when not
+    // known (read from a workbook, which does not keep it).
+    int stage = -1;
 };
 
 namespace Global {

@@ -9,6 +9,7 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -108,6 +109,10 @@ AnalysisRunner::Outcome AnalysisRunner::run(CentralWidget::AnalysisMode mode, do
         LOG(DEBUG) << "analysis refused: fewer than two samples between" << x1 << "and" << x2;
         return Outcome::Refused;
     }
+    if (runsDownward()) {
+        LOG(DEBUG) << "analysis refused: the curve ends below where it began; analyse it on the run time";
+        return Outcome::Refused;
+    }
     switch (mode) {
     case CentralWidget::StartPoint:
     case CentralWidget::StopPoint:
@@ -136,6 +141,16 @@ int AnalysisRunner::samplesBetween(double x1, double x2) const
             ++count;
     }
     return count;
+}
+
+// The region routines look a bound up between the first and the last sample
+// as between the lowest and the highest: on a curve that ends below where it
+// began (measured while cooling) they find no sample at all, and every figure
+// would read 0. The run time always rises.
+bool AnalysisRunner::runsDownward() const
+{
+    const QVector<Global::ExperimentData>& data = PointCalculate::dataVtr;
+    return !data.isEmpty() && data.first().temperature > data.last().temperature;
 }
 
 // The nearest-point lookup takes the first and the last sample as the ends.
@@ -228,8 +243,9 @@ double AnalysisRunner::timeOf(double x) const
 // On the run time the region's samples are those between the region's start
 // and end times; their area is taken on their temperatures, as on the
 // temperature axis, and the run-time curve is put back afterwards. A region
-// that starts and ends at one temperature (a hold) has no such area: its
-// enthalpy is missing, not 0.
+// measured while cooling is taken in rising temperature, the order the area
+// is summed in. A region that starts and ends at one temperature (a hold) has
+// no such area: its enthalpy is missing, not 0.
 double AnalysisRunner::peakArea()
 {
     if (!_onTime) {
@@ -248,6 +264,8 @@ double AnalysisRunner::peakArea()
     }
     double area = Missing;
     if (region.size() >= 2 && region.first().temperature != region.last().temperature) {
+        if (region.first().temperature > region.last().temperature)
+            std::reverse(region.begin(), region.end());
         PointCalculate::setExperimentData(region);
         area = PointCalculate::calculateArea();
     }

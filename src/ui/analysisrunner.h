@@ -54,6 +54,7 @@ private:
     void peakSynthesis(double x1, double x2, const QString& name);
     void meltingPoint(CentralWidget::AnalysisMode mode, double x1, double x2, const QString& name);
     int samplesBetween(double x1, double x2) const;
+    bool runsDownward() const;
     double clampToCurve(double x) const;
     double peakArea();
     double timeOf(double x) const;

@@ -59,6 +59,15 @@ const Global::PhaseTotalInfo* fileStageOf(const QCPCurve* curve, const Global::C
     return nullptr;
 }
 
+// Index of the curve's stage within its workbook; -1 for a curve of no
+// workbook.
+int fileStageIndexOf(const QCPCurve* curve)
+{
+    const Global::CurveFileData* file = nullptr;
+    const Global::PhaseTotalInfo* stage = fileStageOf(curve, &file);
+    return stage ? int(stage - file->phases.constData()) : -1;
+}
+
 } // namespace
 
 CentralWidget::CentralWidget(QWidget* parent)
@@ -444,17 +453,28 @@ void CentralWidget::deleteCurve(QString name)
     _plot->replot(QCustomPlot::rpRefreshHint);
 }
 
-// One curve leaves the plot with the results drawn and recorded under its
-// name; the other curves of that name (a workbook's other stages) stay, and
-// so does the workbook among the opened paths.
+// One curve leaves the plot with the results made on it. Those of a workbook
+// stage go with their operations, stored or applied, so that no redraw brings
+// them back; the workbook's other stages keep theirs, drawn again since result
+// items carry only the workbook's name.
 void CentralWidget::removeCurveWithResults(QCPCurve* curve)
 {
     const QString name = curve->objectName();
+    const Global::CurveFileData* found = nullptr;
+    const Global::PhaseTotalInfo* stage = fileStageOf(curve, &found);
+    const int fileIndex = found ? int(found - Global::_curveFileDataVtr.constData()) : -1;
+    const int stageIndex = stage ? int(stage - found->phases.constData()) : -1;
     removeCurve(curve);
     if (!name.isEmpty()) {
-        removeAnalysisOperationsOf(name);
         removeMatching([](const QString&) { return false; },
                        [&name](const QObject* item) { return PlotItemRegistry::belongsToCurve(item, name); });
+        if (fileIndex < 0) {
+            removeAnalysisOperationsOf(name);
+        } else {
+            Global::CurveFileData& file = Global::_curveFileDataVtr[fileIndex];
+            removeStageOperations(file, stageIndex);
+            drawResults(file);
+        }
     }
     _plot->replot(QCustomPlot::rpRefreshHint);
 }
@@ -621,13 +641,17 @@ void CentralWidget::drawCurveFileData()
     _plot->replot(QCustomPlot::rpRefreshHint);
 }
 
-// The stages of the workbook, then its results again: the analyses stored in
-// it, confirmed, and those applied to it since, confirmed unless "撤销" may
-// still take them back.
 void CentralWidget::drawWorkbook(Global::CurveFileData& file)
 {
     drawFileStages(file);
-    for (const AnalysisOperation& operation : qAsConst(file.analysisOperations))
+    drawResults(file);
+}
+
+// The analyses stored in the workbook, confirmed, and those applied to it
+// since, confirmed unless "撤销" may still take them back.
+void CentralWidget::drawResults(const Global::CurveFileData& file)
+{
+    for (const AnalysisOperation& operation : file.analysisOperations)
         redrawOperation(file, operation, true);
     const QVector<AnalysisOperation> applied = Global::_analysisOperationVtr;
     const int firstOpen = applied.size() - qMin(_unconfirmedOperationCount, applied.size());
@@ -735,8 +759,8 @@ void CentralWidget::slotAnalysisSettingApply()
         LOG(DEBUG) << "failed. current curve is nullptr.";
         return;
     }
-    const QVector<Global::ExperimentData>* data = curveData(_currentCurve);
-    if (!data)
+    QVector<Global::ExperimentData> data;
+    if (!curveData(_currentCurve, data))
         return;
     const double x1 = _line1->point1->key();
     const double x2 = _line2->point1->key();
@@ -747,7 +771,7 @@ void CentralWidget::slotAnalysisSettingApply()
     // The region is taken on the abscissa the curve is drawn against, and the
     // operation records its bounds with that abscissa.
     const bool onTime = curveOnTime(_currentCurve);
-    _runner->setCurve(*data, onTime);
+    _runner->setCurve(data, onTime);
     _runner->setSampleMass(sampleMassOf(_currentCurve));
     const QString name = _currentCurve->objectName();
     const AnalysisRunner::Outcome outcome = _runner->run(_analysisMode, x1, x2, name);
@@ -756,7 +780,8 @@ void CentralWidget::slotAnalysisSettingApply()
         return;
     }
     if (outcome == AnalysisRunner::Outcome::Drawn && Global::_globalMode == Global::Analysis)
-        recordAnalysisOperation(AnalysisOperation{name, static_cast<int>(_analysisMode), x1, x2, onTime});
+        recordAnalysisOperation(AnalysisOperation{name, static_cast<int>(_analysisMode), x1, x2, onTime,
+                                                  fileStageIndexOf(_currentCurve)});
 }
 
 // The live curve is drawn against temperature whatever the abscissa.
@@ -781,36 +806,63 @@ void CentralWidget::dropUnconfirmedOperations()
     _unconfirmedOperationCount = 0;
 }
 
-// Operations of a deleted curve go whether confirmed or not; those among the
-// unconfirmed tail leave the tail too.
 void CentralWidget::removeAnalysisOperationsOf(const QString& name)
+{
+    removeAnalysisOperationsIf([&name](const AnalysisOperation& operation) { return operation.name == name; });
+}
+
+// The operations made on one stage of a workbook: those stored in it and
+// those applied to it since.
+void CentralWidget::removeStageOperations(Global::CurveFileData& file, int stage)
+{
+    const auto onStage = [&file, stage](const AnalysisOperation& operation) {
+        return StoredOperations::stageOf(file.phases, operation) == stage;
+    };
+    QVector<AnalysisOperation>& stored = file.analysisOperations;
+    stored.erase(std::remove_if(stored.begin(), stored.end(), onStage), stored.end());
+    removeAnalysisOperationsIf([&file, &onStage](const AnalysisOperation& operation) {
+        return operation.name == file.fileName && onStage(operation);
+    });
+}
+
+// Applied operations go whether confirmed or not; those among the unconfirmed
+// tail leave the tail too.
+void CentralWidget::removeAnalysisOperationsIf(const std::function<bool(const AnalysisOperation&)>& match)
 {
     QVector<AnalysisOperation>& operations = Global::_analysisOperationVtr;
     const int tailStart = operations.size() - qMin(_unconfirmedOperationCount, operations.size());
-    for (int i = operations.size() - 1; i >= tailStart; --i) {
-        if (operations.at(i).name == name)
+    for (int i = operations.size() - 1; i >= 0; --i) {
+        if (!match(operations.at(i)))
+            continue;
+        if (i >= tailStart)
             --_unconfirmedOperationCount;
+        operations.removeAt(i);
     }
     _unconfirmedOperationCount = qMax(0, _unconfirmedOperationCount);
-    PlotItemRegistry::removeAnalysisOperationsByName(name);
 }
 
-// The points of a curve: a loaded workbook's stage or, failing that, a stage
-// of the run. A curve that no record holds is not analysed at all: the data
-// of another curve would give its label wrong figures.
-const QVector<Global::ExperimentData>* CentralWidget::curveData(const QCPCurve* curve) const
+// The points of a curve as drawn: a loaded workbook's stage or, failing that,
+// the stages of the run, which share one curve. A curve that no record holds
+// is not analysed at all: the data of another curve would give its label
+// wrong figures.
+bool CentralWidget::curveData(const QCPCurve* curve, QVector<Global::ExperimentData>& data) const
 {
-    if (const Global::PhaseTotalInfo* stage = fileStageOf(curve))
-        return &stage->data;
+    if (const Global::PhaseTotalInfo* stage = fileStageOf(curve)) {
+        data = stage->data;
+        return true;
+    }
     LOG(DEBUG) << "experiment vtr size:" << Global::_experimentDataVtr.size();
+    bool found = false;
     for (const Global::CurveExperimentData& record : qAsConst(Global::_experimentDataVtr)) {
         if (record.curve == curve) {
             LOG(DEBUG) << "load experiment data.";
-            return &record.data;
+            data += record.data;
+            found = true;
         }
     }
-    LOG(DEBUG) << "failed. no data for curve:" << curve->objectName();
-    return nullptr;
+    if (!found)
+        LOG(DEBUG) << "failed. no data for curve:" << curve->objectName();
+    return found;
 }
 
 // The mass typed for the analysed curve: its workbook's, or for a curve of

@@ -140,6 +140,8 @@ private:
     void recordAnalysisOperation(const AnalysisOperation& operation);
     void dropUnconfirmedOperations();
     void removeAnalysisOperationsOf(const QString& name);
+    void removeStageOperations(Global::CurveFileData& file, int stage);
+    void removeAnalysisOperationsIf(const std::function<bool(const AnalysisOperation&)>& match);
     void hideBoundaryLines();
     void endAnalysis();
     QCPCurve* addDataCurve(const QVector<Global::ExperimentData>& data, const QString& name);
@@ -149,8 +151,9 @@ private:
     void addCurveFile(const Global::CurveFileData& file);
     void forgetDeletedWorkbooks();
     void drawWorkbook(Global::CurveFileData& file);
+    void drawResults(const Global::CurveFileData& file);
     void redrawOperation(const Global::CurveFileData& file, const AnalysisOperation& operation, bool confirmed);
-    const QVector<Global::ExperimentData>* curveData(const QCPCurve* curve) const;
+    bool curveData(const QCPCurve* curve, QVector<Global::ExperimentData>& data) const;
     bool curveOnTime(const QCPCurve* curve) const;
     double sampleMassOf(const QCPCurve* curve) const;
 

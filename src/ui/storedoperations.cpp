@@ -76,8 +76,12 @@ int nearestSample(const QVector<Global::ExperimentData>& data, float Global::Exp
     return nearest;
 }
 
+// Stages may cover the same temperatures (heating, then cooling): only the
+// stage an operation was applied to tells them apart.
 int stageOf(const QVector<Global::PhaseTotalInfo>& stages, const AnalysisOperation& operation)
 {
+    if (operation.stage >= 0 && operation.stage < stages.size())
+        return operation.stage;
     const auto field = fieldOf(operation.timeAxis);
     if (operation.mode == CentralWidget::NumericalLabel)
         return labelStage(stages, field, operation.x1);

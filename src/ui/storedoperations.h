@@ -16,7 +16,8 @@ namespace StoredOperations {
 // near ones; -1 for no samples.
 int nearestSample(const QVector<Global::ExperimentData>& data, float Global::ExperimentData::*field, double value);
 
-// The stage whose samples hold the operation's region, or -1 when none does:
+// The stage the operation was applied to when it knows it; otherwise the
+// stage whose samples hold the operation's region, or -1 when none does:
 // for a numerical label the stage whose span holds the line (the one with the
 // sample nearest it, the first of equals, when several do); for a region the
 // stage with the most samples between the bounds, at least two (the first of
