@@ -1,29 +1,26 @@
 #include "workbook.h"
 
+#include "workbookpackage.h"
+
 #include <QFile>
 #include <QFileInfo>
 
-#include <ixion/cell.hpp>
-#include <ixion/formula_result.hpp>
-#include <ixion/model_context.hpp>
-#include <ixion/model_iterator.hpp>
-#include <orcus/dom_tree.hpp>
-#include <orcus/orcus_xlsx.hpp>
-#include <orcus/xml_namespace.hpp>
-#include <orcus/spreadsheet/document.hpp>
-#include <orcus/spreadsheet/factory.hpp>
-#include <orcus/zip_archive.hpp>
-#include <orcus/zip_archive_stream.hpp>
 #include <xlsxwriter.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <locale.h>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -32,343 +29,517 @@ namespace {
 constexpr int MaxRows = 1048576;
 constexpr int MaxColumns = 16384;
 
-// The most cells a loaded sheet may span; walking a range costs about 20 ns a
-// cell, so this keeps a workbook with one stray far-away cell under a second
-// instead of minutes. Our own workbooks span five columns.
-constexpr qint64 MaxRangeCells = qint64(1) << 25;
+// The most cells one load keeps (16 bytes each): over 1.6 million rows of
+// our five columns, 128 MB at most, whatever the package claims.
+constexpr size_t MaxCells = size_t(1) << 23;
+// Text of all cells and shared strings together.
+constexpr size_t MaxTextBytes = size_t(64) << 20;
+// Sheets a workbook may list, and the length of a relationship id.
+constexpr size_t MaxSheets = 4096;
+constexpr size_t MaxIdBytes = 255;
 
 struct Cell
 {
-    enum Kind : quint8 { Text, Number };
-    int column = 0;
-    Kind kind = Number;
-    int text = 0; // index into Data::texts when kind is Text
-    double number = 0.0;
+    enum Kind : quint8 { Number, Text };
+    quint32 row;
+    quint16 column;
+    Kind kind;
+    union {
+        double number;
+        quint32 text; // index into Data::spans
+    };
 };
+
+quint64 keyOf(quint32 row, int column)
+{
+    return (quint64(row) << 16) | quint64(column);
+}
+
+quint64 keyOf(const Cell& cell)
+{
+    return keyOf(cell.row, cell.column);
+}
 
 bool inSheet(int row, int column)
 {
     return row >= 1 && row <= MaxRows && column >= 1 && column <= MaxColumns;
 }
 
-bool beforeColumn(const Cell& cell, int column)
+// Text of a cell: bytes of Data::arena, which keeps a NUL after each text
+// so libxlsxwriter can take it as it is.
+struct Span
 {
-    return cell.column < column;
-}
+    quint32 offset;
+    quint32 length;
+};
 
 } // namespace
 
 struct Workbook::Data
 {
-    // rows[r - 1] holds the cells of row r ordered by column; only the cells
+    // Ordered by row, then column, one cell per position; only the cells
     // that exist take room, so a far-away cell costs nothing in between.
-    std::vector<std::vector<Cell>> rows;
-    std::vector<std::string> texts; // UTF-8, as libxlsxwriter takes them
+    std::vector<Cell> cells;
+    // rowStart[r] is the first cell of row r or later; built after a load
+    // and dropped by any write (lookups then search the ordered cells).
+    std::vector<quint32> rowStart;
+    std::string arena;
+    std::vector<Span> spans;
+    int lastRow = 0;
     int lastColumn = 0;
+    bool ordered = true; // false while a load appends cells out of order
     QString error;
 
-    const Cell* find(int row, int column) const
+    const Cell* find(int row, int column) const;
+    Cell* place(int row, int column);
+    quint32 addText(std::string_view text);
+    bool takeCell(quint32 row, int column, Cell::Kind kind, double number, quint32 text);
+    void finishLoad();
+    void clear();
+    std::string_view textOf(const Cell& cell) const
     {
-        if (row < 1 || row > int(rows.size()))
-            return nullptr;
-        const std::vector<Cell>& cells = rows[size_t(row - 1)];
-        const auto it = std::lower_bound(cells.begin(), cells.end(), column, beforeColumn);
-        return it != cells.end() && it->column == column ? &*it : nullptr;
+        const Span& s = spans[cell.text];
+        return std::string_view(arena.data() + s.offset, s.length);
     }
-
-    Cell* place(int row, int column)
-    {
-        if (!inSheet(row, column))
-            return nullptr;
-        if (row > int(rows.size()))
-            rows.resize(size_t(row));
-        std::vector<Cell>& cells = rows[size_t(row - 1)];
-        lastColumn = std::max(lastColumn, column);
-        if (cells.empty() || cells.back().column < column) {
-            cells.emplace_back();
-            cells.back().column = column;
-            return &cells.back();
-        }
-        auto it = std::lower_bound(cells.begin(), cells.end(), column, beforeColumn);
-        if (it == cells.end() || it->column != column) {
-            it = cells.insert(it, Cell());
-            it->column = column;
-        }
-        return &*it;
-    }
-
-    void setNumber(int row, int column, double value)
-    {
-        if (Cell* cell = place(row, column)) {
-            cell->kind = Cell::Number;
-            cell->number = value;
-        }
-    }
-
-    void setText(int row, int column, std::string value)
-    {
-        if (Cell* cell = place(row, column)) {
-            cell->kind = Cell::Text;
-            cell->text = int(texts.size());
-            texts.push_back(std::move(value));
-        }
-    }
-
-    void clear()
-    {
-        rows.clear();
-        texts.clear();
-        lastColumn = 0;
-    }
-
-    void takeCell(const ixion::model_context& cxt, const ixion::model_iterator::cell& c);
-    bool takeCells(const orcus::spreadsheet::document& doc, ixion::sheet_t sheet);
     lxw_error writeCells(lxw_worksheet* sheet) const;
 };
 
-namespace {
-
-const char* const RelationshipsNs = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
-
-std::string_view asText(const std::vector<unsigned char>& part)
+const Cell* Workbook::Data::find(int row, int column) const
 {
-    return std::string_view(reinterpret_cast<const char*>(part.data()), part.size());
-}
-
-orcus::dom::const_node firstChild(const orcus::dom::const_node& node, std::string_view name)
-{
-    for (size_t i = 0; i < node.child_count(); ++i) {
-        const orcus::dom::const_node child = node.child(i);
-        if (child.type() == orcus::dom::node_t::element && child.name().name == name)
-            return child;
-    }
-    return orcus::dom::const_node();
-}
-
-orcus::dom::const_node nthChild(const orcus::dom::const_node& node, std::string_view name, size_t n)
-{
-    for (size_t i = 0; i < node.child_count(); ++i) {
-        const orcus::dom::const_node child = node.child(i);
-        if (child.type() == orcus::dom::node_t::element && child.name().name == name && n-- == 0)
-            return child;
-    }
-    return orcus::dom::const_node();
-}
-
-// The workbook names its active sheet by position (activeTab, 0 when absent)
-// among all its sheets, chart sheets included, as the import numbers them.
-// Spreadsheet programs open on it; a chart sheet there means the workbook
-// has no current worksheet, and so does a missing worksheet part. Returns
-// the position, or -1.
-int activeWorksheet(const orcus::zip_archive& archive)
-{
-    std::vector<unsigned char> book;
-    std::vector<unsigned char> rels;
-    if (!archive.read_file_entry("xl/workbook.xml", book)
-        || !archive.read_file_entry("xl/_rels/workbook.xml.rels", rels))
-        return -1;
-    orcus::xmlns_repository repository;
-    orcus::xmlns_context bookNs = repository.create_context();
-    orcus::dom::document_tree bookTree(bookNs);
-    bookTree.load(asText(book));
-    const orcus::dom::const_node root = bookTree.root();
-    const orcus::dom::const_node view = firstChild(firstChild(root, "bookViews"), "workbookView");
-    const std::string activeTab(view.type() == orcus::dom::node_t::element ? view.attribute("activeTab") : "");
-    const size_t active = activeTab.empty() ? 0 : std::stoul(activeTab);
-    const orcus::dom::const_node sheet = nthChild(firstChild(root, "sheets"), "sheet", active);
-    if (sheet.type() != orcus::dom::node_t::element)
-        return -1;
-    orcus::xmlns_context lookup = repository.create_context();
-    const orcus::xmlns_id_t relationships = lookup.push("r", RelationshipsNs);
-    const std::string_view id = sheet.attribute(orcus::dom::entity_name(relationships, "id"));
-
-    orcus::xmlns_context relsNs = repository.create_context();
-    orcus::dom::document_tree relsTree(relsNs);
-    relsTree.load(asText(rels));
-    const orcus::dom::const_node list = relsTree.root();
-    for (size_t i = 0; i < list.child_count(); ++i) {
-        const orcus::dom::const_node rel = list.child(i);
-        if (rel.type() == orcus::dom::node_t::element && rel.attribute("Id") == id) {
-            const std::string_view type = rel.attribute("Type");
-            const std::string_view worksheet = "/worksheet";
-            const bool isWorksheet = type.size() >= worksheet.size()
-                                     && type.substr(type.size() - worksheet.size()) == worksheet;
-            std::vector<unsigned char> part;
-            const std::string target = "xl/" + std::string(rel.attribute("Target"));
-            return isWorksheet && archive.read_file_entry(target, part) ? int(active) : -1;
+    if (row < 1 || row > lastRow || column < 1 || column > lastColumn)
+        return nullptr;
+    if (!rowStart.empty()) {
+        for (quint32 i = rowStart[size_t(row)]; i < rowStart[size_t(row) + 1]; ++i) {
+            if (cells[i].column >= column)
+                return cells[i].column == column ? &cells[i] : nullptr;
         }
+        return nullptr;
     }
-    return -1;
+    const quint64 key = keyOf(quint32(row), column);
+    const auto it = std::lower_bound(cells.begin(), cells.end(), key,
+                                     [](const Cell& c, quint64 k) { return keyOf(c) < k; });
+    return it != cells.end() && keyOf(*it) == key ? &*it : nullptr;
 }
 
-int digitValue(char c, bool hex)
+Cell* Workbook::Data::place(int row, int column)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (hex && c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (hex && c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-// True when every character reference ("&#65;", "&#x41;") names a code point
-// from 1 to U+10FFFF. liborcus 0.17 stops the whole process on an assertion
-// when it meets one past U+10FFFF or a negative one, so a package holding such
-// a reference must never reach it.
-bool characterReferencesValid(std::string_view xml)
-{
-    for (size_t at = xml.find("&#"); at != std::string_view::npos; at = xml.find("&#", at + 2)) {
-        size_t i = at + 2;
-        const bool hex = i < xml.size() && xml[i] == 'x';
-        i += hex ? 1 : 0;
-        const size_t start = i;
-        while (i < xml.size() && xml[i] == '0')
-            ++i;
-        quint64 value = 0;
-        for (int digits = 0; i < xml.size() && digitValue(xml[i], hex) >= 0 && digits < 9; ++i, ++digits)
-            value = value * (hex ? 16 : 10) + quint64(digitValue(xml[i], hex));
-        if (i == start || i >= xml.size() || xml[i] != ';' || value == 0 || value > 0x10FFFF)
-            return false;
+    if (!inSheet(row, column))
+        return nullptr;
+    rowStart.clear();
+    lastRow = std::max(lastRow, row);
+    lastColumn = std::max(lastColumn, column);
+    const quint64 key = keyOf(quint32(row), column);
+    if (cells.empty() || keyOf(cells.back()) < key) {
+        cells.push_back(Cell{quint32(row), quint16(column), Cell::Number, {0.0}});
+        return &cells.back();
     }
-    return true;
+    auto it = std::lower_bound(cells.begin(), cells.end(), key,
+                               [](const Cell& c, quint64 k) { return keyOf(c) < k; });
+    if (it == cells.end() || keyOf(*it) != key)
+        it = cells.insert(it, Cell{quint32(row), quint16(column), Cell::Number, {0.0}});
+    return &*it;
 }
 
-bool looksLikeXml(std::string_view part)
+quint32 Workbook::Data::addText(std::string_view text)
 {
-    const size_t first = part.find_first_not_of(" \t\r\n\xEF\xBB\xBF");
-    return first != std::string_view::npos && part[first] == '<';
+    spans.push_back(Span{quint32(arena.size()), quint32(text.size())});
+    arena.append(text);
+    arena.push_back('\0');
+    return quint32(spans.size() - 1);
 }
 
-// orcus 0.17 silently leaves out what it cannot resolve: worksheets named by
-// an absolute part name ("/xl/worksheets/sheet1.xml") and inline-string
-// cells. Such a package would read as a blank or textless sheet, so it is
-// refused rather than read wrong. Every XML part is checked, whatever its
-// name, since the import follows the relationships wherever they point.
-QString packageProblem(const orcus::zip_archive& archive)
+// A cell as a load finds it, in file order; false when the sheet holds
+// more cells than a load keeps.
+bool Workbook::Data::takeCell(quint32 row, int column, Cell::Kind kind, double number, quint32 text)
 {
-    std::vector<unsigned char> part;
-    if (!archive.read_file_entry("[Content_Types].xml", part) || !archive.read_file_entry("xl/workbook.xml", part))
-        return QStringLiteral("not a workbook package");
-    if (archive.read_file_entry("xl/_rels/workbook.xml.rels", part)
-        && asText(part).find("Target=\"/") != std::string_view::npos)
-        return QStringLiteral("absolute part names are not supported");
-    for (size_t i = 0; i < archive.get_file_entry_count(); ++i) {
-        const std::string_view name = archive.get_file_entry_name(i);
-        if (!archive.read_file_entry(name, part) || !looksLikeXml(asText(part)))
-            continue;
-        if (!characterReferencesValid(asText(part)))
-            return QStringLiteral("invalid character reference in %1").arg(QString::fromUtf8(name.data(), int(name.size())));
-        if (name.substr(0, 14) == "xl/worksheets/" && asText(part).find("t=\"inlineStr\"") != std::string_view::npos)
-            return QStringLiteral("inline strings are not supported");
-    }
-    return QString();
-}
-
-// Checks the package before the import sees it (a damaged central directory
-// or a missing workbook part is refused here) and finds its active worksheet.
-int readablePackage(const QString& path, QString& error)
-{
-    try {
-        orcus::zip_archive_stream_fd stream(QFile::encodeName(path).constData());
-        orcus::zip_archive archive(&stream);
-        archive.load();
-        error = packageProblem(archive);
-        if (!error.isEmpty())
-            return -1;
-        const int active = activeWorksheet(archive);
-        if (active < 0)
-            error = QStringLiteral("the active sheet is not a worksheet");
-        return active;
-    } catch (const std::exception& e) {
-        error = QString::fromUtf8(e.what());
-    } catch (...) {
-    }
-    if (error.isEmpty())
-        error = QStringLiteral("not a workbook package");
-    return -1;
-}
-
-} // namespace
-
-void Workbook::Data::takeCell(const ixion::model_context& cxt, const ixion::model_iterator::cell& c)
-{
-    const int row = int(c.row) + 1;
-    const int column = int(c.col) + 1;
-    switch (c.type) {
-    case ixion::celltype_t::numeric:
-        setNumber(row, column, std::get<double>(c.value));
-        break;
-    case ixion::celltype_t::boolean:
-        setNumber(row, column, std::get<bool>(c.value) ? 1.0 : 0.0);
-        break;
-    case ixion::celltype_t::string:
-        if (const std::string* s = cxt.get_string(std::get<ixion::string_id_t>(c.value)))
-            setText(row, column, *s);
-        break;
-    case ixion::celltype_t::formula: {
-        // The value the saving program cached; a formula is never recalculated.
-        const ixion::formula_cell* f = std::get<const ixion::formula_cell*>(c.value);
-        const ixion::formula_result r = f->get_result_cache(ixion::formula_result_wait_policy_t::throw_exception);
-        if (r.get_type() == ixion::formula_result::result_type::value)
-            setNumber(row, column, r.get_value());
-        else if (r.get_type() == ixion::formula_result::result_type::string)
-            setText(row, column, r.get_string());
-        break;
-    }
-    default:
-        break;
-    }
-}
-
-bool Workbook::Data::takeCells(const orcus::spreadsheet::document& doc, ixion::sheet_t sheet)
-{
-    const ixion::model_context& cxt = doc.get_model_context();
-    const ixion::abs_range_t range = cxt.get_data_range(sheet);
-    if (!range.valid())
-        return true;
-    const qint64 cells = qint64(range.last.row - range.first.row + 1) * (range.last.column - range.first.column + 1);
-    if (cells > MaxRangeCells) {
-        error = QStringLiteral("the sheet spans too many cells");
+    if (cells.size() >= MaxCells)
         return false;
-    }
-    ixion::model_iterator it = cxt.get_model_iterator(sheet, ixion::rc_direction_t::vertical, range);
-    for (; it.has(); it.next()) {
-        const ixion::model_iterator::cell& c = it.get();
-        if (c.type == ixion::celltype_t::empty || c.type == ixion::celltype_t::unknown)
-            continue;
-        try {
-            takeCell(cxt, c);
-        } catch (...) {
-            // A formula without a cached result is left out, as an empty cell.
-        }
-    }
+    Cell cell{row, quint16(column), kind, {number}};
+    if (kind == Cell::Text)
+        cell.text = text;
+    if (!cells.empty() && keyOf(cells.back()) >= keyOf(cell))
+        ordered = false;
+    cells.push_back(cell);
+    lastRow = std::max(lastRow, int(row));
+    lastColumn = std::max(lastColumn, column);
     return true;
+}
+
+void Workbook::Data::finishLoad()
+{
+    if (!ordered) {
+        // Spreadsheet programs keep the last of two cells at one position.
+        std::stable_sort(cells.begin(), cells.end(), [](const Cell& a, const Cell& b) { return keyOf(a) < keyOf(b); });
+        size_t kept = 0;
+        for (size_t i = 0; i < cells.size(); ++i) {
+            if (kept > 0 && keyOf(cells[kept - 1]) == keyOf(cells[i]))
+                --kept;
+            cells[kept++] = cells[i];
+        }
+        cells.resize(kept);
+        ordered = true;
+    }
+    rowStart.assign(size_t(lastRow) + 2, quint32(cells.size()));
+    for (size_t i = cells.size(); i-- > 0;)
+        rowStart[cells[i].row] = quint32(i);
+    for (size_t r = size_t(lastRow) + 1; r-- > 0;)
+        rowStart[r] = std::min(rowStart[r], rowStart[r + 1]);
+}
+
+void Workbook::Data::clear()
+{
+    cells.clear();
+    rowStart.clear();
+    arena.clear();
+    spans.clear();
+    lastRow = 0;
+    lastColumn = 0;
+    ordered = true;
 }
 
 namespace {
 
-// A fresh name in the target's own folder, so the final rename stays on one
-// file system and is atomic.
-QString temporaryPathBeside(const QString& path)
+bool endsWith(std::string_view text, std::string_view tail)
 {
-    const QFileInfo info(path);
-    for (int attempt = 0;; ++attempt) {
-        const QString candidate = info.absolutePath() + QStringLiteral("/.") + info.fileName()
-                                  + QStringLiteral(".%1-%2.tmp").arg(::getpid()).arg(attempt);
-        if (!QFileInfo::exists(candidate))
-            return candidate;
-    }
+    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
 }
 
-bool syncFile(const QString& path)
+std::string_view trimmed(std::string_view text)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
-    if (fd < 0)
-        return false;
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    return synced;
+    const size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos)
+        return std::string_view();
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+template<typename T>
+bool parseInteger(std::string_view text, T& value)
+{
+    text = trimmed(text);
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size() && !text.empty();
+}
+
+// A number cell's text, correctly rounded and independent of the locale.
+// A magnitude past the double range saturates; text that is no number
+// gives NaN, which the experiment reader counts as an empty value.
+double parseNumber(std::string_view text)
+{
+    text = trimmed(text);
+    if (text.size() > 1 && text.front() == '+' && text[1] != '-')
+        text.remove_prefix(1);
+    double value = std::numeric_limits<double>::quiet_NaN();
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (end != text.data() + text.size() || text.empty())
+        return std::numeric_limits<double>::quiet_NaN();
+    if (ec == std::errc::result_out_of_range) {
+        static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(0));
+        const std::string copy(text);
+        value = strtod_l(copy.c_str(), nullptr, cLocale);
+        return std::max(-std::numeric_limits<double>::max(), std::min(std::numeric_limits<double>::max(), value));
+    }
+    return ec == std::errc() ? value : std::numeric_limits<double>::quiet_NaN();
+}
+
+// "B16" as row 16, column 2; false for anything else or beyond XFD1048576.
+bool parseReference(std::string_view ref, int& row, int& column)
+{
+    size_t i = 0;
+    column = 0;
+    for (; i < ref.size() && ref[i] >= 'A' && ref[i] <= 'Z' && i < 3; ++i)
+        column = column * 26 + (ref[i] - 'A' + 1);
+    return i > 0 && parseInteger(ref.substr(i), row) && inSheet(row, column) && ref[i] != '+' && ref[i] != ' ';
+}
+
+// Finds relationships of one part: the one with an id, or the first of a type.
+class Relationships : public XmlPartHandler
+{
+public:
+    Relationships(std::string_view id, std::string_view typeSuffix) : _id(id), _typeSuffix(typeSuffix) {}
+
+    std::string idTarget, idType, typeTarget;
+    bool idFound = false, typeFound = false;
+
+    void startElement(std::string_view name, const XmlAttributes& a) override
+    {
+        if (name != "Relationship" || a.value("TargetMode") == "External")
+            return;
+        if (!idFound && !_id.empty() && a.value("Id") == _id) {
+            idFound = true;
+            idTarget = a.value("Target");
+            idType = a.value("Type");
+        }
+        if (!typeFound && !_typeSuffix.empty() && endsWith(a.value("Type"), _typeSuffix)) {
+            typeFound = true;
+            typeTarget = a.value("Target");
+        }
+    }
+    void endElement(std::string_view) override {}
+    void characters(std::string_view) override {}
+
+private:
+    std::string _id;
+    std::string _typeSuffix;
+};
+
+// The sheets a workbook lists, and which one it opens on: activeTab of its
+// first view (0 when absent), counting chart sheets too.
+class WorkbookSheets : public XmlPartHandler
+{
+public:
+    std::vector<std::string> ids;
+    size_t activeTab = 0;
+
+    void startElement(std::string_view name, const XmlAttributes& a) override
+    {
+        if (name == "workbookView" && !_viewSeen) {
+            _viewSeen = true;
+            bool found = false;
+            const std::string_view tab = a.value("activeTab", &found);
+            if (found && !parseInteger(tab, activeTab))
+                fail("the active tab is no number");
+        } else if (name == "sheet") {
+            const std::string_view id = a.value("id", nullptr, true);
+            if (ids.size() >= MaxSheets || id.size() > MaxIdBytes)
+                fail("the workbook lists too many sheets");
+            else
+                ids.emplace_back(id);
+        }
+    }
+    void endElement(std::string_view) override {}
+    void characters(std::string_view) override {}
+
+private:
+    bool _viewSeen = false;
+};
+
+// Each <si> is all its <t> text, phonetic runs (<rPh>) left out.
+class SharedStrings : public XmlPartHandler
+{
+public:
+    explicit SharedStrings(Workbook::Data& d) : _d(d) {}
+
+    void startElement(std::string_view name, const XmlAttributes&) override
+    {
+        if (name == "si") {
+            _inItem = true;
+            _start = _d.arena.size();
+        } else if (name == "rPh") {
+            ++_phonetic;
+        } else if (name == "t" && _inItem && _phonetic == 0) {
+            _inText = true;
+        }
+    }
+    void endElement(std::string_view name) override
+    {
+        if (name == "t") {
+            _inText = false;
+        } else if (name == "rPh") {
+            --_phonetic;
+        } else if (name == "si" && _inItem) {
+            _inItem = false;
+            if (_d.spans.size() >= MaxCells)
+                return fail("too many shared strings");
+            _d.spans.push_back(Span{quint32(_start), quint32(_d.arena.size() - _start)});
+            _d.arena.push_back('\0');
+        }
+    }
+    void characters(std::string_view text) override
+    {
+        if (!_inText)
+            return;
+        if (_d.arena.size() + text.size() > MaxTextBytes)
+            return fail("the shared strings are too long");
+        _d.arena.append(text);
+    }
+
+private:
+    Workbook::Data& _d;
+    size_t _start = 0;
+    int _phonetic = 0;
+    bool _inItem = false;
+    bool _inText = false;
+};
+
+// The cells of a worksheet's <sheetData>.
+class SheetCells : public XmlPartHandler
+{
+public:
+    SheetCells(Workbook::Data& d, quint32 sharedCount) : _d(d), _sharedCount(sharedCount) {}
+
+    void startElement(std::string_view name, const XmlAttributes& a) override
+    {
+        if (!_inSheetData) {
+            _inSheetData = name == "sheetData";
+        } else if (name == "c") {
+            startCell(a);
+        } else if (name == "v" && _inCell) {
+            _inValue = _hasValue = true;
+            _text.clear();
+        } else if (name == "row") {
+            startRow(a);
+        } else if (name == "is" && _inCell) {
+            _inInline = _hasInline = true;
+            _text.clear();
+        } else if (name == "rPh") {
+            ++_phonetic;
+        } else if (name == "t" && _inInline && _phonetic == 0) {
+            _inText = true;
+        }
+    }
+    void endElement(std::string_view name) override
+    {
+        if (name == "v") {
+            _inValue = false;
+        } else if (name == "c" && _inCell) {
+            _inCell = false;
+            finishCell();
+        } else if (name == "t") {
+            _inText = false;
+        } else if (name == "is") {
+            _inInline = false;
+        } else if (name == "rPh") {
+            --_phonetic;
+        } else if (name == "sheetData") {
+            _inSheetData = false;
+        }
+    }
+    void characters(std::string_view text) override
+    {
+        if (!_inValue && !_inText)
+            return;
+        if (_text.size() + text.size() > MaxTextBytes)
+            return fail("a cell text is too long");
+        _text.append(text);
+    }
+
+private:
+    enum class Type { Number, Shared, Inline, Text, Boolean, None };
+
+    void startRow(const XmlAttributes& a)
+    {
+        bool found = false;
+        const std::string_view r = a.value("r", &found);
+        int row = _rowOfRow + 1;
+        if (found && !parseInteger(r, row))
+            return fail("a row number is no number");
+        if (row < 1 || row > MaxRows)
+            return fail("a row lies beyond the sheet");
+        _rowOfRow = _row = row;
+        _column = 0;
+    }
+
+    void startCell(const XmlAttributes& a)
+    {
+        bool found = false;
+        const std::string_view ref = a.value("r", &found);
+        if (found) {
+            if (!parseReference(ref, _row, _column))
+                return fail("a cell reference is malformed or beyond XFD1048576");
+        } else if (++_column > MaxColumns || _row < 1) {
+            return fail("a cell lies beyond the sheet");
+        }
+        _type = typeOf(a.value("t"));
+        _inCell = true;
+        _hasValue = _hasInline = false;
+        _text.clear();
+    }
+
+    static Type typeOf(std::string_view t)
+    {
+        if (t.empty() || t == "n")
+            return Type::Number;
+        if (t == "s")
+            return Type::Shared;
+        if (t == "inlineStr")
+            return Type::Inline;
+        if (t == "str" || t == "d") // a formula's cached text; an ISO date
+            return Type::Text;
+        if (t == "b")
+            return Type::Boolean;
+        return Type::None; // "e": an error value reads as no cell
+    }
+
+    void finishCell()
+    {
+        const quint32 row = quint32(_row);
+        bool kept = true;
+        switch (_type) {
+        case Type::Number:
+        case Type::Boolean:
+            if (_hasValue)
+                kept = _d.takeCell(row, _column, Cell::Number, parseNumber(_text), 0);
+            break;
+        case Type::Shared: {
+            quint32 index = 0;
+            if (!_hasValue)
+                break;
+            if (!parseInteger(_text, index) || index >= _sharedCount)
+                return fail("a cell names a shared string that does not exist");
+            kept = _d.takeCell(row, _column, Cell::Text, 0.0, index);
+            break;
+        }
+        case Type::Inline:
+        case Type::Text:
+            if ((_type == Type::Inline ? _hasInline : _hasValue)) {
+                if (_d.arena.size() + _text.size() > MaxTextBytes || _d.spans.size() >= MaxCells)
+                    return fail("the cell texts are too long");
+                kept = _d.takeCell(row, _column, Cell::Text, 0.0, _d.addText(_text));
+            }
+            break;
+        case Type::None:
+            break;
+        }
+        if (!kept)
+            fail("the sheet holds too many cells");
+    }
+
+    Workbook::Data& _d;
+    const quint32 _sharedCount;
+    std::string _text;
+    Type _type = Type::None;
+    int _rowOfRow = 0;
+    int _row = 0;
+    int _column = 0;
+    int _phonetic = 0;
+    bool _inSheetData = false, _inCell = false, _inValue = false, _inInline = false, _inText = false;
+    bool _hasValue = false, _hasInline = false;
+};
+
+const char* const OfficeDocumentType = "/officeDocument";
+const char* const WorksheetType = "/worksheet";
+const char* const SharedStringsType = "/sharedStrings";
+
+// Follows _rels/.rels to the workbook part, the workbook to its active
+// sheet and that sheet's relationship to the worksheet part; fills the
+// shared strings part too when the workbook has one. Empty on failure.
+std::string activeWorksheet(WorkbookPackage& package, std::string& sharedStrings, QString& error)
+{
+    Relationships root("", OfficeDocumentType);
+    if (!package.parse("_rels/.rels", root))
+        return std::string();
+    if (!root.typeFound) {
+        error = QStringLiteral("the package names no workbook");
+        return std::string();
+    }
+    const std::string book = WorkbookPackage::resolve(std::string(), root.typeTarget);
+    WorkbookSheets sheets;
+    if (!package.parse(book, sheets))
+        return std::string();
+    if (sheets.activeTab >= sheets.ids.size()) {
+        error = QStringLiteral("the active sheet does not exist");
+        return std::string();
+    }
+    Relationships rels(sheets.ids[sheets.activeTab], SharedStringsType);
+    if (!package.parse(WorkbookPackage::relationshipsOf(book), rels))
+        return std::string();
+    if (!rels.idFound || !endsWith(rels.idType, WorksheetType)) {
+        error = QStringLiteral("the active sheet is not a worksheet");
+        return std::string();
+    }
+    if (rels.typeFound)
+        sharedStrings = WorkbookPackage::resolve(book, rels.typeTarget);
+    return WorkbookPackage::resolve(book, rels.idTarget);
 }
 
 } // namespace
@@ -381,26 +552,25 @@ bool Workbook::load(const QString& path)
 {
     _d->clear();
     _d->error.clear();
-    const int active = readablePackage(path, _d->error);
-    if (active < 0)
-        return false;
-    try {
-        orcus::spreadsheet::document doc({MaxRows, MaxColumns});
-        orcus::spreadsheet::import_factory factory(doc);
-        orcus::orcus_xlsx filter(&factory);
-        filter.read_file(QFile::encodeName(path).toStdString());
-        if (size_t(active) >= doc.get_sheet_count()) {
-            _d->error = QStringLiteral("the active sheet is not a worksheet");
-            return false;
-        }
-        if (_d->takeCells(doc, ixion::sheet_t(active)))
-            return true;
-    } catch (const std::exception& e) {
-        _d->error = QString::fromUtf8(e.what());
-    } catch (...) {
+    WorkbookPackage package(path);
+    bool loaded = package.isOpen();
+    std::string sharedStrings;
+    const std::string sheet = loaded ? activeWorksheet(package, sharedStrings, _d->error) : std::string();
+    loaded = !sheet.empty();
+    if (loaded && !sharedStrings.empty() && package.contains(sharedStrings)) {
+        SharedStrings strings(*_d);
+        loaded = package.parse(sharedStrings, strings);
+    }
+    if (loaded) {
+        SheetCells cells(*_d, quint32(_d->spans.size()));
+        loaded = package.parse(sheet, cells);
+    }
+    if (loaded) {
+        _d->finishLoad();
+        return true;
     }
     if (_d->error.isEmpty())
-        _d->error = QStringLiteral("unreadable workbook");
+        _d->error = package.errorString();
     _d->clear();
     return false;
 }
@@ -417,33 +587,52 @@ QVariant Workbook::cellAt(int row, int column) const
         return QVariant();
     if (cell->kind == Cell::Number)
         return QVariant(cell->number);
-    const std::string& text = _d->texts[size_t(cell->text)];
+    const std::string_view text = _d->textOf(*cell);
     return QVariant(QString::fromUtf8(text.data(), int(text.size())));
 }
 
 void Workbook::write(int row, int column, const QString& value)
 {
-    _d->setText(row, column, value.toStdString());
+    if (Cell* cell = _d->place(row, column)) {
+        cell->kind = Cell::Text;
+        cell->text = _d->addText(value.toStdString());
+    }
 }
 
 void Workbook::write(int row, int column, int value)
 {
-    _d->setNumber(row, column, double(value));
+    write(row, column, double(value));
 }
 
 void Workbook::write(int row, int column, float value)
 {
-    _d->setNumber(row, column, double(value));
+    write(row, column, shortestDouble(value));
 }
 
 void Workbook::write(int row, int column, double value)
 {
-    _d->setNumber(row, column, value);
+    if (Cell* cell = _d->place(row, column)) {
+        cell->kind = Cell::Number;
+        cell->number = value;
+    }
+}
+
+double Workbook::shortestDouble(float value)
+{
+    if (!std::isfinite(value))
+        return double(value);
+    char text[32];
+    const std::to_chars_result printed = std::to_chars(text, text + sizeof text, value);
+    double shortest = 0.0;
+    std::from_chars(text, printed.ptr, shortest);
+    // Rounding the decimal to double and then to float can, rarely, land
+    // on the neighbouring float; the float's own double is exact.
+    return float(shortest) == value ? shortest : double(value);
 }
 
 int Workbook::lastRow() const
 {
-    return int(_d->rows.size());
+    return _d->lastRow;
 }
 
 int Workbook::lastColumn() const
@@ -453,48 +642,107 @@ int Workbook::lastColumn() const
 
 lxw_error Workbook::Data::writeCells(lxw_worksheet* sheet) const
 {
-    for (size_t r = 0; r < rows.size(); ++r) {
-        for (const Cell& cell : rows[r]) {
-            // A sheet cannot hold NaN or infinity: libxlsxwriter would write
-            // "NAN" or "INF", and spreadsheet programs then refuse the whole
-            // workbook. Such a cell is left empty.
-            if (cell.kind == Cell::Number && !std::isfinite(cell.number))
-                continue;
-            const lxw_col_t column = lxw_col_t(cell.column - 1);
-            const lxw_error e = cell.kind == Cell::Number
-                                    ? worksheet_write_number(sheet, lxw_row_t(r), column, cell.number, nullptr)
-                                    : worksheet_write_string(sheet, lxw_row_t(r), column,
-                                                             texts[size_t(cell.text)].c_str(), nullptr);
-            if (e != LXW_NO_ERROR)
-                return e;
-        }
+    for (const Cell& cell : cells) {
+        // A sheet cannot hold NaN or infinity: libxlsxwriter would write
+        // "NAN" or "INF", and spreadsheet programs then refuse the whole
+        // workbook. Such a cell is left empty.
+        if (cell.kind == Cell::Number && !std::isfinite(cell.number))
+            continue;
+        const lxw_row_t row = lxw_row_t(cell.row - 1);
+        const lxw_col_t column = lxw_col_t(cell.column - 1);
+        const lxw_error e = cell.kind == Cell::Number
+                                ? worksheet_write_number(sheet, row, column, cell.number, nullptr)
+                                : worksheet_write_string(sheet, row, column, textOf(cell).data(), nullptr);
+        if (e != LXW_NO_ERROR)
+            return e;
     }
     return LXW_NO_ERROR;
 }
 
+namespace {
+
+bool inGroup(gid_t group)
+{
+    if (group == ::getegid())
+        return true;
+    gid_t groups[256];
+    const int count = ::getgroups(256, groups);
+    return std::find(groups, groups + std::max(count, 0), group) != groups + std::max(count, 0);
+}
+
+// Judged by the permission bits alone: a superuser could write anything,
+// but a workbook marked read-only is still not to be replaced.
+bool writableByUs(const struct stat& st)
+{
+    if (st.st_uid == ::geteuid())
+        return (st.st_mode & S_IWUSR) != 0;
+    if (inGroup(st.st_gid))
+        return (st.st_mode & S_IWGRP) != 0;
+    return (st.st_mode & S_IWOTH) != 0;
+}
+
+// A private folder beside the target (same file system, so the final
+// rename is atomic). mkdir creates it or fails, and never follows a link
+// planted at its name; only we can then put anything inside. The name stays
+// short whatever the target's, so a 255-byte target name still saves.
+QByteArray makeScratchFolder(const QByteArray& folder)
+{
+    QByteArray scratch = folder + "/.qsave";
+    if (::mkdir(scratch.constData(), 0700) == 0)
+        return scratch;
+    if (errno != EEXIST)
+        return QByteArray();
+    scratch = folder + "/.qsave-XXXXXX";
+    return ::mkdtemp(scratch.data()) ? scratch : QByteArray();
+}
+
+bool syncFile(const QByteArray& path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+} // namespace
+
 bool Workbook::saveAs(const QString& path) const
 {
     _d->error.clear();
-    const QString temporary = temporaryPathBeside(path);
-    const QByteArray temporaryName = QFile::encodeName(temporary);
-    lxw_workbook* book = workbook_new(temporaryName.constData());
-    if (!book) {
-        _d->error = QStringLiteral("cannot create the workbook");
+    const QByteArray target = QFile::encodeName(path);
+    struct stat existing;
+    const bool replacing = ::stat(target.constData(), &existing) == 0;
+    if (replacing && (!S_ISREG(existing.st_mode) || !writableByUs(existing))) {
+        _d->error = QStringLiteral("%1 is read-only or no file").arg(path);
         return false;
     }
-    lxw_worksheet* sheet = workbook_add_worksheet(book, "Sheet1");
-    lxw_error e = sheet ? _d->writeCells(sheet) : LXW_ERROR_MEMORY_MALLOC_FAILED;
-    const lxw_error closed = workbook_close(book);
-    if (e == LXW_NO_ERROR)
-        e = closed;
+    const QByteArray scratch = makeScratchFolder(QFile::encodeName(QFileInfo(path).absolutePath()));
+    if (scratch.isEmpty()) {
+        _d->error = QStringLiteral("cannot create a temporary folder beside %1").arg(path);
+        return false;
+    }
+    const QByteArray temporary = scratch + "/book.xlsx";
+    lxw_error e = LXW_ERROR_CREATING_XLSX_FILE;
+    if (lxw_workbook* book = workbook_new(temporary.constData())) {
+        lxw_worksheet* sheet = workbook_add_worksheet(book, "Sheet1");
+        e = sheet ? _d->writeCells(sheet) : LXW_ERROR_MEMORY_MALLOC_FAILED;
+        const lxw_error closed = workbook_close(book);
+        e = e != LXW_NO_ERROR ? e : closed;
+    }
+    if (e == LXW_NO_ERROR && replacing)
+        ::chmod(temporary.constData(), existing.st_mode & 07777);
     if (e == LXW_NO_ERROR && !syncFile(temporary))
         e = LXW_ERROR_CREATING_XLSX_FILE;
-    if (e == LXW_NO_ERROR && std::rename(temporaryName.constData(), QFile::encodeName(path).constData()) == 0)
-        return true;
-    _d->error = e != LXW_NO_ERROR ? QString::fromUtf8(lxw_strerror(e))
-                                  : QStringLiteral("cannot replace %1").arg(path);
-    QFile::remove(temporary);
-    return false;
+    const bool saved = e == LXW_NO_ERROR && std::rename(temporary.constData(), target.constData()) == 0;
+    if (!saved) {
+        _d->error = e != LXW_NO_ERROR ? QString::fromUtf8(lxw_strerror(e))
+                                      : QStringLiteral("cannot replace %1").arg(path);
+        ::unlink(temporary.constData());
+    }
+    ::rmdir(scratch.constData());
+    return saved;
 }
 
 QString Workbook::errorString() const
