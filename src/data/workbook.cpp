@@ -204,12 +204,18 @@ bool endsWith(std::string_view text, std::string_view tail)
     return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
 }
 
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
 std::string_view trimmed(std::string_view text)
 {
-    const size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos)
-        return std::string_view();
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
 }
 
 template<typename T>
@@ -220,15 +226,49 @@ bool parseInteger(std::string_view text, T& value)
     return ec == std::errc() && end == text.data() + text.size() && !text.empty();
 }
 
+// Decimals of at most 19 digits, without exponent, whose digits fit in a
+// double's 53 bits and whose scale is an exact power of ten (up to 1e22):
+// one correctly rounded division then gives the correctly rounded value
+// (Clinger's fast path). Most cells of a sheet are such; false otherwise.
+bool parsePlainDecimal(std::string_view text, double& value)
+{
+    static constexpr double PowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                             1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                             1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    size_t i = text.size() > 0 && text[0] == '-' ? 1 : 0;
+    quint64 digits = 0;
+    int count = 0;
+    int decimals = -1;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '.' && decimals < 0) {
+            decimals = 0;
+        } else if (c >= '0' && c <= '9' && count < 19) {
+            digits = digits * 10 + quint64(c - '0');
+            count += 1;
+            decimals += decimals >= 0 ? 1 : 0;
+        } else {
+            return false;
+        }
+    }
+    if (count == 0 || digits > (quint64(1) << 53) || decimals > 22)
+        return false;
+    value = double(digits) / PowersOfTen[std::max(decimals, 0)];
+    value = text[0] == '-' ? -value : value;
+    return true;
+}
+
 // A number cell's text, correctly rounded and independent of the locale.
 // A magnitude past the double range saturates; text that is no number
 // gives NaN, which the experiment reader counts as an empty value.
 double parseNumber(std::string_view text)
 {
+    double value = std::numeric_limits<double>::quiet_NaN();
+    if (parsePlainDecimal(text, value))
+        return value;
     text = trimmed(text);
     if (text.size() > 1 && text.front() == '+' && text[1] != '-')
         text.remove_prefix(1);
-    double value = std::numeric_limits<double>::quiet_NaN();
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (end != text.data() + text.size() || text.empty())
         return std::numeric_limits<double>::quiet_NaN();
@@ -246,9 +286,13 @@ bool parseReference(std::string_view ref, int& row, int& column)
 {
     size_t i = 0;
     column = 0;
-    for (; i < ref.size() && ref[i] >= 'A' && ref[i] <= 'Z' && i < 3; ++i)
+    for (; i < ref.size() && i < 4 && ref[i] >= 'A' && ref[i] <= 'Z'; ++i)
         column = column * 26 + (ref[i] - 'A' + 1);
-    return i > 0 && parseInteger(ref.substr(i), row) && inSheet(row, column) && ref[i] != '+' && ref[i] != ' ';
+    const size_t letters = i;
+    row = 0;
+    for (; i < ref.size() && i < letters + 8 && ref[i] >= '0' && ref[i] <= '9'; ++i)
+        row = row * 10 + (ref[i] - '0');
+    return letters > 0 && i > letters && i == ref.size() && inSheet(row, column);
 }
 
 // Finds relationships of one part: the one with an id, or the first of a type.
@@ -260,9 +304,9 @@ public:
     std::string idTarget, idType, typeTarget;
     bool idFound = false, typeFound = false;
 
-    void startElement(std::string_view name, const XmlAttributes& a) override
+    void startElement(const char* name, const XmlAttributes& a) override
     {
-        if (name != "Relationship" || a.value("TargetMode") == "External")
+        if (!isNamed(name, "Relationship") || a.value("TargetMode") == "External")
             return;
         if (!idFound && !_id.empty() && a.value("Id") == _id) {
             idFound = true;
@@ -274,7 +318,7 @@ public:
             typeTarget = a.value("Target");
         }
     }
-    void endElement(std::string_view) override {}
+    void endElement(const char*) override {}
     void characters(std::string_view) override {}
 
 private:
@@ -290,23 +334,27 @@ public:
     std::vector<std::string> ids;
     size_t activeTab = 0;
 
-    void startElement(std::string_view name, const XmlAttributes& a) override
+    void startElement(const char* name, const XmlAttributes& a) override
     {
-        if (name == "workbookView" && !_viewSeen) {
+        if (isNamed(name, "workbookView") && !_viewSeen) {
             _viewSeen = true;
             bool found = false;
             const std::string_view tab = a.value("activeTab", &found);
             if (found && !parseInteger(tab, activeTab))
                 fail("the active tab is no number");
-        } else if (name == "sheet") {
-            const std::string_view id = a.value("id", nullptr, true);
+        } else if (isNamed(name, "sheet")) {
+            std::string_view id;
+            for (int i = 0; i < a.count(); ++i) {
+                if (isNamed(a.name(i), "id") && a.qualified(i))
+                    id = a.value(i);
+            }
             if (ids.size() >= MaxSheets || id.size() > MaxIdBytes)
                 fail("the workbook lists too many sheets");
             else
                 ids.emplace_back(id);
         }
     }
-    void endElement(std::string_view) override {}
+    void endElement(const char*) override {}
     void characters(std::string_view) override {}
 
 private:
@@ -319,24 +367,24 @@ class SharedStrings : public XmlPartHandler
 public:
     explicit SharedStrings(Workbook::Data& d) : _d(d) {}
 
-    void startElement(std::string_view name, const XmlAttributes&) override
+    void startElement(const char* name, const XmlAttributes&) override
     {
-        if (name == "si") {
+        if (isNamed(name, "si")) {
             _inItem = true;
             _start = _d.arena.size();
-        } else if (name == "rPh") {
+        } else if (isNamed(name, "rPh")) {
             ++_phonetic;
-        } else if (name == "t" && _inItem && _phonetic == 0) {
+        } else if (isNamed(name, "t") && _inItem && _phonetic == 0) {
             _inText = true;
         }
     }
-    void endElement(std::string_view name) override
+    void endElement(const char* name) override
     {
-        if (name == "t") {
+        if (isNamed(name, "t")) {
             _inText = false;
-        } else if (name == "rPh") {
+        } else if (isNamed(name, "rPh")) {
             --_phonetic;
-        } else if (name == "si" && _inItem) {
+        } else if (isNamed(name, "si") && _inItem) {
             _inItem = false;
             if (_d.spans.size() >= MaxCells)
                 return fail("too many shared strings");
@@ -367,40 +415,40 @@ class SheetCells : public XmlPartHandler
 public:
     SheetCells(Workbook::Data& d, quint32 sharedCount) : _d(d), _sharedCount(sharedCount) {}
 
-    void startElement(std::string_view name, const XmlAttributes& a) override
+    void startElement(const char* name, const XmlAttributes& a) override
     {
         if (!_inSheetData) {
-            _inSheetData = name == "sheetData";
-        } else if (name == "c") {
+            _inSheetData = isNamed(name, "sheetData");
+        } else if (isNamed(name, "c")) {
             startCell(a);
-        } else if (name == "v" && _inCell) {
+        } else if (isNamed(name, "v") && _inCell) {
             _inValue = _hasValue = true;
             _text.clear();
-        } else if (name == "row") {
+        } else if (isNamed(name, "row")) {
             startRow(a);
-        } else if (name == "is" && _inCell) {
+        } else if (isNamed(name, "is") && _inCell) {
             _inInline = _hasInline = true;
             _text.clear();
-        } else if (name == "rPh") {
+        } else if (isNamed(name, "rPh")) {
             ++_phonetic;
-        } else if (name == "t" && _inInline && _phonetic == 0) {
+        } else if (isNamed(name, "t") && _inInline && _phonetic == 0) {
             _inText = true;
         }
     }
-    void endElement(std::string_view name) override
+    void endElement(const char* name) override
     {
-        if (name == "v") {
+        if (isNamed(name, "v")) {
             _inValue = false;
-        } else if (name == "c" && _inCell) {
+        } else if (isNamed(name, "c") && _inCell) {
             _inCell = false;
             finishCell();
-        } else if (name == "t") {
+        } else if (isNamed(name, "t")) {
             _inText = false;
-        } else if (name == "is") {
+        } else if (isNamed(name, "is")) {
             _inInline = false;
-        } else if (name == "rPh") {
+        } else if (isNamed(name, "rPh")) {
             --_phonetic;
-        } else if (name == "sheetData") {
+        } else if (isNamed(name, "sheetData")) {
             _inSheetData = false;
         }
     }
@@ -432,14 +480,22 @@ private:
     void startCell(const XmlAttributes& a)
     {
         bool found = false;
-        const std::string_view ref = a.value("r", &found);
+        std::string_view ref, type;
+        for (int i = 0; i < a.count(); ++i) {
+            if (isNamed(a.name(i), "r")) {
+                found = true;
+                ref = a.value(i);
+            } else if (isNamed(a.name(i), "t")) {
+                type = a.value(i);
+            }
+        }
         if (found) {
             if (!parseReference(ref, _row, _column))
                 return fail("a cell reference is malformed or beyond XFD1048576");
         } else if (++_column > MaxColumns || _row < 1) {
             return fail("a cell lies beyond the sheet");
         }
-        _type = typeOf(a.value("t"));
+        _type = typeOf(type);
         _inCell = true;
         _hasValue = _hasInline = false;
         _text.clear();

@@ -8,29 +8,61 @@
 #include <string>
 #include <string_view>
 
+// Element and attribute names are local names: a prefix ("x:c") is
+// dropped, as writers use both forms. Compared without strlen, since a sheet
+// of 100,000 rows has over a million of them.
+template<size_t N>
+inline bool isNamed(const char* name, const char (&literal)[N])
+{
+    for (size_t i = 0; i < N; ++i) {
+        if (name[i] != literal[i])
+            return false;
+    }
+    return true;
+}
+
 // Attributes of one element as the SAX parser hands them over.
 class XmlAttributes
 {
 public:
     XmlAttributes(const unsigned char** attributes, int count) : _attributes(attributes), _count(count) {}
-    // Value of the attribute with this local name; with qualified set only an
-    // attribute that carries a namespace prefix ("r:id") counts.
-    // found is false when there is no such attribute.
-    std::string_view value(std::string_view localName, bool* found = nullptr, bool qualified = false) const;
+    int count() const { return _count; }
+    const char* name(int i) const { return reinterpret_cast<const char*>(_attributes[5 * i]); }
+    // True when the attribute carries a namespace prefix ("r:id").
+    bool qualified(int i) const { return _attributes[5 * i + 1] || _attributes[5 * i + 2]; }
+    std::string_view value(int i) const
+    {
+        const char* begin = reinterpret_cast<const char*>(_attributes[5 * i + 3]);
+        return std::string_view(begin, size_t(reinterpret_cast<const char*>(_attributes[5 * i + 4]) - begin));
+    }
+    // Value of the attribute with this name; found is false when there is none.
+    template<size_t N>
+    std::string_view value(const char (&name)[N], bool* found = nullptr) const
+    {
+        for (int i = 0; i < _count; ++i) {
+            if (isNamed(this->name(i), name)) {
+                if (found)
+                    *found = true;
+                return value(i);
+            }
+        }
+        if (found)
+            *found = false;
+        return std::string_view();
+    }
 
 private:
     const unsigned char** _attributes;
     int _count;
 };
 
-// Receives the elements of one part. Element names are local names: a
-// prefix ("x:c") is dropped, as spreadsheet programs write both forms.
+// Receives the elements of one part.
 class XmlPartHandler
 {
 public:
     virtual ~XmlPartHandler() = default;
-    virtual void startElement(std::string_view name, const XmlAttributes& attributes) = 0;
-    virtual void endElement(std::string_view name) = 0;
+    virtual void startElement(const char* name, const XmlAttributes& attributes) = 0;
+    virtual void endElement(const char* name) = 0;
     virtual void characters(std::string_view text) = 0;
 
     // Stops the parse; the part then counts as unreadable.
