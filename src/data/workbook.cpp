@@ -673,6 +673,38 @@ void Workbook::write(int row, int column, double value)
     }
 }
 
+namespace {
+
+// Significant digits of a decimal text, exponent left out.
+int significantDigits(const char* begin, const char* end)
+{
+    int digits = 0, zeros = 0;
+    bool leading = true;
+    for (const char* c = begin; c != end && *c != 'e' && *c != 'E'; ++c) {
+        if (*c < '0' || *c > '9')
+            continue;
+        if (*c == '0' && leading)
+            continue;
+        leading = false;
+        zeros = *c == '0' ? zeros + 1 : 0;
+        ++digits;
+    }
+    return digits - zeros;
+}
+
+// libxlsxwriter prints a number with 16 significant digits ("%.16G"). The
+// double nearest a short decimal usually prints as that decimal, but when
+// the decimal's leading digit is large a 16th digit can show up
+// (5.422035000000001E+30); a neighbouring double may then print right.
+bool printsAs(double candidate, int digits)
+{
+    char printed[40];
+    const int length = std::snprintf(printed, sizeof printed, "%.16G", candidate);
+    return length > 0 && significantDigits(printed, printed + length) <= digits;
+}
+
+} // namespace
+
 double Workbook::shortestDouble(float value)
 {
     if (!std::isfinite(value))
@@ -683,7 +715,19 @@ double Workbook::shortestDouble(float value)
     std::from_chars(text, printed.ptr, shortest);
     // Rounding the decimal to double and then to float can, rarely, land
     // on the neighbouring float; the float's own double is exact.
-    return float(shortest) == value ? shortest : double(value);
+    if (float(shortest) != value)
+        return double(value);
+    const char* lead = std::find_if(text, printed.ptr, [](char c) { return c >= '1' && c <= '9'; });
+    // Below 4 in the leading digit, 16 digits resolve finer than a double's
+    // rounding error, so the nearest double prints as the decimal.
+    if (lead == printed.ptr || *lead < '4')
+        return shortest;
+    const int digits = significantDigits(text, printed.ptr);
+    for (const double candidate : {shortest, std::nextafter(shortest, HUGE_VAL), std::nextafter(shortest, -HUGE_VAL)}) {
+        if (printsAs(candidate, digits))
+            return candidate;
+    }
+    return double(value);
 }
 
 int Workbook::lastRow() const

@@ -50,9 +50,10 @@ public:
 
     QString errorString() const;
 
-    // The double nearest the shortest decimal that reads back as value (so
-    // a sheet shows 25.012, not 25.011999130249); the float's own double in
-    // the rare case where that decimal would round to another float.
+    // A double that the writer prints as the shortest decimal that reads
+    // back as value (so a sheet shows 25.012, not 25.011999130249); the
+    // float's own double where no double prints so, or where that decimal
+    // would round to another float.
     static double shortestDouble(float value);
 
     struct Data; // filled by the package reader's handlers

@@ -14,11 +14,12 @@ usage: xlsxfixture.py KIND OUT            write fixture KIND to OUT
        xlsxfixture.py dump XLSX           "row col type value" per cell (openpyxl)
        xlsxfixture.py values XLSX         "ref text" per number cell, text as stored
 """
+import html
 import re
 import struct
 import sys
 import zipfile
-import zlib
+from xml.sax.saxutils import escape
 
 import openpyxl
 from openpyxl.chart import BarChart, Reference
@@ -229,11 +230,13 @@ def program(ours, out):
         return '<c r="%s"%s t="s"><v>%d</v></c>' % (m.group(1), m.group(2), len(strings) - 1)
 
     sheet = INLINE.sub(shared, sheet)
-    # The sample name as a formula's cached text, the stage count as a boolean.
-    sheet = re.sub(r'<c r="B2"[^>]*><v>(\d+)</v></c>',
-                   lambda m: '<c r="B2" t="str"><f>TRIM("%s")</f><v>%s</v></c>'
-                   % (strings[int(m.group(1))], strings[int(m.group(1))]), sheet)
-    sheet = re.sub(r'<c r="B8" t="n"><v>1</v></c>', '<c r="B8" t="b"><v>1</v></c>', sheet)
+    # The sample name as a formula's cached text, the first point's hold time (0) as a boolean.
+    sheet, named = re.subn(r'<c r="B2"[^>]*><v>(\d+)</v></c>',
+                           lambda m: '<c r="B2" t="str"><f>TRIM("%s")</f><v>%s</v></c>'
+                           % (strings[int(m.group(1))], strings[int(m.group(1))]), sheet)
+    sheet, flags = re.subn(r'<c r="E16" t="n"><v>0</v></c>', '<c r="E16" t="b"><v>0</v></c>', sheet)
+    if (named, flags) != (1, 1):
+        raise SystemExit("program: B2 or E16 not as expected")
 
     # Data rows (from 16 on) with neither row nor cell references.
     def unreferenced(m):
@@ -245,10 +248,11 @@ def program(ours, out):
     parts[SHEET] = sheet.encode()
 
     # Each string as two rich-text runs and a phonetic run, which is left out.
-    def item(text):
+    def item(stored):
+        text = html.unescape(stored)
         half = len(text) // 2
         return ('<si><r><t>%s</t></r><r><rPr><b/></rPr><t xml:space="preserve">%s</t></r>'
-                '<rPh sb="0" eb="1"><t>ヨミ</t></rPh></si>' % (text[:half], text[half:]))
+                '<rPh sb="0" eb="1"><t>ヨミ</t></rPh></si>' % (escape(text[:half]), escape(text[half:])))
 
     parts["xl/sharedStrings.xml"] = ('<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n<sst xmlns="%s">%s</sst>'
                                      % (MAIN, "".join(item(s) for s in strings))).encode()
