@@ -361,7 +361,29 @@ private:
     bool _viewSeen = false;
 };
 
-// Each <si> is all its <t> text, phonetic runs (<rPh>) left out.
+// A string item (<si>, <is>) is all its <t> text, rich-text runs joined and
+// phonetic runs (<rPh>) left out.
+struct StringItem
+{
+    int phonetic = 0;
+    bool inText = false;
+
+    void start(const char* name, bool inItem)
+    {
+        if (isNamed(name, "rPh"))
+            ++phonetic;
+        else if (isNamed(name, "t") && inItem && phonetic == 0)
+            inText = true;
+    }
+    void end(const char* name)
+    {
+        if (isNamed(name, "t"))
+            inText = false;
+        else if (isNamed(name, "rPh"))
+            --phonetic;
+    }
+};
+
 class SharedStrings : public XmlPartHandler
 {
 public:
@@ -372,19 +394,15 @@ public:
         if (isNamed(name, "si")) {
             _inItem = true;
             _start = _d.arena.size();
-        } else if (isNamed(name, "rPh")) {
-            ++_phonetic;
-        } else if (isNamed(name, "t") && _inItem && _phonetic == 0) {
-            _inText = true;
+        } else {
+            _item.start(name, _inItem);
         }
     }
     void endElement(const char* name) override
     {
-        if (isNamed(name, "t")) {
-            _inText = false;
-        } else if (isNamed(name, "rPh")) {
-            --_phonetic;
-        } else if (isNamed(name, "si") && _inItem) {
+        if (!isNamed(name, "si") || !_inItem) {
+            _item.end(name);
+        } else {
             _inItem = false;
             if (_d.spans.size() >= MaxCells)
                 return fail("too many shared strings");
@@ -394,7 +412,7 @@ public:
     }
     void characters(std::string_view text) override
     {
-        if (!_inText)
+        if (!_item.inText)
             return;
         if (_d.arena.size() + text.size() > MaxTextBytes)
             return fail("the shared strings are too long");
@@ -403,10 +421,9 @@ public:
 
 private:
     Workbook::Data& _d;
+    StringItem _item;
     size_t _start = 0;
-    int _phonetic = 0;
     bool _inItem = false;
-    bool _inText = false;
 };
 
 // The cells of a worksheet's <sheetData>.
@@ -429,10 +446,8 @@ public:
         } else if (isNamed(name, "is") && _inCell) {
             _inInline = _hasInline = true;
             _text.clear();
-        } else if (isNamed(name, "rPh")) {
-            ++_phonetic;
-        } else if (isNamed(name, "t") && _inInline && _phonetic == 0) {
-            _inText = true;
+        } else {
+            _item.start(name, _inInline);
         }
     }
     void endElement(const char* name) override
@@ -442,19 +457,17 @@ public:
         } else if (isNamed(name, "c") && _inCell) {
             _inCell = false;
             finishCell();
-        } else if (isNamed(name, "t")) {
-            _inText = false;
         } else if (isNamed(name, "is")) {
             _inInline = false;
-        } else if (isNamed(name, "rPh")) {
-            --_phonetic;
         } else if (isNamed(name, "sheetData")) {
             _inSheetData = false;
+        } else {
+            _item.end(name);
         }
     }
     void characters(std::string_view text) override
     {
-        if (!_inValue && !_inText)
+        if (!_inValue && !_item.inText)
             return;
         if (_text.size() + text.size() > MaxTextBytes)
             return fail("a cell text is too long");
@@ -557,8 +570,8 @@ private:
     int _rowOfRow = 0;
     int _row = 0;
     int _column = 0;
-    int _phonetic = 0;
-    bool _inSheetData = false, _inCell = false, _inValue = false, _inInline = false, _inText = false;
+    StringItem _item;
+    bool _inSheetData = false, _inCell = false, _inValue = false, _inInline = false;
     bool _hasValue = false, _hasInline = false;
 };
 
