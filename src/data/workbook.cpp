@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <locale.h>
 #include <string>
@@ -426,6 +427,36 @@ private:
     bool _inItem = false;
 };
 
+// Text of one cell, gathered from the parser's pieces: a number's few
+// characters stay in place, longer texts go to the heap.
+class CellText
+{
+public:
+    void clear()
+    {
+        _size = 0;
+        _long.clear();
+    }
+    size_t size() const { return _long.empty() ? _size : _long.size(); }
+    void append(std::string_view text)
+    {
+        if (_long.empty() && _size + text.size() <= sizeof _short) {
+            std::memcpy(_short + _size, text.data(), text.size());
+            _size += text.size();
+            return;
+        }
+        if (_long.empty())
+            _long.assign(_short, _size);
+        _long.append(text);
+    }
+    operator std::string_view() const { return _long.empty() ? std::string_view(_short, _size) : _long; }
+
+private:
+    char _short[64];
+    size_t _size = 0;
+    std::string _long;
+};
+
 // The cells of a worksheet's <sheetData>.
 class SheetCells : public XmlPartHandler
 {
@@ -436,6 +467,8 @@ public:
     {
         if (!_inSheetData) {
             _inSheetData = isNamed(name, "sheetData");
+            if (isNamed(name, "dimension"))
+                reserve(a.value("ref"));
         } else if (isNamed(name, "c")) {
             startCell(a);
         } else if (isNamed(name, "v") && _inCell) {
@@ -476,6 +509,19 @@ public:
 
 private:
     enum class Type { Number, Shared, Inline, Text, Boolean, None };
+
+    // Room for the cells the sheet's used range ("A1:E100016") spans; only
+    // a hint, bounded like the cells themselves.
+    void reserve(std::string_view range)
+    {
+        int firstRow = 0, firstColumn = 0, lastRow = 0, lastColumn = 0;
+        const size_t colon = range.find(':');
+        if (colon == std::string_view::npos || !parseReference(range.substr(0, colon), firstRow, firstColumn)
+            || !parseReference(range.substr(colon + 1), lastRow, lastColumn))
+            return;
+        const qint64 cells = qint64(std::abs(lastRow - firstRow) + 1) * (std::abs(lastColumn - firstColumn) + 1);
+        _d.cells.reserve(size_t(std::min<qint64>(cells, MaxCells)));
+    }
 
     void startRow(const XmlAttributes& a)
     {
@@ -565,7 +611,7 @@ private:
 
     Workbook::Data& _d;
     const quint32 _sharedCount;
-    std::string _text;
+    CellText _text;
     Type _type = Type::None;
     int _rowOfRow = 0;
     int _row = 0;
@@ -660,6 +706,14 @@ QVariant Workbook::cellAt(int row, int column) const
     return QVariant(QString::fromUtf8(text.data(), int(text.size())));
 }
 
+double Workbook::numberAt(int row, int column) const
+{
+    const Cell* cell = _d->find(row, column);
+    if (!cell)
+        return 0.0;
+    return cell->kind == Cell::Number ? cell->number : cellAt(row, column).toDouble();
+}
+
 void Workbook::write(int row, int column, const QString& value)
 {
     if (Cell* cell = _d->place(row, column)) {
@@ -721,23 +775,86 @@ bool printsAs(double candidate, int digits)
 
 } // namespace
 
+namespace {
+
+// A decimal text of std::to_chars as digits x 10^exponent, with the count
+// of its significant digits.
+struct Decimal
+{
+    quint64 digits = 0;
+    int exponent = 0;
+    int significant = 0;
+};
+
+bool decompose(const char* c, const char* end, Decimal& d)
+{
+    c += c != end && *c == '-' ? 1 : 0;
+    bool fraction = false;
+    for (; c != end && *c != 'e'; ++c) {
+        if (*c == '.') {
+            fraction = true;
+            continue;
+        }
+        d.digits = d.digits * 10 + quint64(*c - '0');
+        d.significant += d.digits > 0 ? 1 : 0;
+        d.exponent -= fraction ? 1 : 0;
+    }
+    if (c == end)
+        return true;
+    int power = 0;
+    c += c + 1 != end && c[1] == '+' ? 2 : 1;
+    if (std::from_chars(c, end, power).ec != std::errc())
+        return false;
+    d.exponent += power;
+    return true;
+}
+
+// The double nearest the decimal, when it prints as that decimal with 16
+// significant digits for certain; 0 otherwise (the caller then takes the
+// general way). Exact arithmetic: with p = 10^-exponent an exact double,
+// d = digits / p is correctly rounded, d * p is hi + lo exactly (fma), and
+// (hi - digits) + lo is (d - decimal) * p; the 16-digit print is the
+// decimal when that lies within half a unit of its 16th digit.
+double nearestPrintingAs(const Decimal& dec, bool negative)
+{
+    static constexpr double PowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                             1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                             1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    if (dec.exponent > 0 || dec.exponent < -22 || dec.digits > (quint64(1) << 53) || dec.significant > 16
+        || dec.digits == 0)
+        return 0.0;
+    const double digits = double(dec.digits);
+    const double p = PowersOfTen[-dec.exponent];
+    const double d = digits / p;
+    const double hi = d * p;
+    const double lo = std::fma(d, p, -hi);
+    const double error = std::abs((hi - digits) + lo);
+    // Half a unit of the 16th digit, times p, with a margin for the one
+    // rounding of the sum above.
+    const double halfUnit = 0.5 / PowersOfTen[16 - dec.significant] * (1.0 - 1e-9);
+    return error < halfUnit ? (negative ? -d : d) : 0.0;
+}
+
+} // namespace
+
 double Workbook::shortestDouble(float value)
 {
     if (!std::isfinite(value))
         return double(value);
     char text[32];
     const std::to_chars_result printed = std::to_chars(text, text + sizeof text, value);
+    Decimal dec;
+    if (decompose(text, printed.ptr, dec)) {
+        const double d = nearestPrintingAs(dec, value < 0);
+        if (d != 0.0 && float(d) == value)
+            return d;
+    }
     double shortest = 0.0;
     std::from_chars(text, printed.ptr, shortest);
     // Rounding the decimal to double and then to float can, rarely, land
     // on the neighbouring float; the float's own double is exact.
     if (float(shortest) != value)
         return double(value);
-    const char* lead = std::find_if(text, printed.ptr, [](char c) { return c >= '1' && c <= '9'; });
-    // Below 4 in the leading digit, 16 digits resolve finer than a double's
-    // rounding error, so the nearest double prints as the decimal.
-    if (lead == printed.ptr || *lead < '4')
-        return shortest;
     const int digits = significantDigits(text, printed.ptr);
     for (const double candidate : {shortest, std::nextafter(shortest, HUGE_VAL), std::nextafter(shortest, -HUGE_VAL)}) {
         if (printsAs(candidate, digits))
@@ -841,7 +958,9 @@ bool Workbook::saveAs(const QString& path) const
     }
     const QByteArray temporary = scratch + "/book.xlsx";
     lxw_error e = LXW_ERROR_CREATING_XLSX_FILE;
-    if (lxw_workbook* book = workbook_new(temporary.constData())) {
+    lxw_workbook_options options = {};
+    options.constant_memory = LXW_TRUE;
+    if (lxw_workbook* book = workbook_new_opt(temporary.constData(), &options)) {
         lxw_worksheet* sheet = workbook_add_worksheet(book, "Sheet1");
         e = sheet ? _d->writeCells(sheet) : LXW_ERROR_MEMORY_MALLOC_FAILED;
         const lxw_error closed = workbook_close(book);

@@ -29,6 +29,9 @@ public:
     bool hasCell(int row, int column) const;
     // QString for text, double for a number, invalid QVariant when missing.
     QVariant cellAt(int row, int column) const;
+    // cellAt(row, column).toDouble() without the QVariant: 0 when missing,
+    // a text's number (0 when it holds none).
+    double numberAt(int row, int column) const;
 
     void write(int row, int column, const QString& value);
     void write(int row, int column, int value);

@@ -133,7 +133,7 @@ bool save(const Workbook& book, const QString& path)
 // or a setting that poisons every calculation made from it.
 double cellDouble(const Workbook* sheet, int row, int column)
 {
-    const double d = sheet->cellAt(row, column).toDouble();
+    const double d = sheet->numberAt(row, column);
     return std::isfinite(d) ? d : 0.0;
 }
 
