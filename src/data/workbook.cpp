@@ -236,26 +236,25 @@ bool parsePlainDecimal(std::string_view text, double& value)
     static constexpr double PowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                              1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                              1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    size_t i = text.size() > 0 && text[0] == '-' ? 1 : 0;
+    const char* c = text.data();
+    const char* const end = c + text.size();
+    const bool negative = c != end && *c == '-';
+    c += negative ? 1 : 0;
+    const char* const first = c;
     quint64 digits = 0;
-    int count = 0;
-    int decimals = -1;
-    for (; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '.' && decimals < 0) {
-            decimals = 0;
-        } else if (c >= '0' && c <= '9' && count < 19) {
-            digits = digits * 10 + quint64(c - '0');
-            count += 1;
-            decimals += decimals >= 0 ? 1 : 0;
-        } else {
-            return false;
-        }
+    for (; c != end && unsigned(*c - '0') < 10; ++c)
+        digits = digits * 10 + quint64(*c - '0');
+    const char* const point = c;
+    if (c != end && *c == '.') {
+        for (++c; c != end && unsigned(*c - '0') < 10; ++c)
+            digits = digits * 10 + quint64(*c - '0');
     }
-    if (count == 0 || digits > (quint64(1) << 53) || decimals > 22)
+    const int decimals = point == c ? 0 : int(c - point) - 1;
+    const int count = int(c - first) - (point == c ? 0 : 1);
+    if (c != end || count == 0 || count > 19 || digits > (quint64(1) << 53) || decimals > 22)
         return false;
-    value = double(digits) / PowersOfTen[std::max(decimals, 0)];
-    value = text[0] == '-' ? -value : value;
+    value = double(digits) / PowersOfTen[decimals];
+    value = negative ? -value : value;
     return true;
 }
 

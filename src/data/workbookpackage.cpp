@@ -7,7 +7,13 @@
 #include <unzip.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -49,7 +55,11 @@ struct WorkbookPackage::Data
     quint64 inflated = 0;
     QString error;
 
+    enum class Inflated { Complete, Stopped, Failed };
+
     bool index();
+    bool open(const unz64_file_pos& position, unz_file_info64& info);
+    Inflated inflate(const unz_file_info64& info, const std::function<bool(const char*, int)>& take);
     bool stream(const unz64_file_pos& position, XmlPartHandler& handler, xmlParserCtxtPtr parser);
 };
 
@@ -164,15 +174,22 @@ bool WorkbookPackage::Data::index()
     return true;
 }
 
-bool WorkbookPackage::Data::stream(const unz64_file_pos& position, XmlPartHandler& handler, xmlParserCtxtPtr parser)
+bool WorkbookPackage::Data::open(const unz64_file_pos& position, unz_file_info64& info)
 {
-    unz_file_info64 info;
     if (unzGoToFilePos64(zip, &position) != UNZ_OK
         || unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK
         || (info.flag & 1) != 0 || unzOpenCurrentFile(zip) != UNZ_OK) {
         error = QStringLiteral("a part cannot be opened (damaged or encrypted)");
         return false;
     }
+    return true;
+}
+
+// Inflates the open entry chunk by chunk into take, which returns false to
+// stop early; closes the entry.
+WorkbookPackage::Data::Inflated WorkbookPackage::Data::inflate(const unz_file_info64& info,
+                                                                const std::function<bool(const char*, int)>& take)
+{
     std::vector<char> chunk(ChunkBytes);
     quint64 size = 0;
     int read = 0;
@@ -182,12 +199,11 @@ bool WorkbookPackage::Data::stream(const unz64_file_pos& position, XmlPartHandle
         if (inflated > MaxInflatedBytes) {
             unzCloseCurrentFile(zip);
             error = QStringLiteral("the package inflates beyond %1 MB").arg(MaxInflatedBytes >> 20);
-            return false;
+            return Inflated::Failed;
         }
-        xmlParseChunk(parser, chunk.data(), read, 0);
-        if (handler.failure()) {
+        if (!take(chunk.data(), read)) {
             unzCloseCurrentFile(zip);
-            return true; // the caller reports the handler's failure
+            return Inflated::Stopped;
         }
     }
     // minizip checks the checksum once all the bytes the directory claims
@@ -195,7 +211,7 @@ bool WorkbookPackage::Data::stream(const unz64_file_pos& position, XmlPartHandle
     const int closed = unzCloseCurrentFile(zip);
     if (read < 0) {
         error = QStringLiteral("a part is damaged (inflate error %1)").arg(read);
-        return false;
+        return Inflated::Failed;
     }
 #ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
     const bool intact = closed == closed && size == size;
@@ -206,10 +222,112 @@ bool WorkbookPackage::Data::stream(const unz64_file_pos& position, XmlPartHandle
 #endif
     if (!intact) {
         error = QStringLiteral("a part fails its checksum or size check");
-        return false;
+        return Inflated::Failed;
     }
-    xmlParseChunk(parser, nullptr, 0, 1);
-    return true;
+    return Inflated::Complete;
+}
+
+namespace {
+
+// Inflated chunks from the inflating thread to the parsing one; a few at a
+// time, so memory stays small whatever the part's size.
+class ChunkPipe
+{
+public:
+    bool push(const char* data, int size)
+    {
+        std::unique_lock<std::mutex> lock(_mutex);
+        _changed.wait(lock, [this] { return _stopped || _chunks.size() < Depth; });
+        if (_stopped)
+            return false;
+        std::vector<char> buffer;
+        if (!_spare.empty()) {
+            buffer.swap(_spare.back());
+            _spare.pop_back();
+        }
+        buffer.assign(data, data + size);
+        _chunks.push_back(std::move(buffer));
+        _changed.notify_all();
+        return true;
+    }
+    // Hands over the next chunk in exchange for the one before, whose
+    // buffer is used again: no allocation per chunk.
+    bool pop(std::vector<char>& chunk)
+    {
+        std::unique_lock<std::mutex> lock(_mutex);
+        _changed.wait(lock, [this] { return _closed || !_chunks.empty(); });
+        if (_chunks.empty())
+            return false;
+        chunk.swap(_chunks.front());
+        _spare.push_back(std::move(_chunks.front()));
+        _chunks.pop_front();
+        _changed.notify_all();
+        return true;
+    }
+    void close() { set(_closed); }
+    void stop() { set(_stopped); }
+
+private:
+    static constexpr size_t Depth = 8;
+
+    void set(bool& flag)
+    {
+        std::lock_guard<std::mutex> lock(_mutex);
+        flag = true;
+        _changed.notify_all();
+    }
+
+    std::mutex _mutex;
+    std::condition_variable _changed;
+    std::deque<std::vector<char>> _chunks;
+    std::vector<std::vector<char>> _spare;
+    bool _closed = false;
+    bool _stopped = false;
+};
+
+// Parts that claim this much are inflated on a thread of their own while
+// the parser works through the chunks before; inflating is about a quarter
+// of a large sheet's reading time. The claim only picks the way: both are
+// bounded alike.
+constexpr quint64 PipelinedBytes = quint64(1) << 20;
+
+} // namespace
+
+bool WorkbookPackage::Data::stream(const unz64_file_pos& position, XmlPartHandler& handler, xmlParserCtxtPtr parser)
+{
+    unz_file_info64 info;
+    if (!open(position, info))
+        return false;
+    Inflated outcome = Inflated::Failed;
+    ChunkPipe pipe;
+    std::thread inflater;
+    if (info.uncompressed_size >= PipelinedBytes) {
+        try {
+            inflater = std::thread([&] {
+                outcome = inflate(info, [&pipe](const char* data, int size) { return pipe.push(data, size); });
+                pipe.close();
+            });
+        } catch (const std::system_error&) {
+            // No thread to be had: the part is read in turn below.
+        }
+    }
+    if (inflater.joinable()) {
+        std::vector<char> chunk;
+        while (!handler.failure() && pipe.pop(chunk))
+            xmlParseChunk(parser, chunk.data(), int(chunk.size()), 0);
+        pipe.stop();
+        inflater.join();
+    } else {
+        outcome = inflate(info, [&](const char* data, int size) {
+            xmlParseChunk(parser, data, size, 0);
+            return handler.failure() == nullptr;
+        });
+    }
+    if (outcome == Inflated::Failed)
+        return false;
+    if (outcome == Inflated::Complete && !handler.failure())
+        xmlParseChunk(parser, nullptr, 0, 1);
+    return true; // the caller reports a handler's failure
 }
 
 WorkbookPackage::WorkbookPackage(const QString& path) : _d(new Data)

@@ -14,6 +14,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
+#include <future>
 #include <limits>
 
 QString XlsxHandler::_currentFilePath;
@@ -379,8 +380,9 @@ int XlsxHandler::readFile(QString path, Global::CurveFileData& data)
 {
     if (const int refusal = pathRefusal(path))
         return refusal;
-    // Taken before the read: a file replaced meanwhile then never matches.
-    const QByteArray identity = identityOf(path);
+    // Taken alongside the read, from the file as it was before: a file
+    // replaced meanwhile then never matches.
+    std::future<QByteArray> identity = std::async(std::launch::async | std::launch::deferred, identityOf, path);
     Workbook sheet;
     if (!sheet.load(path)) {
         // Nothing is kept of a refused workbook, so a later append still
@@ -389,7 +391,7 @@ int XlsxHandler::readFile(QString path, Global::CurveFileData& data)
         return 3;
     }
     _currentFilePath = path;
-    _currentFileIdentity = identity;
+    _currentFileIdentity = identity.get();
     data.fileName = QFileInfo(path).fileName();
     data.info.sampleName = sheet.cellAt(2, 2).toString();
     data.info.sampleWeight = sheet.cellAt(3, 2).toString();
