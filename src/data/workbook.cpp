@@ -61,6 +61,10 @@ quint64 keyOf(const Cell& cell)
     return keyOf(cell.row, cell.column);
 }
 
+// The powers of ten a double holds exactly.
+constexpr double PowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                  1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
 bool inSheet(int row, int column)
 {
     return row >= 1 && row <= MaxRows && column >= 1 && column <= MaxColumns;
@@ -233,9 +237,6 @@ bool parseInteger(std::string_view text, T& value)
 // (Clinger's fast path). Most cells of a sheet are such; false otherwise.
 bool parsePlainDecimal(std::string_view text, double& value)
 {
-    static constexpr double PowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                             1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                             1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     const char* c = text.data();
     const char* const end = c + text.size();
     const bool negative = c != end && *c == '-';
@@ -816,9 +817,6 @@ bool decompose(const char* c, const char* end, Decimal& d)
 // decimal when that lies within half a unit of its 16th digit.
 double nearestPrintingAs(const Decimal& dec, bool negative)
 {
-    static constexpr double PowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                             1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                             1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     if (dec.exponent > 0 || dec.exponent < -22 || dec.digits > (quint64(1) << 53) || dec.significant > 16
         || dec.digits == 0)
         return 0.0;
