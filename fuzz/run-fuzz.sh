@@ -32,6 +32,7 @@ cmake --build "$build" -j4 >/dev/null
 
 corpus="$build/corpus-$target"
 mkdir -p "$corpus"
+cd "$build"
 if [ "$target" = receive ]; then
   # Seeds: a status reply, the run echo and a stage-table reply, as the instrument sends them.
   printf '\x05\xa5\x5a\x06\x82\x2c\x00\x01\x28\x55' > "$corpus/run-echo"
@@ -46,5 +47,4 @@ fi
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export QT_QPA_PLATFORM=offscreen
-cd "$build"
 exec "./fuzz_$target" -max_total_time="$seconds" -max_len=$max_len -print_final_stats=1 "$@" "$corpus"
