@@ -26,5 +26,5 @@ END {
   ours = t["ours_write"] + t["ours_read"]; py = t["openpyxl_write"] + t["openpyxl_read"]
   printf "ours read/read floor:       %.2fx (target <= 1.3x)\n", t["ours_read"] / t["read_floor"]
   printf "ours write/bare write:      %.2fx (target <= 1.1x)\n", t["ours_write"] / t["bare_write"]
-  printf "openpyxl/ours (write+read): %.1fx (target >= 7x)\n", py / ours
+  printf "openpyxl/ours (write+read): %.2fx (target >= 7x)\n", py / ours
 }' "$work/times"
