@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config
   qtbase5-dev qtbase5-private-dev libqt5serialport5-dev
   libqcustomplot-dev libeasyloggingpp-dev
-  libxlsxwriter-dev liborcus-dev libixion-dev libboost-dev
+  libxlsxwriter-dev libminizip-dev libxml2-dev
   fonts-noto-cjk
   xvfb xauth x11-utils imagemagick
   python3 python3-openpyxl python3-pil

@@ -509,6 +509,12 @@ bool MainWindow::saveFile(QString name, Global::Mode mode)
     if (name.isEmpty()) {
         name = QStringLiteral("new");
     }
+    // The sample name is typed freely: as a file name it must stay in the
+    // folder ("../x") and not start with a dot (a hidden file the tree never lists).
+    name.replace(QLatin1Char('/'), QLatin1Char('_')).replace(QLatin1Char('\\'), QLatin1Char('_'));
+    for (int i = 0; i < name.size() && name.at(i) == QLatin1Char('.'); ++i) {
+        name[i] = QLatin1Char('_');
+    }
     const QString proposed = saveFolder(mode) + QStringLiteral("/") + name + QStringLiteral(".xlsx");
     const QString path = FileDialog::getSaveFileName(nullptr, QStringLiteral("Save experiment file"), proposed,
                                                      QStringLiteral("Excel Files (*.xlsx)"));

@@ -106,9 +106,13 @@ void TestAnalysis::failedReadWarns()
     QCOMPARE(_dialogs->boxes.first().text, QStringLiteral("File parse error."));
     QVERIFY(Global::_curveFileDataVtr.isEmpty());
     QVERIFY(curves(_plot).isEmpty());
-    // The failed path is not read again.
+    // Mended, the same file opens.
+    QVERIFY(file.remove());
+    QCOMPARE(workbook("broken.xlsx", {curve(peak)}), path);
     _widget->slotRecvAnalysisFileName(path);
     QCOMPARE(_dialogs->boxes.size(), 1);
+    QCOMPARE(Global::_curveFileDataVtr.size(), 1);
+    QCOMPARE(curves(_plot).size(), 1);
 }
 
 // Three workbooks of one, two and one stages: one curve per stage, and the

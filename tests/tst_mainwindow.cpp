@@ -197,6 +197,9 @@ void TestMainWindow::savedRunByMode_data()
     QTest::newRow("analysis") << "tin" << 1 << Global::AnalysisStateFolderPath + "/tin.xlsx" << true;
     QTest::newRow("connected saves like analysis, no folder") << "tin" << 2 << "/tin.xlsx" << true;
     QTest::newRow("save as writes nothing") << "tin" << 0 << documents + "/tin.xlsx" << false;
+    QTest::newRow("separators in the name") << "../../escaped" << 4 << Global::SampleDataFolderPath + "/___.._escaped.xlsx"
+                                            << true;
+    QTest::newRow("leading dots") << "..hidden" << 1 << Global::AnalysisStateFolderPath + "/__hidden.xlsx" << true;
 }
 
 void TestMainWindow::savedRunByMode()

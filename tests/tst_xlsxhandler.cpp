@@ -8,6 +8,8 @@
 
 #include <limits>
 
+#include <sys/stat.h>
+
 // Cells as "A1" style keys, so expected layouts read like the sheet.
 static QVariant cell(const Workbook& book, const QString& ref)
 {
@@ -54,6 +56,8 @@ private slots:
     void appendJoinsTrailingBlock();
     void appendToVanishedFileWritesNothing();
     void smoothnessWritesFirstWorkbookOnly();
+    void saveCases_data();
+    void saveCases();
 
 private:
     QString path(const QString& name) const { return _dir.filePath(name); }
@@ -170,7 +174,9 @@ void TestXlsxHandler::failedSaveKeepsExistingWorkbook()
     QFile after(path("keep.xlsx"));
     QVERIFY(after.open(QIODevice::ReadOnly));
     QCOMPARE(after.readAll(), before);
-    QCOMPARE(QDir(_dir.path()).entryList(QDir::Files | QDir::Hidden).filter(".tmp"), QStringList());
+    QCOMPARE(QDir(_dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).filter(
+                 QRegularExpression("^\\.")),
+             QStringList());
 
     Global::_experimentInfo.sampleName.clear();
     QVERIFY(!XlsxHandler::writeExperimentFile(path("no-such-folder/run.xlsx")));
@@ -363,6 +369,83 @@ void TestXlsxHandler::smoothnessWritesFirstWorkbookOnly()
     QCOMPARE(data.phases.at(1).phase.cutoffTemp, 50.0f);
     QCOMPARE(data.analysisOperations.size(), 1);
     QCOMPARE(data.analysisOperations.first().mode, 5);
+}
+
+// Saving analyses back into a loaded workbook, and what may stand in the way.
+void TestXlsxHandler::saveCases_data()
+{
+    QTest::addColumn<int>("nameBytes");       // of the workbook's file name
+    QTest::addColumn<bool>("plantLink");      // a dangling link at the temporary folder's name
+    QTest::addColumn<bool>("failedLoad");     // a damaged workbook refused after ours was read
+    QTest::addColumn<bool>("replaceSource");  // another run saved over ours after it was read
+    QTest::addColumn<bool>("readOnly");       // ours marked 0444
+    QTest::addColumn<int>("appends");
+    QTest::addColumn<bool>("saved");
+    QTest::addColumn<int>("operationsInFile");
+
+    QTest::newRow("append once") << 6 << false << false << false << false << 1 << true << 1;
+    QTest::newRow("appended twice, held once") << 6 << false << false << false << false << 2 << true << 1;
+    QTest::newRow("failed load, then save") << 6 << false << true << false << false << 1 << true << 1;
+    QTest::newRow("source replaced since read") << 6 << false << false << true << false << 1 << false << 0;
+    QTest::newRow("250-byte name") << 250 << false << false << false << false << 2 << true << 1;
+    QTest::newRow("planted link at the temporary name") << 6 << true << false << false << false << 1 << true << 1;
+    QTest::newRow("read-only target") << 6 << false << false << false << true << 1 << false << 0;
+}
+
+void TestXlsxHandler::saveCases()
+{
+    QFETCH(int, nameBytes);
+    QFETCH(bool, plantLink);
+    QFETCH(bool, failedLoad);
+    QFETCH(bool, replaceSource);
+    QFETCH(bool, readOnly);
+    QFETCH(int, appends);
+    QFETCH(bool, saved);
+    QFETCH(int, operationsInFile);
+    QTemporaryDir dir, outside;
+    const QString name = QString(nameBytes - 5, 'x') + ".xlsx";
+    const QString file = dir.filePath(name);
+    const QString escaped = outside.filePath("escaped.xlsx");
+    if (plantLink)
+        QVERIFY(QFile::link(escaped, dir.filePath(".qsave")));
+    Global::_experimentInfo.phases = {stage(1, 120.0f)};
+    Global::_experimentDataVtr = {record(3)};
+    QVERIFY(XlsxHandler::writeExperimentFile(file));
+    Global::CurveFileData loaded;
+    QCOMPARE(XlsxHandler::readFile(file, loaded), 0);
+    if (failedLoad) {
+        QFile bad(dir.filePath("bad.xlsx"));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write("PK\x03\x04 damaged");
+        bad.close();
+        Global::CurveFileData refused;
+        QCOMPARE(XlsxHandler::readFile(bad.fileName(), refused), 3);
+        QCOMPARE(XlsxHandler::_currentFilePath, file);
+    }
+    if (replaceSource) {
+        Global::_experimentDataVtr = {record(5, 7.0f)};
+        QVERIFY(XlsxHandler::writeExperimentFile(file));
+    }
+    if (readOnly)
+        QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    const QByteArray before = [&file] { QFile f(file); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+
+    Global::_analysisOperationVtr = {{name, 4, 100.0, 150.5}, {"other.xlsx", 1, 1.0, 1.0}};
+    for (int i = 0; i < appends; ++i)
+        QCOMPARE(XlsxHandler::appendAnalysisOperation(file), saved);
+    if (!saved) {
+        QFile after(file);
+        QVERIFY(after.open(QIODevice::ReadOnly));
+        QCOMPARE(after.readAll(), before);
+    }
+    Global::CurveFileData data;
+    QCOMPARE(XlsxHandler::readFile(file, data), 0);
+    QCOMPARE(data.analysisOperations.size(), operationsInFile);
+    QCOMPARE(data.phases.first().data.size(), replaceSource ? 5 : 3);
+    QVERIFY(!QFileInfo::exists(escaped));
+    QCOMPARE(QFileInfo(dir.filePath(".qsave")).isSymLink(), plantLink);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).size(),
+             1 + (plantLink ? 1 : 0) + (failedLoad ? 1 : 0));
 }
 
 QTEST_GUILESS_MAIN(TestXlsxHandler)

@@ -6,8 +6,9 @@
 
 #include <memory>
 
-// One-sheet spreadsheet held in memory: read from an .xlsx package
-// (liborcus) and written as one (libxlsxwriter). Rows and columns count from 1.
+// One-sheet spreadsheet held in memory: read from the active worksheet of an
+// .xlsx package (streamed, see WorkbookPackage) and written as one
+// (libxlsxwriter). Rows and columns count from 1.
 // A cell holds text or a number; a cell never written is "missing", which
 // cellAt reports as an invalid QVariant (an empty text cell is a valid, empty
 // QString).
@@ -21,16 +22,20 @@ public:
 
     // Replaces the content with the active worksheet of the package at path.
     // False (content empty, errorString set) when the file cannot be read, is
-    // not a workbook package or its active sheet is not a worksheet.
+    // not a workbook package, is damaged or too large, or its active sheet is
+    // not a worksheet.
     bool load(const QString& path);
 
     bool hasCell(int row, int column) const;
     // QString for text, double for a number, invalid QVariant when missing.
     QVariant cellAt(int row, int column) const;
+    // cellAt(row, column).toDouble() without the QVariant: 0 when missing,
+    // a text's number (0 when it holds none).
+    double numberAt(int row, int column) const;
 
     void write(int row, int column, const QString& value);
     void write(int row, int column, int value);
-    // Stored as the float widened to double, so it reads back as the same float.
+    // Stored as shortestDouble(value), so it reads back as the same float.
     void write(int row, int column, float value);
     void write(int row, int column, double value);
 
@@ -39,15 +44,24 @@ public:
     // Last column holding a cell; 0 for an empty sheet.
     int lastColumn() const;
 
-    // Writes the sheet "Sheet1" to a temporary file beside path and renames it
-    // into place, so a failed save leaves any file already at path untouched.
-    // A number that is not finite has no form in the file and is left out.
+    // Writes the sheet "Sheet1" to a temporary file in a private folder beside
+    // path and renames it into place, so a failed save leaves any file
+    // already at path untouched. A target whose permission bits forbid us to
+    // write it is not replaced. A number that is not finite has no form in
+    // the file and is left out.
     bool saveAs(const QString& path) const;
 
     QString errorString() const;
 
+    // A double that the writer prints as the shortest decimal that reads
+    // back as value (so a sheet shows 25.012, not 25.011999130249); the
+    // float's own double where no double prints so, or where that decimal
+    // would round to another float.
+    static double shortestDouble(float value);
+
+    struct Data; // filled by the package reader's handlers
+
 private:
-    struct Data;
     std::unique_ptr<Data> _d;
 };
 

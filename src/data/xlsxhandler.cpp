@@ -4,15 +4,21 @@
 
 #include <easylogging++.h>
 
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
+#include <future>
 #include <limits>
 
 QString XlsxHandler::_currentFilePath;
+QByteArray XlsxHandler::_currentFileIdentity;
 
 namespace {
 
@@ -132,8 +138,15 @@ bool save(const Workbook& book, const QString& path)
 // or a setting that poisons every calculation made from it.
 double cellDouble(const Workbook* sheet, int row, int column)
 {
-    const double d = sheet->cellAt(row, column).toDouble();
+    const double d = sheet->numberAt(row, column);
     return std::isfinite(d) ? d : 0.0;
+}
+
+// Float fields of the record: a number past the float range saturates at
+// the largest float of its sign instead of becoming infinite.
+float cellFloat(const Workbook* sheet, int row, int column)
+{
+    return float(std::clamp(cellDouble(sheet, row, column), -double(FLT_MAX), double(FLT_MAX)));
 }
 
 // A number cell as an int the way a spreadsheet value converts, but clamped,
@@ -174,14 +187,63 @@ int trailingOperationBlock(const Workbook& book)
     return 0;
 }
 
-QVector<AnalysisOperation> operationsNamed(const QString& name)
+// The workbook's bounds come back through 16 significant digits, so a
+// bound read back may differ from the one in memory in its last bit.
+bool sameBound(double a, double b)
 {
+    return std::abs(a - b) <= 1e-15 * std::max(std::abs(a), std::abs(b));
+}
+
+bool holds(const QVector<AnalysisOperation>& operations, const AnalysisOperation& op)
+{
+    return std::any_of(operations.begin(), operations.end(), [&op](const AnalysisOperation& held) {
+        return held.mode == op.mode && sameBound(held.x1, op.x1) && sameBound(held.x2, op.x2);
+    });
+}
+
+// Every operation of every block the workbook holds (an older append may
+// have left more than one).
+QVector<AnalysisOperation> heldOperations(Workbook& book)
+{
+    Global::CurveFileData held;
+    for (int row = 1; row <= book.lastRow(); ++row) {
+        const QVariant label = book.cellAt(row, 1);
+        if (label.type() == QVariant::String && label.toString() == XlsxLabels::AnalysisOperationCount) {
+            int at = row;
+            XlsxHandler::readAnalysisOperation(&book, at, held);
+        }
+    }
+    return held.analysisOperations;
+}
+
+// The operations recorded on the workbook's curve that it does not hold yet.
+QVector<AnalysisOperation> operationsToAppend(const QString& name, Workbook& book)
+{
+    const QVector<AnalysisOperation> held = heldOperations(book);
     QVector<AnalysisOperation> operations;
     for (const AnalysisOperation& op : Global::_analysisOperationVtr) {
-        if (op.name == name)
+        if (op.name == name && !holds(held, op) && !holds(operations, op))
             operations.append(op);
     }
     return operations;
+}
+
+// Size, modification time and content hash of a file; empty when it
+// cannot be read.
+QByteArray identityOf(const QString& path)
+{
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
+        return QByteArray();
+    const QFileInfo info(path);
+    return QByteArray::number(info.size()) + ' '
+           + QByteArray::number(info.lastModified().toMSecsSinceEpoch()) + ' ' + hash.result().toHex();
+}
+
+bool sameFile(const QString& a, const QString& b)
+{
+    return QFileInfo(a).canonicalFilePath() == QFileInfo(b).canonicalFilePath();
 }
 
 // 0 for an existing .xlsx file; 1 when the file is missing, 2 when it is
@@ -282,6 +344,12 @@ bool XlsxHandler::writeSmoothnessFile(QString path)
 
 bool XlsxHandler::appendAnalysisOperation(QString path)
 {
+    // Another run may have saved over the workbook since it was read: its
+    // points are not the ones these analyses were made on.
+    if (_currentFilePath.isEmpty() || identityOf(_currentFilePath) != _currentFileIdentity) {
+        LOG(DEBUG) << "xlsx changed since it was read:" << _currentFilePath;
+        return false;
+    }
     const std::unique_ptr<Workbook> book = openXlsxFile(_currentFilePath);
     if (!book) {
         LOG(DEBUG) << "xlsx is nullptr.";
@@ -290,8 +358,9 @@ bool XlsxHandler::appendAnalysisOperation(QString path)
     const int lastRow = book->lastRow();
     LOG(DEBUG) << "lastRow:" << lastRow;
 
-    // Only this workbook's own analyses: the others were made on other curves.
-    const QVector<AnalysisOperation> operations = operationsNamed(QFileInfo(_currentFilePath).fileName());
+    // Only this workbook's own analyses (the others were made on other
+    // curves), and only those it does not hold yet.
+    const QVector<AnalysisOperation> operations = operationsToAppend(QFileInfo(_currentFilePath).fileName(), *book);
     const int block = trailingOperationBlock(*book);
     if (block > 0 && !operations.isEmpty()) {
         // The reader takes one block only, so later analyses join it.
@@ -305,6 +374,8 @@ bool XlsxHandler::appendAnalysisOperation(QString path)
         return false;
     }
     LOG(DEBUG) << "Save xlsx succ.";
+    if (sameFile(path, _currentFilePath))
+        _currentFileIdentity = identityOf(_currentFilePath);
     return true;
 }
 
@@ -329,14 +400,19 @@ int XlsxHandler::readFile(QString path, Global::CurveFileData& data)
 {
     if (const int refusal = pathRefusal(path))
         return refusal;
-    _currentFilePath = path;
-    data.fileName = QFileInfo(path).fileName();
-
+    // Taken alongside the read, from the file as it was before: a file
+    // replaced meanwhile then never matches.
+    std::future<QByteArray> identity = std::async(std::launch::async | std::launch::deferred, identityOf, path);
     Workbook sheet;
     if (!sheet.load(path)) {
+        // Nothing is kept of a refused workbook, so a later append still
+        // goes to the last one that was read.
         LOG(DEBUG) << "current sheet is empty." << " " << sheet.errorString();
         return 3;
     }
+    _currentFilePath = path;
+    _currentFileIdentity = identity.get();
+    data.fileName = QFileInfo(path).fileName();
     data.info.sampleName = sheet.cellAt(2, 2).toString();
     data.info.sampleWeight = sheet.cellAt(3, 2).toString();
     LOG(DEBUG) << "xlsx sample weight:" << data.info.sampleWeight;
@@ -360,8 +436,8 @@ void XlsxHandler::readPhaseData(Workbook* sheet, int& row, Global::PhaseTotalInf
     row += 2;
     LOG(DEBUG) << "startLineIndex:" << row;
     stage.phase.enabled = 1;
-    stage.phase.cutoffTemp = float(cellDouble(sheet, row++, 2));
-    stage.phase.scanRate = float(cellDouble(sheet, row++, 2));
+    stage.phase.cutoffTemp = cellFloat(sheet, row++, 2);
+    stage.phase.scanRate = cellFloat(sheet, row++, 2);
     stage.phase.constantTempTime = quint16(cellInt(sheet, row++, 2));
     stage.phase.atmosphere = atmosphereCode(sheet, row++);
     const int count = cellInt(sheet, row++, 2);
@@ -372,12 +448,12 @@ void XlsxHandler::readPhaseData(Workbook* sheet, int& row, Global::PhaseTotalInf
     stage.data.reserve(present);
     for (int j = 0; j < present; ++j, ++row) {
         Global::ExperimentData point;
-        point.runTime = float(cellDouble(sheet, row, 2));
+        point.runTime = cellFloat(sheet, row, 2);
         if (point.runTime == 0.0f)
             continue;
-        point.temperature = float(cellDouble(sheet, row, 3));
-        point.dsc = float(cellDouble(sheet, row, 4));
-        point.constantTempTime = float(cellDouble(sheet, row, 5));
+        point.temperature = cellFloat(sheet, row, 3);
+        point.dsc = cellFloat(sheet, row, 4);
+        point.constantTempTime = cellFloat(sheet, row, 5);
         stage.data.append(point);
     }
 }

@@ -3,6 +3,7 @@
 
 #include "global.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -50,8 +51,11 @@ inline const QStringList All = {
 class XlsxHandler
 {
 public:
-    // Path of the last workbook readFile opened; appendAnalysisOperation copies it.
+    // Path of the last workbook readFile read; appendAnalysisOperation copies it.
     static QString _currentFilePath;
+    // Its size, modification time and hash when it was read (or last
+    // appended to in place): an append refuses a file that no longer matches.
+    static QByteArray _currentFileIdentity;
 
     // A new workbook of the current run (_experimentInfo, _experimentDataVtr).
     static bool writeExperimentFile(QString path);
@@ -59,7 +63,8 @@ public:
     // (Global::_smoothedCurveName) with its in-memory points.
     static bool writeSmoothnessFile(QString path);
     // The workbook at _currentFilePath with the operations recorded on its
-    // curve appended, saved at path.
+    // curve that it does not hold yet appended, saved at path. False, and
+    // nothing written, when that file changed on disk since it was read.
     static bool appendAnalysisOperation(QString path);
 
     // Null when the file is missing, has another suffix or is no workbook.
@@ -67,7 +72,9 @@ public:
     // Writes the operation block of _analysisOperationVtr from row on.
     static void writeAnalysisOperation(Workbook* document, int row);
 
-    // 0 read, 1 no such file, 2 suffix not "xlsx", 3 no readable worksheet.
+    // 0 read, 1 no such file, 2 suffix not "xlsx", 3 no readable worksheet
+    // (damaged, too large, or its active sheet is no worksheet). data and
+    // _currentFilePath change only on 0.
     static int readFile(QString path, Global::CurveFileData& data);
     static void readPhaseData(Workbook* sheet, int& row, Global::PhaseTotalInfo& stage);
     static void readAnalysisOperation(Workbook* sheet, int& row, Global::CurveFileData& data);

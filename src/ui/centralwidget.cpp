@@ -588,8 +588,8 @@ void CentralWidget::setEventHandlerEnable(bool on)
     _plot->replot(QCustomPlot::rpRefreshHint);
 }
 
-// A path is read once; a failed one stays listed too, so it is not read again
-// until the workspace is cleared.
+// A path is read once until the workspace is cleared; a failed one is not
+// kept, so the file can be opened again once it is mended.
 void CentralWidget::slotRecvAnalysisFileName(QString path)
 {
     if (_openedFilePaths.contains(path))
@@ -597,6 +597,7 @@ void CentralWidget::slotRecvAnalysisFileName(QString path)
     _openedFilePaths.append(path);
     Global::CurveFileData file;
     if (XlsxHandler::readFile(path, file) != 0) {
+        _openedFilePaths.removeOne(path);
         MessageBox::warning(parentWidget(), QStringLiteral("warnning"), QStringLiteral("File parse error."));
         return;
     }

@@ -1,51 +1,33 @@
 #!/usr/bin/python3
-"""Workbooks from an independent writer (openpyxl), and a cell dump of ours.
+"""Workbooks from independent writers (openpyxl, or zip parts written here by
+hand), damaged packages, and raw dumps of ours.
 
 openpyxl 3.0 stores text as inline strings and names parts by absolute path;
-spreadsheet programs (Excel, LibreOffice, WPS) use a shared-string table and
-relative targets. `spreadsheet_style` rewrites an openpyxl package that way.
+spreadsheet programs (Excel, LibreOffice, WPS) use a shared-string table,
+relative targets and, at times, rich-text runs, phonetic runs, cached formula
+texts, booleans and cells or rows without a reference.
 
-usage: xlsxfixture.py KIND OUT   (write fixture KIND to OUT)
-       xlsxfixture.py dump XLSX  (print "row col type value" per cell)
+usage: xlsxfixture.py KIND OUT            write fixture KIND to OUT
+       xlsxfixture.py copy OURS OUT       OURS cell by cell through openpyxl
+       xlsxfixture.py program OURS OUT    the copy as a spreadsheet program stores it
+       xlsxfixture.py numbers TEXTS OUT   one number cell per line of TEXTS, as written
+       xlsxfixture.py dump XLSX           "row col type value" per cell (openpyxl)
+       xlsxfixture.py values XLSX         "ref text" per number cell, text as stored
 """
+import html
 import re
+import struct
 import sys
 import zipfile
+from xml.sax.saxutils import escape
 
 import openpyxl
 from openpyxl.chart import BarChart, Reference
 
+MAIN = "http://schemas.openxmlformats.org/spreadsheetml/2006/main"
+REL = "http://schemas.openxmlformats.org/officeDocument/2006/relationships"
 SST_TYPE = "application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml"
-SST_REL = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings"
-INLINE = re.compile(r'<c r="([A-Z]+[0-9]+)"([^>]*?) t="inlineStr"><is><t[^>]*>(.*?)</t></is></c>', re.S)
-
-
-def spreadsheet_style(path):
-    with zipfile.ZipFile(path) as z:
-        parts = {n: z.read(n) for n in z.namelist()}
-    strings = []
-
-    def shared(m):
-        strings.append(m.group(3))
-        return '<c r="%s"%s t="s"><v>%d</v></c>' % (m.group(1), m.group(2), len(strings) - 1)
-
-    for name in list(parts):
-        if name.startswith("xl/worksheets/"):
-            parts[name] = INLINE.sub(shared, parts[name].decode()).encode()
-    rels = parts["xl/_rels/workbook.xml.rels"].decode().replace('Target="/xl/', 'Target="')
-    rels = rels.replace("</Relationships>",
-                        '<Relationship Id="rIdSst" Type="%s" Target="sharedStrings.xml"/></Relationships>' % SST_REL)
-    parts["xl/_rels/workbook.xml.rels"] = rels.encode()
-    types = parts["[Content_Types].xml"].decode().replace(
-        "</Types>", '<Override PartName="/xl/sharedStrings.xml" ContentType="%s"/></Types>' % SST_TYPE)
-    parts["[Content_Types].xml"] = types.encode()
-    sst = '<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n' \
-          '<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" count="%d" uniqueCount="%d">%s</sst>' \
-          % (len(strings), len(strings), "".join("<si><t>%s</t></si>" % s for s in strings))
-    parts["xl/sharedStrings.xml"] = sst.encode()
-    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
-        for name, data in parts.items():
-            z.writestr(name, data)
+SHEET = "xl/worksheets/sheet1.xml"
 
 
 def experiment(ws):
@@ -65,54 +47,152 @@ def experiment(ws):
             ws.cell(row=r, column=c, value=v)
 
 
+def read_parts(path):
+    with zipfile.ZipFile(path) as z:
+        return {n: z.read(n) for n in z.namelist()}
+
+
+def write_parts(path, parts, compression=zipfile.ZIP_DEFLATED):
+    with zipfile.ZipFile(path, "w", compression) as z:
+        for name, data in parts.items():
+            z.writestr(name, data)
+
+
+def rewrite_part(path, part, change):
+    parts = read_parts(path)
+    parts[part] = change(parts[part].decode()).encode()
+    write_parts(path, parts)
+
+
+def minimal(path, sheet_data, workbook=None, compression=zipfile.ZIP_DEFLATED):
+    """A one-sheet package written by hand around the given <sheetData> body."""
+    parts = {
+        "[Content_Types].xml": '<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types"/>',
+        "_rels/.rels": '<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">'
+                       '<Relationship Id="rId1" Type="%s/officeDocument" Target="xl/workbook.xml"/>'
+                       '</Relationships>' % REL,
+        "xl/workbook.xml": workbook or '<workbook xmlns="%s" xmlns:r="%s"><sheets>'
+                                       '<sheet name="Sheet1" sheetId="1" r:id="rId1"/></sheets></workbook>' % (MAIN, REL),
+        "xl/_rels/workbook.xml.rels": '<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">'
+                                      '<Relationship Id="rId1" Type="%s/worksheet" Target="worksheets/sheet1.xml"/>'
+                                      '</Relationships>' % REL,
+        SHEET: '<worksheet xmlns="%s"><sheetData>%s</sheetData></worksheet>' % (MAIN, sheet_data),
+    }
+    write_parts(path, parts, compression)
+
+
+def streamed_sheet(path, head, block, count, tail):
+    """A package whose sheet is head + count * block + tail, inflated a block at a time."""
+    minimal(path, "")
+    parts = read_parts(path)
+    del parts[SHEET]
+    write_parts(path, parts)
+    with zipfile.ZipFile(path, "a", zipfile.ZIP_DEFLATED) as z:
+        with z.open(SHEET, "w") as f:
+            f.write(head)
+            for _ in range(count):
+                f.write(block)
+            f.write(tail)
+
+
+def entry_offsets(path, name):
+    """Offsets of an entry's local header and central directory record."""
+    with zipfile.ZipFile(path) as z:
+        local = z.getinfo(name).header_offset
+    data = open(path, "rb").read()
+    central = data.index(b"PK\x01\x02")
+    while data[central + 46:central + 46 + struct.unpack_from("<H", data, central + 28)[0]] != name.encode():
+        central = data.index(b"PK\x01\x02", central + 4)
+    return data, local, central
+
+
+def forge_sizes(path, name, size):
+    """Claims size for the entry's uncompressed size, in both headers."""
+    data, local, central = entry_offsets(path, name)
+    data = bytearray(data)
+    struct.pack_into("<I", data, local + 22, size)
+    struct.pack_into("<I", data, central + 24, size)
+    open(path, "wb").write(bytes(data))
+
+
 def write(kind, out):
     wb = openpyxl.Workbook()
     ws = wb.active
     ws.title = "Sheet1"
-    if kind in ("spreadsheet", "openpyxl", "no-worksheet"):
-        experiment(ws)
-    elif kind == "chart-active":
-        experiment(ws)
+    experiment(ws)
+    if kind == "chart-active":
         chart = wb.create_chartsheet("Chart")
         bar = BarChart()
         bar.add_data(Reference(ws, min_col=2, min_row=16, max_row=18))
         chart.add_chart(bar)
         wb.active = 1
     elif kind == "far-corner":
-        experiment(ws)
         ws["XFD1048576"] = 1
     elif kind == "huge-counts":
-        experiment(ws)
         ws["B8"] = 2000000000
         ws["B15"] = 2000000000
-    elif kind in ("non-finite", "char-ref"):
-        experiment(ws)
     elif kind == "text-numbers":
-        experiment(ws)
         for cell in ("B8", "B11", "B12", "B15", "C16"):
             ws[cell] = "abc"
+    elif kind not in ("spreadsheet", "no-worksheet", "non-finite", "char-ref", "crc", "size-smaller",
+                      "size-larger", "beyond-row", "beyond-column", "no-root-workbook", "no-root-rels",
+                      "amp-attribute", "dtd"):
+        return write_by_hand(kind, out)
+    wb.save(out)
+    damage(kind, out)
+
+
+def damage(kind, out):
+    if kind == "no-worksheet":
+        parts = read_parts(out)
+        write_parts(out, {n: d for n, d in parts.items() if not n.startswith("xl/worksheets/")})
+    elif kind == "non-finite":
+        # openpyxl leaves NaN out; other writers put these texts in number
+        # cells. 1e39 and -1e400 lie beyond the float (and double) range.
+        set_values(out, {"B11": "NaN", "B16": "nan", "C17": "INF", "D17": "1e39", "E17": "-1e400"})
+    elif kind == "char-ref":
+        # One past the last code point, in the sample name.
+        rewrite_part(out, SHEET, lambda text: text.replace("PE-1", "PE-&#1114112;", 1))
+    elif kind in ("crc", "size-smaller"):
+        write_parts(out, read_parts(out), zipfile.ZIP_STORED)
+        data, local, central = entry_offsets(out, SHEET)
+        if kind == "crc":
+            # 200.5 becomes 900.5 inside the stored sheet: still well-formed.
+            at = data.index(b"<v>200.5</v>", local)
+            open(out, "wb").write(data[:at + 3] + b"9" + data[at + 4:])
+        else:
+            forge_sizes(out, SHEET, struct.unpack_from("<I", data, central + 24)[0] - 100)
+    elif kind == "size-larger":
+        forge_sizes(out, SHEET, 0xFFFFFFF0)
+    elif kind == "beyond-row":
+        rewrite_part(out, SHEET, lambda text: text.replace('r="A1"', 'r="A1048577"', 1))
+    elif kind == "beyond-column":
+        rewrite_part(out, SHEET, lambda text: text.replace('r="A1"', 'r="XFE1"', 1))
+    elif kind == "no-root-workbook":
+        rewrite_part(out, "xl/workbook.xml", lambda text: '<?xml version="1.0"?>\n')
+    elif kind == "no-root-rels":
+        rewrite_part(out, "xl/_rels/workbook.xml.rels", lambda text: '<?xml version="1.0"?><!-- none -->')
+    elif kind == "amp-attribute":
+        # The part ends inside a quoted attribute holding "&".
+        rewrite_part(out, SHEET, lambda text: text[:text.index("<c ")] + '<c r="A1" t="&amp;')
+    elif kind == "dtd":
+        lol = "".join('<!ENTITY lol%d "%s">' % (i, "&lol%d;" % (i - 1) * 10) for i in range(1, 10))
+        rewrite_part(out, SHEET, lambda text: '<?xml version="1.0"?><!DOCTYPE worksheet [<!ENTITY lol0 "lol">%s]>'
+                     % lol + text[text.index("<worksheet"):].replace("PE-1", "&lol9;", 1))
+
+
+def write_by_hand(kind, out):
+    if kind == "bomb-cells":
+        # Ten million cells, more than a load keeps, in 300 KB.
+        row = b"<row>" + b"<c><v>1</v></c>" * 16384 + b"</row>"
+        streamed_sheet(out, b'<worksheet xmlns="%s"><sheetData>' % MAIN.encode(), row, 600,
+                       b"</sheetData></worksheet>")
+    elif kind == "bomb-blanks":
+        # About 1 MB zipped, 1 GB of blanks inflated.
+        streamed_sheet(out, b'<worksheet xmlns="%s"><sheetData>' % MAIN.encode(), b" " * (1 << 20), 1024,
+                       b"</sheetData></worksheet>")
     else:
         raise SystemExit("unknown fixture " + kind)
-    wb.save(out)
-    if kind != "openpyxl":
-        spreadsheet_style(out)
-    if kind == "no-worksheet":
-        drop_worksheets(out)
-    if kind == "non-finite":
-        # openpyxl leaves NaN out; other writers put these texts in number cells.
-        set_values(out, {"B11": "NaN", "B16": "nan", "C17": "INF"})
-    if kind == "char-ref":
-        # One past the last code point, in the sample name.
-        replace_in_part(out, "xl/sharedStrings.xml", "PE-1", "PE-&#1114112;")
-
-
-def rewrite_part(path, part, change):
-    with zipfile.ZipFile(path) as z:
-        parts = {n: z.read(n) for n in z.namelist()}
-    parts[part] = change(parts[part].decode()).encode()
-    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
-        for name, data in parts.items():
-            z.writestr(name, data)
 
 
 def set_values(path, values):
@@ -120,19 +200,75 @@ def set_values(path, values):
         for ref, text in values.items():
             sheet = re.sub(r'(<c r="%s"[^>]*>)<v>[^<]*</v>' % ref, lambda m: m.group(1) + "<v>%s</v>" % text, sheet)
         return sheet
-    rewrite_part(path, "xl/worksheets/sheet1.xml", change)
+    rewrite_part(path, SHEET, change)
 
 
-def replace_in_part(path, part, old, new):
-    rewrite_part(path, part, lambda text: text.replace(old, new, 1))
+def copy(ours, out):
+    source = openpyxl.load_workbook(ours).active
+    wb = openpyxl.Workbook()
+    ws = wb.active
+    ws.title = "Sheet1"
+    for row in source.iter_rows():
+        for cell in row:
+            if cell.value is not None:
+                ws.cell(row=cell.row, column=cell.column, value=cell.value)
+    wb.save(out)
 
 
-def drop_worksheets(path):
-    with zipfile.ZipFile(path) as z:
-        parts = {n: z.read(n) for n in z.namelist() if not n.startswith("xl/worksheets/")}
-    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
-        for name, data in parts.items():
-            z.writestr(name, data)
+INLINE = re.compile(r'<c r="([A-Z]+[0-9]+)"([^>]*?) t="inlineStr"><is><t[^>]*>(.*?)</t></is></c>', re.S)
+
+
+def program(ours, out):
+    """The openpyxl copy of ours stored the way spreadsheet programs do."""
+    copy(ours, out)
+    parts = read_parts(out)
+    sheet = parts[SHEET].decode()
+    strings = []
+
+    def shared(m):
+        strings.append(m.group(3))
+        return '<c r="%s"%s t="s"><v>%d</v></c>' % (m.group(1), m.group(2), len(strings) - 1)
+
+    sheet = INLINE.sub(shared, sheet)
+    # The sample name as a formula's cached text, the first point's hold time (0) as a boolean.
+    sheet, named = re.subn(r'<c r="B2"[^>]*><v>(\d+)</v></c>',
+                           lambda m: '<c r="B2" t="str"><f>TRIM("%s")</f><v>%s</v></c>'
+                           % (strings[int(m.group(1))], strings[int(m.group(1))]), sheet)
+    sheet, flags = re.subn(r'<c r="E16" t="n"><v>0</v></c>', '<c r="E16" t="b"><v>0</v></c>', sheet)
+    if (named, flags) != (1, 1):
+        raise SystemExit("program: B2 or E16 not as expected")
+
+    # Data rows (from 16 on) with neither row nor cell references.
+    def unreferenced(m):
+        if int(m.group(1)) < 16:
+            return m.group(0)
+        return "<row>" + re.sub(r'<c r="[A-Z]+[0-9]+"', "<c", m.group(2)) + "</row>"
+
+    sheet = re.sub(r'<row r="(\d+)"[^>]*>(.*?)</row>', unreferenced, sheet)
+    parts[SHEET] = sheet.encode()
+
+    # Each string as two rich-text runs and a phonetic run, which is left out.
+    def item(stored):
+        text = html.unescape(stored)
+        half = len(text) // 2
+        return ('<si><r><t>%s</t></r><r><rPr><b/></rPr><t xml:space="preserve">%s</t></r>'
+                '<rPh sb="0" eb="1"><t>ヨミ</t></rPh></si>' % (escape(text[:half]), escape(text[half:])))
+
+    parts["xl/sharedStrings.xml"] = ('<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n<sst xmlns="%s">%s</sst>'
+                                     % (MAIN, "".join(item(s) for s in strings))).encode()
+    rels = parts["xl/_rels/workbook.xml.rels"].decode().replace('Target="/xl/', 'Target="')
+    parts["xl/_rels/workbook.xml.rels"] = rels.replace(
+        "</Relationships>", '<Relationship Id="rIdSst" Type="%s/sharedStrings" Target="./sharedStrings.xml"/>'
+        "</Relationships>" % REL).encode()
+    parts["[Content_Types].xml"] = parts["[Content_Types].xml"].decode().replace(
+        "</Types>", '<Override PartName="/xl/sharedStrings.xml" ContentType="%s"/></Types>' % SST_TYPE).encode()
+    write_parts(out, parts)
+
+
+def numbers(texts, out):
+    cells = "".join('<row r="%d"><c r="A%d"><v>%s</v></c></row>' % (i, i, t)
+                    for i, t in enumerate(open(texts).read().split(), start=1))
+    minimal(out, cells)
 
 
 def dump(path):
@@ -145,8 +281,20 @@ def dump(path):
                 print(cell.row, cell.column, kind, repr(cell.value) if kind == "n" else cell.value)
 
 
+def values(path):
+    sheet = read_parts(path)[SHEET].decode()
+    for ref, attributes, text in re.findall(r'<c r="([A-Z]+[0-9]+)"([^>]*)><v>([^<]*)</v></c>', sheet):
+        if ' t="' not in attributes:
+            print(ref, text)
+
+
 if __name__ == "__main__":
-    if sys.argv[1] == "dump":
+    command = sys.argv[1]
+    if command == "dump":
         dump(sys.argv[2])
+    elif command == "values":
+        values(sys.argv[2])
+    elif command in ("copy", "program", "numbers"):
+        {"copy": copy, "program": program, "numbers": numbers}[command](sys.argv[2], sys.argv[3])
     else:
-        write(sys.argv[1], sys.argv[2])
+        write(command, sys.argv[2])
