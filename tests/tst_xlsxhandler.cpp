@@ -323,14 +323,16 @@ void TestXlsxHandler::appendJoinsTrailingBlock()
     Global::CurveFileData first;
     QCOMPARE(XlsxHandler::readFile(path("b.xlsx"), first), 0);
 
-    Global::_analysisOperationVtr = {{"b.xlsx", 6, 3.0, 3.0}, {"b.xlsx", 2, 4.0, 4.0}};
+    // The last one has the stored one's bounds as run times: another analysis.
+    Global::_analysisOperationVtr = {{"b.xlsx", 6, 3.0, 3.0}, {"b.xlsx", 2, 4.0, 4.0}, {"b.xlsx", 4, 1.0, 2.0, true}};
     QVERIFY(XlsxHandler::appendAnalysisOperation(path("b.xlsx")));
     Global::CurveFileData data;
     QCOMPARE(XlsxHandler::readFile(path("b.xlsx"), data), 0);
-    QCOMPARE(data.analysisOperations.size(), 3);
+    QCOMPARE(data.analysisOperations.size(), 4);
     QCOMPARE(data.analysisOperations.at(0).mode, 4);
     QCOMPARE(data.analysisOperations.at(1).mode, 6);
     QCOMPARE(data.analysisOperations.at(2).x1, 4.0);
+    QVERIFY(data.analysisOperations.at(3).timeAxis);
 }
 
 void TestXlsxHandler::appendToVanishedFileWritesNothing()

@@ -197,7 +197,8 @@ bool sameBound(double a, double b)
 bool holds(const QVector<AnalysisOperation>& operations, const AnalysisOperation& op)
 {
     return std::any_of(operations.begin(), operations.end(), [&op](const AnalysisOperation& held) {
-        return held.mode == op.mode && sameBound(held.x1, op.x1) && sameBound(held.x2, op.x2);
+        return held.mode == op.mode && held.timeAxis == op.timeAxis && sameBound(held.x1, op.x1)
+               && sameBound(held.x2, op.x2);
     });
 }
 
