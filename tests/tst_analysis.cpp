@@ -30,6 +30,7 @@ private slots:
     void init();
     void cleanup();
     void failedReadWarns();
+    void readsUnderWay();
     void eachWorkbookDrawnOnce();
     void analysisLabels_data();
     void analysisLabels();
@@ -100,12 +101,15 @@ void TestAnalysis::failedReadWarns()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("PK\x03\x04 no zip");
     file.close();
+    const QString appendedTo = XlsxHandler::_currentFilePath;
     QVERIFY(loadWorkbook(_widget, path));
     QCOMPARE(_dialogs->boxes.size(), 1);
     QCOMPARE(_dialogs->boxes.first().title, QStringLiteral("warnning"));
     QCOMPARE(_dialogs->boxes.first().text, QStringLiteral("File parse error."));
     QVERIFY(Global::_curveFileDataVtr.isEmpty());
     QVERIFY(curves(_plot).isEmpty());
+    QVERIFY(_widget->openedFilePaths().isEmpty());
+    QCOMPARE(XlsxHandler::_currentFilePath, appendedTo);
     // Mended, the same file opens.
     QVERIFY(file.remove());
     QCOMPARE(workbook("broken.xlsx", {curve(peak)}), path);
@@ -113,6 +117,30 @@ void TestAnalysis::failedReadWarns()
     QCOMPARE(_dialogs->boxes.size(), 1);
     QCOMPARE(Global::_curveFileDataVtr.size(), 1);
     QCOMPARE(curves(_plot).size(), 1);
+}
+
+// A workbook asked for twice before its read ends is drawn once; one whose
+// read is still under way when the workspace is cleared is not drawn at all,
+// nor kept for a later append, and opens again when asked for.
+void TestAnalysis::readsUnderWay()
+{
+    const QString a = workbook("a.xlsx", {curve(peak)});
+    _widget->slotRecvAnalysisFileName(a);
+    _widget->slotRecvAnalysisFileName(a);
+    QVERIFY(waitForWorkbooks(_widget));
+    QCOMPARE(curves(_plot).size(), 1);
+    QCOMPARE(Global::_curveFileDataVtr.size(), 1);
+
+    const QString b = workbook("b.xlsx", {curve(step)});
+    _widget->slotRecvAnalysisFileName(b);
+    _widget->clearData(CentralWidget::ClearExperimentData);
+    QVERIFY(waitForWorkbooks(_widget));
+    QVERIFY(Global::_curveFileDataVtr.isEmpty());
+    QVERIFY(curves(_plot).isEmpty());
+    QCOMPARE(XlsxHandler::_currentFilePath, a);
+    QVERIFY(loadWorkbook(_widget, b));
+    QCOMPARE(curves(_plot).size(), 1);
+    QVERIFY(_dialogs->boxes.isEmpty());
 }
 
 // Three workbooks of one, two and one stages: one curve per stage, and the

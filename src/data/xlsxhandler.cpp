@@ -266,10 +266,33 @@ int pathRefusal(const QString& path)
 
 } // namespace
 
+namespace {
+
+// A copy with a buffer of its own, whose elements share their data with the
+// originals. A copy sharing the buffer would not do: the live stage record,
+// reached through Global::_currentCurveExperimentDataPtr, takes its points in
+// place, under the writer's eyes; and the next change to the program-wide
+// vector would move it to a new buffer, away from that pointer.
+template <typename T>
+QVector<T> elementCopy(const QVector<T>& records)
+{
+    QVector<T> copy;
+    copy.reserve(records.size());
+    for (const T& record : records)
+        copy.append(record);
+    return copy;
+}
+
+} // namespace
+
 XlsxHandler::Snapshot XlsxHandler::Snapshot::take()
 {
-    return Snapshot{Global::_experimentInfo,    Global::_experimentDataVtr,    Global::_curveFileDataVtr,
-                    Global::_smoothedCurveName, Global::_analysisOperationVtr, _currentFilePath,
+    return Snapshot{Global::_experimentInfo,
+                    elementCopy(Global::_experimentDataVtr),
+                    elementCopy(Global::_curveFileDataVtr),
+                    Global::_smoothedCurveName,
+                    Global::_analysisOperationVtr,
+                    _currentFilePath,
                     _currentFileIdentity};
 }
 

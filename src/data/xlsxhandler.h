@@ -56,7 +56,7 @@ class XlsxHandler
 {
 public:
     // The records a save writes from, copied from the program-wide ones.
-    // Cheap: the copies share their data until either side changes it.
+    // Cheap: the copies share their points until either side changes them.
     struct Snapshot
     {
         Global::ExperimentInfo experimentInfo;
