@@ -119,8 +119,8 @@ void MainWindow::setDialogPropertiesOnAll()
 }
 
 // The commands that change or remove curves; a smoothing and the reading of a
-// workbook hold them while they run. In a group, an action disabled on its own account stays disabled when
-// the group is enabled again.
+// workbook hold them while they run. In a group, an action disabled on its
+// own account stays disabled when the group is enabled again.
 void MainWindow::buildCurveCommandGroup()
 {
     _curveCommands = new QActionGroup(this);
@@ -139,8 +139,8 @@ void MainWindow::buildCurveCommandGroup()
 // workbook is read the workspace it joins: the curve commands, the plot's own
 // interaction (selection, deletion, the region lines), loading from the file
 // tree and the analysis panel wait for it. "停止" stays available: a run can
-// always be stopped and saved. The two may overlap (the end of a read can
-// come while a smoothing starts), so the commands come back with the last.
+// always be stopped and saved. Both may hold at once: the commands come back
+// when the last hold ends.
 void MainWindow::holdCurveCommands(bool held)
 {
     _curveCommandHolds += held ? 1 : -1;
@@ -539,39 +539,21 @@ bool MainWindow::saveFile(QString name, Global::Mode mode)
     return true;
 }
 
-// The workbook is written on a worker thread from a snapshot of the records
-// taken here, so points that arrive meanwhile change nothing in it. Until it
-// is written this call waits in an event loop that paints the window and
-// handles the instrument's frames but leaves the user's input for later:
-// no command can change the workspace, start a run or stop one twice while
-// its caller still waits for the result.
-bool MainWindow::writeWorkbook(const QString& path, Global::Mode mode)
-{
-    const Writer writer = chooseWriter(mode);
-    if (!writer) {
-        return true;
-    }
-    XlsxHandler::Snapshot snapshot = XlsxHandler::Snapshot::take();
-    bool written = false;
-    FileWork work(QStringLiteral("保存"), QStringLiteral("正在保存文件..."), this);
-    work.run([&]() { written = writer(path, snapshot); });
-    if (writer == appendOperations) {
-        XlsxHandler::keepAppendedIdentity(snapshot);
-    }
-    return written;
-}
+namespace {
 
-bool MainWindow::writeRun(const QString& path, XlsxHandler::Snapshot& snapshot)
+using Writer = bool (*)(const QString& path, XlsxHandler::Snapshot& snapshot);
+
+bool writeRun(const QString& path, XlsxHandler::Snapshot& snapshot)
 {
     return XlsxHandler::writeExperimentFile(path, snapshot);
 }
 
-bool MainWindow::writeSmoothed(const QString& path, XlsxHandler::Snapshot& snapshot)
+bool writeSmoothed(const QString& path, XlsxHandler::Snapshot& snapshot)
 {
     return XlsxHandler::writeSmoothnessFile(path, snapshot);
 }
 
-bool MainWindow::appendOperations(const QString& path, XlsxHandler::Snapshot& snapshot)
+bool appendOperations(const QString& path, XlsxHandler::Snapshot& snapshot)
 {
     return XlsxHandler::appendAnalysisOperation(path, snapshot);
 }
@@ -579,7 +561,7 @@ bool MainWindow::appendOperations(const QString& path, XlsxHandler::Snapshot& sn
 // Mode 2 (connected, no run yet or a run just ended) saves like the analysis
 // mode, so a run is never reported saved without being written. Null: there
 // is nothing to write (mode 0).
-MainWindow::Writer MainWindow::chooseWriter(Global::Mode mode)
+Writer chooseWriter(Global::Mode mode)
 {
     if (mode == Global::Experiment) {
         LOG(DEBUG) << "writeFile...";
@@ -600,6 +582,30 @@ MainWindow::Writer MainWindow::chooseWriter(Global::Mode mode)
         return writeSmoothed;
     }
     return appendOperations;
+}
+
+} // namespace
+
+// The workbook is written on a worker thread from a snapshot of the records
+// taken here, so points that arrive meanwhile change nothing in it. Until it
+// is written this call waits in an event loop that paints the window and
+// handles the instrument's frames but leaves the user's input for later:
+// no command can change the workspace, start a run or stop one twice while
+// its caller still waits for the result.
+bool MainWindow::writeWorkbook(const QString& path, Global::Mode mode)
+{
+    const Writer writer = chooseWriter(mode);
+    if (!writer) {
+        return true;
+    }
+    XlsxHandler::Snapshot snapshot = XlsxHandler::Snapshot::take();
+    bool written = false;
+    FileWork work(QStringLiteral("保存"), QStringLiteral("正在保存文件..."), this);
+    work.run([&]() { written = writer(path, snapshot); });
+    if (writer == appendOperations) {
+        XlsxHandler::keepAppendedIdentity(snapshot);
+    }
+    return written;
 }
 
 void MainWindow::on_actionSmoothness1_triggered() { smoothness(1); }

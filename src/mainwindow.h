@@ -2,7 +2,6 @@
 #define MAINWINDOW_H
 
 #include "global.h"
-#include "xlsxhandler.h"
 
 #include <QMainWindow>
 #include <QVector>
@@ -105,12 +104,7 @@ private:
     void showDisconnected();
     void startAnalysis(int mode);
     void saveStoppedRun();
-    using Writer = bool (*)(const QString& path, XlsxHandler::Snapshot& snapshot);
     bool writeWorkbook(const QString& path, Global::Mode mode);
-    static Writer chooseWriter(Global::Mode mode);
-    static bool writeRun(const QString& path, XlsxHandler::Snapshot& snapshot);
-    static bool writeSmoothed(const QString& path, XlsxHandler::Snapshot& snapshot);
-    static bool appendOperations(const QString& path, XlsxHandler::Snapshot& snapshot);
     static QString saveFolder(Global::Mode mode);
 
     bool _manuallyStopTheExperimentFlag;

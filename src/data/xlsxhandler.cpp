@@ -264,10 +264,6 @@ int pathRefusal(const QString& path)
     return 0;
 }
 
-} // namespace
-
-namespace {
-
 // A copy with a buffer of its own, whose elements share their data with the
 // originals. A copy sharing the buffer would not do: the live stage record,
 // reached through Global::_currentCurveExperimentDataPtr, takes its points in
