@@ -21,9 +21,10 @@ bool WorkbookLoader::isRunning() const
     return _running;
 }
 
+// A read dropped by a clear counts for nothing: the path is read again.
 void WorkbookLoader::load(const QString& path)
 {
-    if (_queue.contains(path) || (_current && _current->path == path))
+    if (_queue.contains(path) || (_current && !_currentDropped && _current->path == path))
         return;
     _queue.append(path);
     setRunning(true);
