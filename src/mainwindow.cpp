@@ -12,6 +12,7 @@
 #include "eventhandler.h"
 #include "experimentsettingform.h"
 #include "filedialog.h"
+#include "filework.h"
 #include "instrumentcoefficientform.h"
 #include "leftwidget.h"
 #include "messagebox.h"
@@ -21,6 +22,7 @@
 #include "serialport.h"
 #include "specificheatcomparisonmethodform.h"
 #include "ui_mainwindow.h"
+#include "workbookloader.h"
 #include "xlsxhandler.h"
 
 #include <easylogging++.h>
@@ -42,6 +44,7 @@ MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
     , _manuallyStopTheExperimentFlag(false)
     , _ui(new Ui_MainWindow)
+    , _curveCommandHolds(0)
 {
     Q_INIT_RESOURCE(images);
     _centralWidget = new CentralWidget(this);
@@ -115,9 +118,9 @@ void MainWindow::setDialogPropertiesOnAll()
     setDialogProperties(_axisSettingForm);
 }
 
-// The commands that change or remove curves; a smoothing holds them while it
-// runs. In a group, an action disabled on its own account stays disabled when
-// the group is enabled again.
+// The commands that change or remove curves; a smoothing and the reading of a
+// workbook hold them while they run. In a group, an action disabled on its
+// own account stays disabled when the group is enabled again.
 void MainWindow::buildCurveCommandGroup()
 {
     _curveCommands = new QActionGroup(this);
@@ -132,16 +135,20 @@ void MainWindow::buildCurveCommandGroup()
         _curveCommands->addAction(action);
 }
 
-// While a smoothing runs the curve it smooths must stay as it is: the curve
-// commands, the plot's own interaction (selection, deletion, the region
-// lines), loading from the file tree and the analysis panel wait for it.
-// "停止" stays available: a run can always be stopped and saved.
+// While a smoothing runs the curve it smooths must stay as it is, and while a
+// workbook is read the workspace it joins: the curve commands, the plot's own
+// interaction (selection, deletion, the region lines), loading from the file
+// tree and the analysis panel wait for it. "停止" stays available: a run can
+// always be stopped and saved. Both may hold at once: the commands come back
+// when the last hold ends.
 void MainWindow::holdCurveCommands(bool held)
 {
-    _curveCommands->setEnabled(!held);
-    _centralWidget->setEnabled(!held);
-    _leftWidget->setEnabled(!held);
-    _rightDockWidget->setEnabled(!held);
+    _curveCommandHolds += held ? 1 : -1;
+    const bool free = _curveCommandHolds == 0;
+    _curveCommands->setEnabled(free);
+    _centralWidget->setEnabled(free);
+    _leftWidget->setEnabled(free);
+    _rightDockWidget->setEnabled(free);
 }
 
 void MainWindow::setActionsEnabled(bool enabled)
@@ -192,6 +199,7 @@ void MainWindow::connectSignalsAndSlots()
     connect(_axisSettingForm, &AxisSettingForm::sigSetAxisSettings, _centralWidget, &CentralWidget::slotSetAxisSettings);
     connect(serialPort, &SerialPort::sigDeviceLost, this, &MainWindow::slotDeviceLost);
     connect(_curveSmoother, &CurveSmoother::runningChanged, this, &MainWindow::holdCurveCommands);
+    connect(_centralWidget->workbookLoader(), &WorkbookLoader::runningChanged, this, &MainWindow::holdCurveCommands);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -531,29 +539,73 @@ bool MainWindow::saveFile(QString name, Global::Mode mode)
     return true;
 }
 
+namespace {
+
+using Writer = bool (*)(const QString& path, XlsxHandler::Snapshot& snapshot);
+
+bool writeRun(const QString& path, XlsxHandler::Snapshot& snapshot)
+{
+    return XlsxHandler::writeExperimentFile(path, snapshot);
+}
+
+bool writeSmoothed(const QString& path, XlsxHandler::Snapshot& snapshot)
+{
+    return XlsxHandler::writeSmoothnessFile(path, snapshot);
+}
+
+bool appendOperations(const QString& path, XlsxHandler::Snapshot& snapshot)
+{
+    return XlsxHandler::appendAnalysisOperation(path, snapshot);
+}
+
 // Mode 2 (connected, no run yet or a run just ended) saves like the analysis
-// mode, so a run is never reported saved without being written.
-bool MainWindow::writeWorkbook(const QString& path, Global::Mode mode)
+// mode, so a run is never reported saved without being written. Null: there
+// is nothing to write (mode 0).
+Writer chooseWriter(Global::Mode mode)
 {
     if (mode == Global::Experiment) {
         LOG(DEBUG) << "writeFile...";
-        return XlsxHandler::writeExperimentFile(path);
+        return writeRun;
     }
     if (mode != Global::Analysis && mode != Global::Connected) {
-        return true;
+        return nullptr;
     }
     if (Global::_curveFileDataVtr.isEmpty()) {
         LOG(DEBUG) << "analysis experiemt data...";
-        return XlsxHandler::writeExperimentFile(path);
+        return writeRun;
     }
     LOG(DEBUG) << "analysis xlsx data...";
     if (Global::_smoothnessFlag) {
         // The run's records hold the points smoothed last when its curve was.
         if (Global::_smoothedCurveName == Global::ExperimentKey)
-            return XlsxHandler::writeExperimentFile(path);
-        return XlsxHandler::writeSmoothnessFile(path);
+            return writeRun;
+        return writeSmoothed;
     }
-    return XlsxHandler::appendAnalysisOperation(path);
+    return appendOperations;
+}
+
+} // namespace
+
+// The workbook is written on a worker thread from a snapshot of the records
+// taken here, so points that arrive meanwhile change nothing in it. Until it
+// is written this call waits in an event loop that paints the window and
+// handles the instrument's frames but leaves the user's input for later:
+// no command can change the workspace, start a run or stop one twice while
+// its caller still waits for the result.
+bool MainWindow::writeWorkbook(const QString& path, Global::Mode mode)
+{
+    const Writer writer = chooseWriter(mode);
+    if (!writer) {
+        return true;
+    }
+    XlsxHandler::Snapshot snapshot = XlsxHandler::Snapshot::take();
+    bool written = false;
+    FileWork work(QStringLiteral("保存"), QStringLiteral("正在保存文件..."), this);
+    work.run([&]() { written = writer(path, snapshot); });
+    if (writer == appendOperations) {
+        XlsxHandler::keepAppendedIdentity(snapshot);
+    }
+    return written;
 }
 
 void MainWindow::on_actionSmoothness1_triggered() { smoothness(1); }

@@ -129,6 +129,8 @@ private:
     AxisSettingForm* _axisSettingForm;
     CurveSmoother* _curveSmoother;
     QActionGroup* _curveCommands;
+    // Smoothings and workbook reads now holding the curve commands.
+    int _curveCommandHolds;
 };
 
 #endif // MAINWINDOW_H

@@ -30,6 +30,7 @@ private slots:
     void init();
     void cleanup();
     void failedReadWarns();
+    void readsUnderWay();
     void eachWorkbookDrawnOnce();
     void analysisLabels_data();
     void analysisLabels();
@@ -100,19 +101,50 @@ void TestAnalysis::failedReadWarns()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("PK\x03\x04 no zip");
     file.close();
-    _widget->slotRecvAnalysisFileName(path);
+    const QString appendedTo = XlsxHandler::_currentFilePath;
+    QVERIFY(loadWorkbook(_widget, path));
     QCOMPARE(_dialogs->boxes.size(), 1);
     QCOMPARE(_dialogs->boxes.first().title, QStringLiteral("warnning"));
     QCOMPARE(_dialogs->boxes.first().text, QStringLiteral("File parse error."));
     QVERIFY(Global::_curveFileDataVtr.isEmpty());
     QVERIFY(curves(_plot).isEmpty());
+    QVERIFY(_widget->openedFilePaths().isEmpty());
+    QCOMPARE(XlsxHandler::_currentFilePath, appendedTo);
     // Mended, the same file opens.
     QVERIFY(file.remove());
     QCOMPARE(workbook("broken.xlsx", {curve(peak)}), path);
-    _widget->slotRecvAnalysisFileName(path);
+    QVERIFY(loadWorkbook(_widget, path));
     QCOMPARE(_dialogs->boxes.size(), 1);
     QCOMPARE(Global::_curveFileDataVtr.size(), 1);
     QCOMPARE(curves(_plot).size(), 1);
+}
+
+// A workbook asked for twice before its read ends is drawn once; one whose
+// read is still under way when the workspace is cleared is not drawn at all,
+// nor kept for a later append, and is read again when asked for at once.
+void TestAnalysis::readsUnderWay()
+{
+    const QString a = workbook("a.xlsx", {curve(peak)});
+    _widget->slotRecvAnalysisFileName(a);
+    _widget->slotRecvAnalysisFileName(a);
+    QVERIFY(waitForWorkbooks(_widget));
+    QCOMPARE(curves(_plot).size(), 1);
+    QCOMPARE(Global::_curveFileDataVtr.size(), 1);
+
+    const QString b = workbook("b.xlsx", {curve(step)});
+    _widget->slotRecvAnalysisFileName(b);
+    _widget->clearData(CentralWidget::ClearExperimentData);
+    QVERIFY(waitForWorkbooks(_widget));
+    QVERIFY(Global::_curveFileDataVtr.isEmpty());
+    QVERIFY(curves(_plot).isEmpty());
+    QCOMPARE(XlsxHandler::_currentFilePath, a);
+
+    _widget->slotRecvAnalysisFileName(b);
+    _widget->clearData(CentralWidget::ClearExperimentData);
+    QVERIFY(loadWorkbook(_widget, b));
+    QCOMPARE(curves(_plot).size(), 1);
+    QCOMPARE(XlsxHandler::_currentFilePath, b);
+    QVERIFY(_dialogs->boxes.isEmpty());
 }
 
 // Three workbooks of one, two and one stages: one curve per stage, and the
@@ -121,12 +153,12 @@ void TestAnalysis::failedReadWarns()
 // abscissa keeps one copy of everything.
 void TestAnalysis::eachWorkbookDrawnOnce()
 {
-    _widget->slotRecvAnalysisFileName(workbook("a.xlsx", {curve(peak)}, {{"a.xlsx", 1, 80.3, 0.0}}));
+    QVERIFY(loadWorkbook(_widget, workbook("a.xlsx", {curve(peak)}, {{"a.xlsx", 1, 80.3, 0.0}})));
     _widget->setAnalysisMode(CentralWidget::NumericalLabel);
     applyAt(60.2, 0.0);
     _widget->slotAnalysisSettingConfirm();
-    _widget->slotRecvAnalysisFileName(workbook("b.xlsx", {curve(step), curve(line, 50, 140.0f)}));
-    _widget->slotRecvAnalysisFileName(workbook("c.xlsx", {curve(step)}));
+    QVERIFY(loadWorkbook(_widget, workbook("b.xlsx", {curve(step), curve(line, 50, 140.0f)})));
+    QVERIFY(loadWorkbook(_widget, workbook("c.xlsx", {curve(step)})));
     QStringList names;
     for (QCPCurve* c : curves(_plot))
         names << c->objectName();
@@ -196,7 +228,7 @@ void TestAnalysis::analysisLabels()
     QFETCH(QPointF, target);
 
     Global::_timeAxisFlag = timeAxis;
-    _widget->slotRecvAnalysisFileName(workbook("peak.xlsx", {curve(peak)}));
+    QVERIFY(loadWorkbook(_widget, workbook("peak.xlsx", {curve(peak)})));
     _widget->setAnalysisMode(static_cast<CentralWidget::AnalysisMode>(mode));
     applyAt(x1, x2);
 
@@ -221,7 +253,7 @@ void TestAnalysis::peakEnthalpyPerSampleMass()
     for (const QString mass : {"", "-2", "nan"}) {
         const QString path = _dir.filePath("mass" + mass + ".xlsx");
         QVERIFY(writeWorkbook(path, {curve(peak)}, mass));
-        _widget->slotRecvAnalysisFileName(path);
+        QVERIFY(loadWorkbook(_widget, path));
         _widget->setAnalysisMode(CentralWidget::PeakSynthesisAnalysis);
         applyAt(40.0, 120.0);
         QVERIFY2(labelTexts(_plot).last().contains("焓值：981.240 J/g"), qPrintable(mass));
@@ -245,7 +277,7 @@ void TestAnalysis::glassTransitionStep()
     QFETCH(bool, hasStep);
     QFETCH(QVector<double>, expected);
     QFETCH(QString, unit);
-    _widget->slotRecvAnalysisFileName(workbook("step.xlsx", {curve(hasStep ? step : line)}));
+    QVERIFY(loadWorkbook(_widget, workbook("step.xlsx", {curve(hasStep ? step : line)})));
     _widget->setAnalysisMode(CentralWidget::GlassTransition);
     applyAt(60.0, 100.0);
 
@@ -303,7 +335,7 @@ void TestAnalysis::confirmUndoCancel()
     QFETCH(int, confirmedItems);
     QFETCH(int, temporaryItems);
     QFETCH(bool, analysisGoesOn);
-    _widget->slotRecvAnalysisFileName(workbook("peak.xlsx", {curve(peak)}));
+    QVERIFY(loadWorkbook(_widget, workbook("peak.xlsx", {curve(peak)})));
     _widget->setAnalysisMode(CentralWidget::StopPoint);
     for (const QString& step : steps) {
         if (step == "A")
@@ -361,8 +393,8 @@ void TestAnalysis::runInProgressRecordsNothing()
 // label another workbook's curve.
 void TestAnalysis::storedOperationsOfAStagelessWorkbookDrawNothing()
 {
-    _widget->slotRecvAnalysisFileName(workbook("peak.xlsx", {curve(peak)}));
-    _widget->slotRecvAnalysisFileName(workbook("empty.xlsx", {}, {{"x", 1, 80.3, 0.0}}));
+    QVERIFY(loadWorkbook(_widget, workbook("peak.xlsx", {curve(peak)})));
+    QVERIFY(loadWorkbook(_widget, workbook("empty.xlsx", {}, {{"x", 1, 80.3, 0.0}})));
     QCOMPARE(Global::_curveFileDataVtr.size(), 2);
     QCOMPARE(Global::_curveFileDataVtr.last().analysisOperations.size(), 1);
     QVERIFY(labelTexts(_plot).isEmpty());

@@ -118,6 +118,7 @@ void TestAnalysisRoad::openFromTree(const QString& folder, const QString& fileNa
     // An item view takes a double-click only on the index the press began on.
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
     QTest::mouseDClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
+    QVERIFY(waitForWorkbooks(_window->findChild<CentralWidget*>()));
 }
 
 // A workbook of samples/ copied into the sample-data folder and opened.

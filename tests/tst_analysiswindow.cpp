@@ -66,7 +66,7 @@ void TestAnalysisWindow::savedOperationsRerunAfterReload()
 {
     const QString path = _dir.filePath("peak.xlsx");
     QVERIFY(writeWorkbook(path, {curve(peak)}, QStringLiteral("2"), {{"x", 1, 80.3, 0.0}}));
-    _central->slotRecvAnalysisFileName(path);
+    QVERIFY(loadWorkbook(_central, path));
     QCOMPARE(labelTexts(_central->plot()), QStringList{"数值：\n80.000℃,6.000"});
     choose("actionPeakSynthesisAnalysis");
     for (const char* name : {"pushButtonApply", "pushButtonUndo", "pushButtonApply", "pushButtonConfirm"})
@@ -80,7 +80,7 @@ void TestAnalysisWindow::savedOperationsRerunAfterReload()
 
     _window->findChild<QAction*>("actionClearAllData")->trigger();
     QVERIFY(curves(_central->plot()).isEmpty());
-    _central->slotRecvAnalysisFileName(saved);
+    QVERIFY(loadWorkbook(_central, saved));
     const QString peakText = "峰的综合信息：\n焓值：490.620 J/g \n峰值：78.000℃ \n起始点：58.000℃ \n终止点：102.000℃";
     QCOMPARE(labelTexts(_central->plot()), (QStringList{"数值：\n80.000℃,6.000", peakText}));
     QCOMPARE(Global::_curveFileDataVtr.first().analysisOperations.size(), 2);

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
+#include <qcustomplot.h>
 
 class TestMainWindow : public QObject
 {
@@ -31,10 +32,11 @@ private slots:
     void failedSaveWarnsAndKeepsRun();
     void savedRunByMode_data();
     void savedRunByMode();
+    void livePointsArriveDuringSave();
 
 private:
     QAction* action(const char* name) { return _window->findChild<QAction*>(QLatin1String(name)); }
-    void putRunPoint();
+    void putRunPoint(float runTime = 0.5f, double temperature = 30.0);
 
     std::unique_ptr<MainWindow> _window;
     std::unique_ptr<DialogAnswers> _dialogs;
@@ -58,18 +60,21 @@ void TestMainWindow::cleanup()
     Global::clearCurveExperimentData();
 }
 
-// One point of a run as the link would publish it, with its stage record open.
-void TestMainWindow::putRunPoint()
+// One point of a run as the link would publish it, into the stage record
+// the first point opens.
+void TestMainWindow::putRunPoint(float runTime, double temperature)
 {
     Global::_globalMode = Global::Experiment;
-    Global::_experimentDataVtr.append(Global::CurveExperimentData());
-    Global::_currentCurveExperimentDataPtr = &Global::_experimentDataVtr.last();
-    Global::_currentPhaseIndex = 1;
+    if (!Global::_currentCurveExperimentDataPtr) {
+        Global::_experimentDataVtr.append(Global::CurveExperimentData());
+        Global::_currentCurveExperimentDataPtr = &Global::_experimentDataVtr.last();
+        Global::_currentPhaseIndex = 1;
+    }
     CommonData data;
     data.runStatus = 1;
     data.stage = 1;
-    data.runTime = 0.5f;
-    data.sampleTemp = 30.0;
+    data.runTime = runTime;
+    data.sampleTemp = temperature;
     data.dsc = 1.0;
     emit SerialPort::instance()->sigSendCommonData(data);
 }
@@ -225,6 +230,42 @@ void TestMainWindow::savedRunByMode()
         QCOMPARE(file.phases.first().data.size(), 1);
         QCOMPARE(file.phases.first().data.first().temperature, 30.0f);
     }
+}
+
+// "停止" writes the run on a worker thread and waits for it in an event loop:
+// points the instrument sends meanwhile are drawn and kept, after the save
+// dialog and before the mode changes, and the workbook holds the run as it
+// was when the save began.
+void TestMainWindow::livePointsArriveDuringSave()
+{
+    putRunPoint();
+    Global::_experimentInfo.phases = {PhaseInfoData{1, 100.0f, 10.0f, 0, 1}};
+    QTemporaryDir dir;
+    _dialogs->fileNames = QStringList{dir.filePath("run.xlsx")};
+    QList<bool> duringSave;
+    for (int i = 1; i <= 2; ++i) {
+        // Posted before "停止", so handled in the first event loop it runs.
+        QMetaObject::invokeMethod(
+            _window.get(),
+            [this, i, &duringSave]() {
+                duringSave << (_dialogs->saveRequests.size() == 1 && Global::_globalMode == Global::Experiment);
+                putRunPoint(0.5f + float(i), 30.0 + i);
+            },
+            Qt::QueuedConnection);
+    }
+
+    action("actionStop")->trigger();
+
+    QCOMPARE(duringSave, (QList<bool>{true, true}));
+    QCOMPARE(_dialogs->saveRequests.size(), 1);
+    QCOMPARE(Global::_globalMode, Global::Analysis);
+    QCOMPARE(Global::_experimentDataVtr.first().data.size(), 3);
+    QCOMPARE(_window->findChild<CentralWidget*>()->liveCurve()->dataCount(), 3);
+    Global::CurveFileData saved;
+    QCOMPARE(XlsxHandler::readFile(dir.filePath("run.xlsx"), saved), 0);
+    QCOMPARE(saved.phases.size(), 1);
+    QCOMPARE(saved.phases.first().data.size(), 1);
+    QCOMPARE(saved.phases.first().data.first().temperature, 30.0f);
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -310,8 +310,8 @@ void TestPrintPreviewForm::everyOpeningPaintsTheCurrentPage()
     connect(dialog, &QPrintPreviewDialog::paintRequested, [&painted]() { ++painted; });
     const auto preview = [&](const QString& sample) {
         window.findChild<QAction*>(QStringLiteral("actionClearAllData"))->trigger();
-        window.findChild<CentralWidget*>()->slotRecvAnalysisFileName(QStringLiteral(QUARNEL_SOURCE_DIR "/samples/")
-                                                                      + sample);
+        if (!loadWorkbook(window.findChild<CentralWidget*>(), QStringLiteral(QUARNEL_SOURCE_DIR "/samples/") + sample))
+            return QString();
         window.findChild<QAction*>(QStringLiteral("actionPrintPreview"))->trigger();
         // The preview caches each page as a picture of the screen; uncached,
         // it paints the texts themselves.

@@ -315,7 +315,7 @@ void TestSmoothing::stageSmoothingKeepsTheOtherStagesResults()
     QVERIFY(AnalysisTest::writeWorkbook(path, {first, second}, "2",
                                         {{"two.xlsx", CentralWidget::NumericalLabel, 40.0, 0.0},
                                          {"two.xlsx", CentralWidget::NumericalLabel, 80.0, 0.0}}));
-    _central->slotRecvAnalysisFileName(path);
+    QVERIFY(loadWorkbook(_central, path));
     select(Global::_curveFileDataVtr[0].phases[0].curve);
     _central->setAnalysisMode(CentralWidget::NumericalLabel);
     AnalysisTest::setLineKey(_central->line1(), 42.5);
@@ -352,7 +352,7 @@ void TestSmoothing::saveWritesTheCurveSmoothedLast()
     for (int i = 0; i < 2; ++i) {
         const QString path = dir.filePath(QString("w%1.xlsx").arg(i));
         QVERIFY(AnalysisTest::writeWorkbook(path, {wavyPoints(20 + i)}, masses[i]));
-        _central->slotRecvAnalysisFileName(path);
+        QVERIFY(loadWorkbook(_central, path));
     }
     QCOMPARE(Global::_curveFileDataVtr.size(), 2);
     PhaseInfoData stage;

@@ -1,11 +1,14 @@
 #ifndef WINDOWTESTHELPERS_H
 #define WINDOWTESTHELPERS_H
 
+#include "centralwidget.h"
 #include "filedialog.h"
 #include "messagebox.h"
+#include "workbookloader.h"
 
 #include <QList>
 #include <QStringList>
+#include <QTest>
 
 // Answers every message box and save dialog of the code under test and keeps
 // what was asked, so no test waits on a modal dialog.
@@ -43,5 +46,19 @@ public:
     QList<MessageBox::Request> boxes;
     QList<FileDialog::Request> saveRequests;
 };
+
+// Until the workbooks asked for are read and drawn (or refused).
+inline bool waitForWorkbooks(CentralWidget* workspace)
+{
+    const WorkbookLoader* loader = workspace->workbookLoader();
+    return QTest::qWaitFor([loader]() { return !loader->isRunning(); }, 30000);
+}
+
+// Opens a workbook as a double-click in the file tree does, and waits for it.
+inline bool loadWorkbook(CentralWidget* workspace, const QString& path)
+{
+    workspace->slotRecvAnalysisFileName(path);
+    return waitForWorkbooks(workspace);
+}
 
 #endif // WINDOWTESTHELPERS_H

@@ -218,11 +218,12 @@ QVector<AnalysisOperation> heldOperations(Workbook& book)
 }
 
 // The operations recorded on the workbook's curve that it does not hold yet.
-QVector<AnalysisOperation> operationsToAppend(const QString& name, Workbook& book)
+QVector<AnalysisOperation> operationsToAppend(const QString& name, Workbook& book,
+                                              const QVector<AnalysisOperation>& recorded)
 {
     const QVector<AnalysisOperation> held = heldOperations(book);
     QVector<AnalysisOperation> operations;
-    for (const AnalysisOperation& op : Global::_analysisOperationVtr) {
+    for (const AnalysisOperation& op : recorded) {
         if (op.name == name && !holds(held, op) && !holds(operations, op))
             operations.append(op);
     }
@@ -263,17 +264,48 @@ int pathRefusal(const QString& path)
     return 0;
 }
 
+// A copy with a buffer of its own, whose elements share their data with the
+// originals. A copy sharing the buffer would not do: the live stage record,
+// reached through Global::_currentCurveExperimentDataPtr, takes its points in
+// place, under the writer's eyes; and the next change to the program-wide
+// vector would move it to a new buffer, away from that pointer.
+template <typename T>
+QVector<T> elementCopy(const QVector<T>& records)
+{
+    QVector<T> copy;
+    copy.reserve(records.size());
+    for (const T& record : records)
+        copy.append(record);
+    return copy;
+}
+
 } // namespace
+
+XlsxHandler::Snapshot XlsxHandler::Snapshot::take()
+{
+    return Snapshot{Global::_experimentInfo,
+                    elementCopy(Global::_experimentDataVtr),
+                    elementCopy(Global::_curveFileDataVtr),
+                    Global::_smoothedCurveName,
+                    Global::_analysisOperationVtr,
+                    _currentFilePath,
+                    _currentFileIdentity};
+}
 
 bool XlsxHandler::writeExperimentFile(QString path)
 {
+    return writeExperimentFile(path, Snapshot::take());
+}
+
+bool XlsxHandler::writeExperimentFile(const QString& path, const Snapshot& snapshot)
+{
     LOG(DEBUG) << "write file...";
     Workbook book;
-    const Global::ExperimentInfo& info = Global::_experimentInfo;
+    const Global::ExperimentInfo& info = snapshot.experimentInfo;
     writeInformation(book, info);
     LOG(DEBUG) << "phase vtr size:" << info.phases.size();
 
-    const QVector<Global::CurveExperimentData>& records = Global::_experimentDataVtr;
+    const QVector<Global::CurveExperimentData>& records = snapshot.experimentData;
     QVector<bool> taken(records.size(), false);
     int row = FirstBlockRow;
     int blocks = 0;
@@ -297,7 +329,7 @@ bool XlsxHandler::writeExperimentFile(QString path)
         row = writeBlock(book, row, k + 1, PhaseInfoData(), records.at(k).data);
     }
     writePhaseCount(book, blocks);
-    writeAnalysisOperation(&book, row);
+    writeOperations(book, row, snapshot.analysisOperations);
     return save(book, path);
 }
 
@@ -305,28 +337,34 @@ namespace {
 
 // The workbook whose curve was smoothed last; the first loaded one when no
 // loaded workbook bears that name.
-const Global::CurveFileData& smoothedWorkbook()
+const Global::CurveFileData& smoothedWorkbook(const XlsxHandler::Snapshot& snapshot)
 {
-    const QString& name = Global::_smoothedCurveName;
-    for (int i = Global::_curveFileDataVtr.size() - 1; i >= 0 && !name.isEmpty(); --i) {
-        if (Global::_curveFileDataVtr.at(i).fileName == name)
-            return Global::_curveFileDataVtr.at(i);
+    const QVector<Global::CurveFileData>& files = snapshot.curveFiles;
+    const QString& name = snapshot.smoothedCurveName;
+    for (int i = files.size() - 1; i >= 0 && !name.isEmpty(); --i) {
+        if (files.at(i).fileName == name)
+            return files.at(i);
     }
-    return Global::_curveFileDataVtr.first();
+    return files.first();
 }
 
 } // namespace
 
 bool XlsxHandler::writeSmoothnessFile(QString path)
 {
-    if (Global::_curveFileDataVtr.isEmpty()) {
+    return writeSmoothnessFile(path, Snapshot::take());
+}
+
+bool XlsxHandler::writeSmoothnessFile(const QString& path, const Snapshot& snapshot)
+{
+    if (snapshot.curveFiles.isEmpty()) {
         LOG(DEBUG) << "curve file data vtr empty...";
         return false;
     }
-    const Global::CurveFileData& file = smoothedWorkbook();
+    const Global::CurveFileData& file = smoothedWorkbook(snapshot);
     Workbook book;
     writeInformation(book, file.info);
-    LOG(DEBUG) << "curve file vtr size:" << Global::_curveFileDataVtr.size();
+    LOG(DEBUG) << "curve file vtr size:" << snapshot.curveFiles.size();
 
     int row = FirstBlockRow;
     int blocks = 0;
@@ -339,19 +377,28 @@ bool XlsxHandler::writeSmoothnessFile(QString path)
         row = writeBlock(book, row, i + 1, stage.phase, stage.data);
     }
     writePhaseCount(book, blocks);
-    writeAnalysisOperation(&book, row);
+    writeOperations(book, row, snapshot.analysisOperations);
     return save(book, path);
 }
 
 bool XlsxHandler::appendAnalysisOperation(QString path)
 {
+    Snapshot snapshot = Snapshot::take();
+    const bool saved = appendAnalysisOperation(path, snapshot);
+    keepAppendedIdentity(snapshot);
+    return saved;
+}
+
+bool XlsxHandler::appendAnalysisOperation(const QString& path, Snapshot& snapshot)
+{
+    const QString& source = snapshot.currentFilePath;
     // Another run may have saved over the workbook since it was read: its
     // points are not the ones these analyses were made on.
-    if (_currentFilePath.isEmpty() || identityOf(_currentFilePath) != _currentFileIdentity) {
-        LOG(DEBUG) << "xlsx changed since it was read:" << _currentFilePath;
+    if (source.isEmpty() || identityOf(source) != snapshot.currentFileIdentity) {
+        LOG(DEBUG) << "xlsx changed since it was read:" << source;
         return false;
     }
-    const std::unique_ptr<Workbook> book = openXlsxFile(_currentFilePath);
+    const std::unique_ptr<Workbook> book = openXlsxFile(source);
     if (!book) {
         LOG(DEBUG) << "xlsx is nullptr.";
         return false;
@@ -361,7 +408,8 @@ bool XlsxHandler::appendAnalysisOperation(QString path)
 
     // Only this workbook's own analyses (the others were made on other
     // curves), and only those it does not hold yet.
-    const QVector<AnalysisOperation> operations = operationsToAppend(QFileInfo(_currentFilePath).fileName(), *book);
+    const QVector<AnalysisOperation> operations =
+        operationsToAppend(QFileInfo(source).fileName(), *book, snapshot.analysisOperations);
     const int block = trailingOperationBlock(*book);
     if (block > 0 && !operations.isEmpty()) {
         // The reader takes one block only, so later analyses join it.
@@ -375,9 +423,15 @@ bool XlsxHandler::appendAnalysisOperation(QString path)
         return false;
     }
     LOG(DEBUG) << "Save xlsx succ.";
-    if (sameFile(path, _currentFilePath))
-        _currentFileIdentity = identityOf(_currentFilePath);
+    if (sameFile(path, source))
+        snapshot.currentFileIdentity = identityOf(source);
     return true;
+}
+
+void XlsxHandler::keepAppendedIdentity(const Snapshot& snapshot)
+{
+    if (_currentFilePath == snapshot.currentFilePath)
+        _currentFileIdentity = snapshot.currentFileIdentity;
 }
 
 std::unique_ptr<Workbook> XlsxHandler::openXlsxFile(const QString& path)
@@ -399,11 +453,26 @@ void XlsxHandler::writeAnalysisOperation(Workbook* document, int row)
 
 int XlsxHandler::readFile(QString path, Global::CurveFileData& data)
 {
+    QByteArray identity;
+    const int result = readWorkbook(path, data, identity);
+    if (result == 0)
+        rememberReadFile(path, identity);
+    return result;
+}
+
+void XlsxHandler::rememberReadFile(const QString& path, const QByteArray& identity)
+{
+    _currentFilePath = path;
+    _currentFileIdentity = identity;
+}
+
+int XlsxHandler::readWorkbook(const QString& path, Global::CurveFileData& data, QByteArray& identity)
+{
     if (const int refusal = pathRefusal(path))
         return refusal;
     // Taken alongside the read, from the file as it was before: a file
     // replaced meanwhile then never matches.
-    std::future<QByteArray> identity = std::async(std::launch::async | std::launch::deferred, identityOf, path);
+    std::future<QByteArray> taken = std::async(std::launch::async | std::launch::deferred, identityOf, path);
     Workbook sheet;
     if (!sheet.load(path)) {
         // Nothing is kept of a refused workbook, so a later append still
@@ -411,8 +480,7 @@ int XlsxHandler::readFile(QString path, Global::CurveFileData& data)
         LOG(DEBUG) << "current sheet is empty." << " " << sheet.errorString();
         return 3;
     }
-    _currentFilePath = path;
-    _currentFileIdentity = identity.get();
+    identity = taken.get();
     data.fileName = QFileInfo(path).fileName();
     data.info.sampleName = sheet.cellAt(2, 2).toString();
     data.info.sampleWeight = sheet.cellAt(3, 2).toString();

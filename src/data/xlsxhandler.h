@@ -46,11 +46,31 @@ inline const QStringList All = {
 };
 } // namespace XlsxLabels
 
-// Reads and writes experiment workbooks. Static operations only; runs in the
-// GUI thread. The writers return true once the workbook is safely on disk.
+// Reads and writes experiment workbooks. Static operations only. The
+// writers return true once the workbook is safely on disk.
+//
+// A writer given a Snapshot and readWorkbook touch no program-wide record, so
+// they may run away from the GUI thread; everything else here belongs to the
+// GUI thread.
 class XlsxHandler
 {
 public:
+    // The records a save writes from, copied from the program-wide ones.
+    // Cheap: the copies share their points until either side changes them.
+    struct Snapshot
+    {
+        Global::ExperimentInfo experimentInfo;
+        QVector<Global::CurveExperimentData> experimentData;
+        QVector<Global::CurveFileData> curveFiles;
+        QString smoothedCurveName;
+        QVector<AnalysisOperation> analysisOperations;
+        QString currentFilePath;
+        QByteArray currentFileIdentity;
+
+        // The program-wide records as they are now; GUI thread only.
+        static Snapshot take();
+    };
+
     // Path of the last workbook readFile read; appendAnalysisOperation copies it.
     static QString _currentFilePath;
     // Its size, modification time and hash when it was read (or last
@@ -59,13 +79,22 @@ public:
 
     // A new workbook of the current run (_experimentInfo, _experimentDataVtr).
     static bool writeExperimentFile(QString path);
+    static bool writeExperimentFile(const QString& path, const Snapshot& snapshot);
     // A new workbook of the loaded workbook smoothed last
     // (Global::_smoothedCurveName) with its in-memory points.
     static bool writeSmoothnessFile(QString path);
+    static bool writeSmoothnessFile(const QString& path, const Snapshot& snapshot);
     // The workbook at _currentFilePath with the operations recorded on its
     // curve that it does not hold yet appended, saved at path. False, and
     // nothing written, when that file changed on disk since it was read.
     static bool appendAnalysisOperation(QString path);
+    // The same from snapshot; when path names the workbook appended to,
+    // snapshot.currentFileIdentity becomes the identity of what was written
+    // (see keepAppendedIdentity).
+    static bool appendAnalysisOperation(const QString& path, Snapshot& snapshot);
+    // Takes the identity an append left in snapshot, unless another workbook
+    // was read since the snapshot was taken. GUI thread only.
+    static void keepAppendedIdentity(const Snapshot& snapshot);
 
     // Null when the file is missing, has another suffix or is no workbook.
     static std::unique_ptr<Workbook> openXlsxFile(const QString& path);
@@ -76,6 +105,12 @@ public:
     // (damaged, too large, or its active sheet is no worksheet). data and
     // _currentFilePath change only on 0.
     static int readFile(QString path, Global::CurveFileData& data);
+    // readFile without remembering the workbook: on 0, identity receives
+    // the file's identity as it was read, for rememberReadFile.
+    static int readWorkbook(const QString& path, Global::CurveFileData& data, QByteArray& identity);
+    // Makes a workbook read by readWorkbook the one a later append copies.
+    // GUI thread only.
+    static void rememberReadFile(const QString& path, const QByteArray& identity);
     static void readPhaseData(Workbook* sheet, int& row, Global::PhaseTotalInfo& stage);
     static void readAnalysisOperation(Workbook* sheet, int& row, Global::CurveFileData& data);
 };

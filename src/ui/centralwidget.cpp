@@ -80,6 +80,8 @@ CentralWidget::CentralWidget(QWidget* parent)
     , _currentCurve(nullptr)
     , _liveCurve(nullptr)
     , _eventHandler(nullptr)
+    , _loader(new WorkbookLoader([this](const WorkbookLoader::Result& read) { takeReadWorkbook(read); }, parent,
+                                 this))
     , _runner(new AnalysisRunner(_plot))
     , _line1(nullptr)
     , _line2(nullptr)
@@ -168,6 +170,11 @@ LocalCustomPlot* CentralWidget::plot() const
 EventHandler* CentralWidget::eventHandler() const
 {
     return _eventHandler;
+}
+
+WorkbookLoader* CentralWidget::workbookLoader() const
+{
+    return _loader;
 }
 
 QCPItemStraightLine* CentralWidget::line1() const
@@ -288,6 +295,7 @@ void CentralWidget::clearData(ClearDataMode mode)
         break;
     case ClearExperimentData:
         _openedFilePaths.clear();
+        _loader->dropAll();
         LOG(DEBUG) << "clearExperimentData...";
         Global::clearCurveExperimentData();
         Global::_curveFileDataVtr.clear();
@@ -588,20 +596,28 @@ void CentralWidget::setEventHandlerEnable(bool on)
     _plot->replot(QCustomPlot::rpRefreshHint);
 }
 
-// A path is read once until the workspace is cleared; a failed one is not
-// kept, so the file can be opened again once it is mended.
+// A path is read once until the workspace is cleared, from the moment it is
+// asked for; a failed one is not kept, so the file can be opened again once
+// it is mended.
 void CentralWidget::slotRecvAnalysisFileName(QString path)
 {
     if (_openedFilePaths.contains(path))
         return;
     _openedFilePaths.append(path);
-    Global::CurveFileData file;
-    if (XlsxHandler::readFile(path, file) != 0) {
-        _openedFilePaths.removeOne(path);
+    _loader->load(path);
+}
+
+// A refused workbook leaves nothing behind: no record, no curve, and a later
+// append still goes to the workbook read before it.
+void CentralWidget::takeReadWorkbook(const WorkbookLoader::Result& read)
+{
+    if (read.status != 0) {
+        _openedFilePaths.removeOne(read.path);
         MessageBox::warning(parentWidget(), QStringLiteral("warnning"), QStringLiteral("File parse error."));
         return;
     }
-    addCurveFile(file);
+    XlsxHandler::rememberReadFile(read.path, read.identity);
+    addCurveFile(read.file);
 }
 
 // Only the new workbook is drawn: the others are on the plot already, with

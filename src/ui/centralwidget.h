@@ -3,6 +3,7 @@
 
 #include "commondata.h"
 #include "global.h"
+#include "workbookloader.h"
 
 #include <QElapsedTimer>
 #include <QMetaType>
@@ -86,6 +87,7 @@ public:
 
     LocalCustomPlot* plot() const;
     EventHandler* eventHandler() const;
+    WorkbookLoader* workbookLoader() const;
     QCPItemStraightLine* line1() const;
     QCPItemStraightLine* line2() const;
     QCPCurve* currentCurve() const;
@@ -149,6 +151,7 @@ private:
     void setFileAxisCaptions();
     void drawFileStages(Global::CurveFileData& file);
     void addCurveFile(const Global::CurveFileData& file);
+    void takeReadWorkbook(const WorkbookLoader::Result& read);
     void forgetDeletedWorkbooks();
     void drawWorkbook(Global::CurveFileData& file);
     void drawResults(const Global::CurveFileData& file);
@@ -167,6 +170,8 @@ private:
     // selected workbook curve never receives a run's points.
     QCPCurve* _liveCurve;
     EventHandler* _eventHandler;
+    // Reads the workbooks opened from the file tree off the GUI thread.
+    WorkbookLoader* _loader;
     // Computes and draws the region analyses.
     std::unique_ptr<AnalysisRunner> _runner;
     QCPItemStraightLine* _line1;
