@@ -97,8 +97,8 @@ void TestWorkbookInterop::openpyxlWorkbookReads()
     QCOMPARE(data.info.phaseCount, 2);
     QCOMPARE(data.phases.size(), 2);
     const Global::PhaseTotalInfo& a = data.phases.at(0);
-    QCOMPARE(a.phase.cutoffTemp, 200.5f);
-    QCOMPARE(a.phase.scanRate, 10.0f);
+    QCOMPARE(float(a.phase.cutoffTemp), 200.5f);
+    QCOMPARE(float(a.phase.scanRate), 10.0f);
     QCOMPARE(a.phase.atmosphere, quint32(N2));
     QCOMPARE(a.data.size(), 3);
     QCOMPARE(a.data.at(0).runTime, 0.1f);
@@ -106,8 +106,8 @@ void TestWorkbookInterop::openpyxlWorkbookReads()
     QCOMPARE(a.data.at(2).constantTempTime, 0.5f);
     const Global::PhaseTotalInfo& b = data.phases.at(1);
     QCOMPARE(b.phaseIndex, 2);
-    QCOMPARE(b.phase.scanRate, 0.1f);
-    QCOMPARE(b.phase.constantTempTime, quint16(70000 - 65536));
+    QCOMPARE(float(b.phase.scanRate), 0.1f);
+    QCOMPARE(quint16(b.phase.constantTempTime), quint16(70000 - 65536));
     QCOMPARE(b.phase.atmosphere, quint32(7));
     QCOMPARE(b.data.size(), 1);
     QCOMPARE(b.data.at(0).temperature, 199.125f);
@@ -180,9 +180,9 @@ void TestWorkbookInterop::sameRecordAsOurs()
     for (int i = 0; i < want.phases.size(); ++i) {
         const Global::PhaseTotalInfo& a = got.phases.at(i);
         const Global::PhaseTotalInfo& b = want.phases.at(i);
-        QCOMPARE(a.phase.cutoffTemp, b.phase.cutoffTemp);
-        QCOMPARE(a.phase.scanRate, b.phase.scanRate);
-        QCOMPARE(a.phase.constantTempTime, b.phase.constantTempTime);
+        QCOMPARE(float(a.phase.cutoffTemp), float(b.phase.cutoffTemp));
+        QCOMPARE(float(a.phase.scanRate), float(b.phase.scanRate));
+        QCOMPARE(quint16(a.phase.constantTempTime), quint16(b.phase.constantTempTime));
         QCOMPARE(a.phase.atmosphere, b.phase.atmosphere);
         QCOMPARE(a.data.size(), 2);
         for (int j = 0; j < a.data.size(); ++j) {
@@ -282,7 +282,7 @@ void TestWorkbookInterop::outOfRangeNumbers()
     Global::CurveFileData data;
     QCOMPARE(XlsxHandler::readFile(file, data), 0);
     const Global::PhaseTotalInfo& a = data.phases.at(0);
-    QCOMPARE(a.phase.cutoffTemp, 0.0f); // "NaN"
+    QCOMPARE(float(a.phase.cutoffTemp), 0.0f); // "NaN"
     // The first point's run time ("nan") reads as 0, so the point is passed over.
     QCOMPARE(a.data.size(), 2);
     QCOMPARE(a.data.at(0).runTime, 0.2f);

@@ -157,7 +157,7 @@ void TestXlsxHandler::recordsWithoutEnabledStageAreKept()
         QCOMPARE(book->cellAt(9 + 10 * b + 1, 2).toInt(), phaseIndexes.at(b));
     }
     // A record no enabled stage took carries no settings of its own.
-    QCOMPARE(data.phases.last().phase.cutoffTemp, 0.0f);
+    QCOMPARE(float(data.phases.last().phase.cutoffTemp), 0.0f);
     QCOMPARE(data.phases.last().phase.atmosphere, quint32(NC));
 }
 
@@ -222,8 +222,8 @@ void TestXlsxHandler::runReadsBack()
     const Global::PhaseTotalInfo& s = data.phases.first();
     QCOMPARE(s.phaseIndex, 1);
     QCOMPARE(s.phase.enabled, quint8(1));
-    QCOMPARE(s.phase.scanRate, 10.0f);
-    QCOMPARE(s.phase.constantTempTime, quint16(7));
+    QCOMPARE(float(s.phase.scanRate), 10.0f);
+    QCOMPARE(quint16(s.phase.constantTempTime), quint16(7));
     QCOMPARE(s.phase.atmosphere, quint32(2));
     QCOMPARE(s.data.size(), 3);
     for (int j = 0; j < 3; ++j) {
@@ -283,7 +283,7 @@ void TestXlsxHandler::readerEdgeCases()
     Global::CurveFileData data;
     QCOMPARE(XlsxHandler::readFile(path("edge.xlsx"), data), 0);
     QCOMPARE(data.phases.size(), 2);
-    QCOMPARE(data.phases.at(0).phase.constantTempTime, quint16(4464));
+    QCOMPARE(quint16(data.phases.at(0).phase.constantTempTime), quint16(4464));
     QCOMPARE(data.phases.at(0).data.size(), 2);
     QCOMPARE(data.phases.at(0).data.at(1).runTime, 2.5f);
     QCOMPARE(data.phases.at(1).phaseIndex, 2);
@@ -368,7 +368,7 @@ void TestXlsxHandler::smoothnessWritesFirstWorkbookOnly()
     QCOMPARE(XlsxHandler::readFile(path("smooth.xlsx"), data), 0);
     QCOMPARE(data.info.sampleName, QString("first"));
     QCOMPARE(data.phases.size(), 2);
-    QCOMPARE(data.phases.at(1).phase.cutoffTemp, 50.0f);
+    QCOMPARE(float(data.phases.at(1).phase.cutoffTemp), 50.0f);
     QCOMPARE(data.analysisOperations.size(), 1);
     QCOMPARE(data.analysisOperations.first().mode, 5);
 }

@@ -137,7 +137,7 @@ QString PrintPreviewForm::phaseText(const QVector<Global::PhaseTotalInfo>& phase
 {
     QMap<int, PhaseInfoData> byIndex;
     for (const Global::PhaseTotalInfo& phase : phases) {
-        LOG(DEBUG) << "cutoff temp:" << phase.phase.cutoffTemp;
+        LOG(DEBUG) << "cutoff temp:" << float(phase.phase.cutoffTemp);
         byIndex.insert(phase.phaseIndex, phase.phase);
     }
     QString text;
