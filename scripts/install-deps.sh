@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  qtbase5-dev qtbase5-private-dev libqt5serialport5-dev
+  qtbase5-dev libqt5serialport5-dev
   libqcustomplot-dev libeasyloggingpp-dev
   libxlsxwriter-dev libminizip-dev libxml2-dev
   fonts-noto-cjk
