@@ -622,7 +622,11 @@ Writer chooseWriter(Global::Mode mode, const XlsxHandler::Snapshot& snapshot)
 // its caller still waits for the result.
 bool MainWindow::writeWorkbook(const QString& path, Global::Mode mode, QString& refusal)
 {
-    _centralWidget->forgetDeletedWorkbooks();
+    // Only where the workbooks are written: a run may be saved while a
+    // smoothing still holds its place in the loaded workbooks.
+    if (mode == Global::Analysis || mode == Global::Connected) {
+        _centralWidget->forgetDeletedWorkbooks();
+    }
     XlsxHandler::Snapshot snapshot = XlsxHandler::Snapshot::take();
     const Writer writer = chooseWriter(mode, snapshot);
     if (!writer) {

@@ -599,9 +599,9 @@ void CentralWidget::setEventHandlerEnable(bool on)
 
 // A path is read once until the workspace is cleared, from the moment it is
 // asked for; a failed one is not kept, so the file can be opened again once
-// it is mended.
-// Curves, result items and analyses go by the workbook's file name, so a
-// second workbook of that name would share them with the first.
+// it is mended. Curves, result items and analyses go by the workbook's file
+// name, so a second workbook of that name (from another folder) would share
+// them with the first: it is refused.
 void CentralWidget::slotRecvAnalysisFileName(QString path)
 {
     if (_openedFilePaths.contains(path))
