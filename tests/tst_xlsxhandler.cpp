@@ -376,13 +376,14 @@ void TestXlsxHandler::smoothnessWritesTheSmoothedWorkbook()
     first.phases = {s, s};
     first.analysisOperations = {{"first.xlsx", 1, 30.1, 30.1, false, 1}};
     Global::CurveFileData second = first;
+    first.smoothed = true;
     second.fileName = "second.xlsx";
     second.info.sampleName = "second";
     Global::_curveFileDataVtr = {first, second};
     Global::_smoothnessFlag = true;
     Global::_smoothedCurveName = "first.xlsx";
-    Global::_analysisOperationVtr = {{"second.xlsx", 1, 30.1, 30.1, false, 0},
-                                     {"first.xlsx", 5, 30.0, 31.5, false, 0}};
+    Global::_analysisOperationVtr = {{"first.xlsx", 5, 30.0, 31.5, false, 0},
+                                     {"second.xlsx", 1, 30.1, 30.1, false, 0}};
     QVERIFY(XlsxHandler::writeSmoothnessFile(path("smooth.xlsx")));
 
     Global::CurveFileData data;

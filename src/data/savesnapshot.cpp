@@ -74,12 +74,14 @@ int workbookNamed(const QString& name)
 }
 
 // The workbook the user worked on last: the one smoothed last, else the one
-// of the latest analysis, else the one read last; -1 when none is loaded.
+// of the latest analysis, else the one read last; -1 when none is loaded. A
+// workbook of the smoothed one's name loaded again after it was deleted is
+// not the smoothed one.
 int chosenWorkbook()
 {
     if (Global::_smoothnessFlag) {
         const int smoothed = workbookNamed(Global::_smoothedCurveName);
-        if (smoothed >= 0)
+        if (smoothed >= 0 && Global::_curveFileDataVtr.at(smoothed).smoothed)
             return smoothed;
     }
     const QVector<AnalysisOperation>& applied = Global::_analysisOperationVtr;

@@ -453,7 +453,7 @@ bool XlsxHandler::appendAnalysisOperation(const QString& path, Snapshot& snapsho
     // The reader looks for the block right after the stages; the block there
     // gives way to the analyses now on the plot.
     const int row = stageBlocksEnd(book.get());
-    LOG(DEBUG) << "operation row:" << row;
+    LOG(DEBUG) << "lastRow:" << book->lastRow() << "operation row:" << row;
     removeOperationBlock(*book, row);
     const QVector<AnalysisOperation>& operations = snapshot.workbookOperations;
     if (!operations.isEmpty() && sameFile(path, source) && blockPlaceTaken(*book, row, int(operations.size()))) {
