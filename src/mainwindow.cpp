@@ -660,8 +660,8 @@ void MainWindow::warnUnsaved(const QString& written, const QVector<AnalysisOpera
     for (QString& name : names) {
         name = shown(name);
     }
-    MessageBox::warning(this, QStringLiteral("warnning"),
-                        QStringLiteral("本次保存了 %1，%2 上的分析未保存。").arg(shown(written), names.join(QStringLiteral("、"))));
+    const QString text = QStringLiteral("本次保存了 %1，%2 上的分析未保存。");
+    MessageBox::warning(this, QStringLiteral("warnning"), text.arg(shown(written), names.join(QStringLiteral("、"))));
 }
 
 void MainWindow::on_actionSmoothness1_triggered() { smoothness(1); }

@@ -585,7 +585,9 @@ QString TestAnalysisRoad::setUpSave(const QString& scenario)
         || !writeWorkbook(folder + "s.xlsx", {curve(peak), curve(step, 101, 140.0f)}, "2", {{"", 1, 80.0, 0.0}}))
         return QString();
     _window->findChild<LeftWidget*>()->refreshTree();
-    const auto stageCurve = [](int file, int stage) { return Global::_curveFileDataVtr.at(file).phases.at(stage).curve; };
+    const auto stageCurve = [](int file, int stage) {
+        return Global::_curveFileDataVtr.at(file).phases.at(stage).curve;
+    };
     if (scenario == "hc" || scenario == "two-stage") {
         scenario == "hc" ? openFromTree("样品数据", "hc.xlsx") : openSample("two-stage.xlsx");
         selectCurve(stageCurve(0, 1));
