@@ -38,6 +38,7 @@
 #include <QPrintPreviewDialog>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <stdexcept>
 
 MainWindow::MainWindow(QWidget* parent)
@@ -514,6 +515,10 @@ QString MainWindow::saveFolder(Global::Mode mode)
 
 bool MainWindow::saveFile(QString name, Global::Mode mode)
 {
+    if (nothingToSave(mode)) {
+        MessageBox::warning(this, QStringLiteral("warnning"), QStringLiteral("没有可保存的数据。"));
+        return false;
+    }
     if (name.isEmpty()) {
         name = QStringLiteral("new");
     }
@@ -531,12 +536,28 @@ bool MainWindow::saveFile(QString name, Global::Mode mode)
         qDebug() << "User cancel the operation.";
         return false;
     }
-    if (!writeWorkbook(path, mode)) {
+    QString refusal;
+    if (!writeWorkbook(path, mode, refusal)) {
         // The run stays in memory, so "保存数据" can try again.
-        MessageBox::warning(this, QStringLiteral("warnning"), QStringLiteral("Save experiment file failed: ") + path);
+        MessageBox::warning(this, QStringLiteral("warnning"),
+                            refusal.isEmpty() ? QStringLiteral("Save experiment file failed: ") + path : refusal);
         return false;
     }
     return true;
+}
+
+// In the analysis mode a save writes the run or a workbook on the plot;
+// with neither there is nothing to write.
+bool MainWindow::nothingToSave(Global::Mode mode)
+{
+    if (mode != Global::Analysis && mode != Global::Connected) {
+        return false;
+    }
+    _centralWidget->forgetDeletedWorkbooks();
+    const QVector<Global::CurveExperimentData>& records = Global::_experimentDataVtr;
+    return Global::_curveFileDataVtr.isEmpty()
+           && std::all_of(records.cbegin(), records.cend(),
+                          [](const Global::CurveExperimentData& record) { return record.data.isEmpty(); });
 }
 
 namespace {
@@ -558,10 +579,20 @@ bool appendOperations(const QString& path, XlsxHandler::Snapshot& snapshot)
     return XlsxHandler::appendAnalysisOperation(path, snapshot);
 }
 
+bool runSmoothedLast()
+{
+    const QVector<Global::CurveExperimentData>& records = Global::_experimentDataVtr;
+    return Global::_smoothnessFlag && Global::_smoothedCurveName == Global::ExperimentKey
+           && std::any_of(records.cbegin(), records.cend(),
+                          [](const Global::CurveExperimentData& record) { return record.curve != nullptr; });
+}
+
 // Mode 2 (connected, no run yet or a run just ended) saves like the analysis
 // mode, so a run is never reported saved without being written. Null: there
-// is nothing to write (mode 0).
-Writer chooseWriter(Global::Mode mode)
+// is nothing to write (mode 0). With workbooks loaded the one the snapshot
+// chose is written, its smoothed points when it was smoothed; the run only
+// when its curve was smoothed last.
+Writer chooseWriter(Global::Mode mode, const XlsxHandler::Snapshot& snapshot)
 {
     if (mode == Global::Experiment) {
         LOG(DEBUG) << "writeFile...";
@@ -570,18 +601,15 @@ Writer chooseWriter(Global::Mode mode)
     if (mode != Global::Analysis && mode != Global::Connected) {
         return nullptr;
     }
-    if (Global::_curveFileDataVtr.isEmpty()) {
+    if (snapshot.workbook.fileName.isEmpty()) {
         LOG(DEBUG) << "analysis experiemt data...";
         return writeRun;
     }
     LOG(DEBUG) << "analysis xlsx data...";
-    if (Global::_smoothnessFlag) {
-        // The run's records hold the points smoothed last when its curve was.
-        if (Global::_smoothedCurveName == Global::ExperimentKey)
-            return writeRun;
-        return writeSmoothed;
+    if (runSmoothedLast()) {
+        return writeRun;
     }
-    return appendOperations;
+    return snapshot.workbook.smoothed ? writeSmoothed : appendOperations;
 }
 
 } // namespace
@@ -592,20 +620,48 @@ Writer chooseWriter(Global::Mode mode)
 // handles the instrument's frames but leaves the user's input for later:
 // no command can change the workspace, start a run or stop one twice while
 // its caller still waits for the result.
-bool MainWindow::writeWorkbook(const QString& path, Global::Mode mode)
+bool MainWindow::writeWorkbook(const QString& path, Global::Mode mode, QString& refusal)
 {
-    const Writer writer = chooseWriter(mode);
+    // Only where the workbooks are written: a run may be saved while a
+    // smoothing still holds its place in the loaded workbooks.
+    if (mode == Global::Analysis || mode == Global::Connected) {
+        _centralWidget->forgetDeletedWorkbooks();
+    }
+    XlsxHandler::Snapshot snapshot = XlsxHandler::Snapshot::take();
+    const Writer writer = chooseWriter(mode, snapshot);
     if (!writer) {
         return true;
     }
-    XlsxHandler::Snapshot snapshot = XlsxHandler::Snapshot::take();
     bool written = false;
     FileWork work(QStringLiteral("保存"), QStringLiteral("正在保存文件..."), this);
     work.run([&]() { written = writer(path, snapshot); });
-    if (writer == appendOperations) {
-        XlsxHandler::keepAppendedIdentity(snapshot);
+    if (!written) {
+        refusal = snapshot.refusal;
+        return false;
     }
-    return written;
+    const QVector<AnalysisOperation>& saved =
+        writer == writeRun ? snapshot.runOperations : snapshot.workbookOperations;
+    XlsxHandler::keepSaved(snapshot, saved);
+    warnUnsaved(writer == writeRun ? Global::ExperimentKey : snapshot.workbook.fileName, saved);
+    return true;
+}
+
+// Analyses made on other curves are not dropped in silence: the user is told
+// which curves still hold analyses no save has written.
+void MainWindow::warnUnsaved(const QString& written, const QVector<AnalysisOperation>& saved)
+{
+    QStringList names = XlsxHandler::unsavedCurves(saved);
+    if (names.isEmpty()) {
+        return;
+    }
+    const auto shown = [](const QString& name) {
+        return name == Global::ExperimentKey ? QStringLiteral("实验数据") : name;
+    };
+    for (QString& name : names) {
+        name = shown(name);
+    }
+    const QString text = QStringLiteral("本次保存了 %1，%2 上的分析未保存。");
+    MessageBox::warning(this, QStringLiteral("warnning"), text.arg(shown(written), names.join(QStringLiteral("、"))));
 }
 
 void MainWindow::on_actionSmoothness1_triggered() { smoothness(1); }

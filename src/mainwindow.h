@@ -104,7 +104,9 @@ private:
     void showDisconnected();
     void startAnalysis(int mode);
     void saveStoppedRun();
-    bool writeWorkbook(const QString& path, Global::Mode mode);
+    bool nothingToSave(Global::Mode mode);
+    bool writeWorkbook(const QString& path, Global::Mode mode, QString& refusal);
+    void warnUnsaved(const QString& written, const QVector<AnalysisOperation>& saved);
     static QString saveFolder(Global::Mode mode);
 
     bool _manuallyStopTheExperimentFlag;

@@ -70,8 +70,9 @@ inline double line(double t)
     return 1.0 + 0.25 * t;
 }
 
-// Writes a workbook of the given stages the way a run is saved, then leaves
-// the program-wide run state empty again.
+// Writes a workbook of the given stages the way a run is saved, with the
+// operations as analyses of the run's curve, then leaves the program-wide run
+// state empty again.
 inline bool writeWorkbook(const QString& path, const QVector<QVector<Global::ExperimentData>>& stages,
                           const QString& mass = QStringLiteral("2"),
                           const QVector<AnalysisOperation>& operations = {})
@@ -93,6 +94,8 @@ inline bool writeWorkbook(const QString& path, const QVector<QVector<Global::Exp
     Global::_experimentInfo.phaseCount = stages.size();
     const QVector<AnalysisOperation> kept = Global::_analysisOperationVtr;
     Global::_analysisOperationVtr = operations;
+    for (AnalysisOperation& op : Global::_analysisOperationVtr)
+        op.name = Global::ExperimentKey;
     const bool written = XlsxHandler::writeExperimentFile(path);
     Global::_analysisOperationVtr = kept;
     Global::clearCurveExperimentData();

@@ -8,10 +8,12 @@
 #include "plotitemregistry.h"
 #include "serialport.h"
 #include "windowtesthelpers.h"
+#include "workbook.h"
 
 #include <QAction>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QtTest>
@@ -41,6 +43,11 @@ private slots:
     void liveRunEnthalpyPerGram();
     void liveRunAnalysedOnItsLaterStage();
     void labelsStayInsideThePlot();
+    void savedWorkbookIsWhatThePlotShows_data();
+    void savedWorkbookIsWhatThePlotShows();
+    void inPlaceSaveKeepsTheWorkbook_data();
+    void inPlaceSaveKeepsTheWorkbook();
+    void sameNameAndNothingToSaveRefused();
 
 private:
     void trigger(const char* action) { _window->findChild<QAction*>(QLatin1String(action))->trigger(); }
@@ -54,6 +61,10 @@ private:
     int fixedTexts() const { return itemNames(_plot).count(QStringLiteral("fixed")); }
     void verifyNoStaleCurve();
     void sendLivePoints(int stage, const QVector<Global::ExperimentData>& points);
+    void save(const QString& path);
+    void smooth(QCPCurve* curve);
+    QString setUpSave(const QString& scenario);
+    QStringList labelsOf(const QString& curveName) const;
 
     std::unique_ptr<DialogAnswers> _dialogs;
     std::unique_ptr<MainWindow> _window;
@@ -78,6 +89,7 @@ void TestAnalysisRoad::init()
     Global::_smoothnessFlag = false;
     Global::_curveFileDataVtr.clear();
     Global::_analysisOperationVtr.clear();
+    Global::_savedAnalysisOperationVtr.clear();
     Global::clearCurveExperimentData();
     _dialogs = std::make_unique<DialogAnswers>();
     _window = std::make_unique<MainWindow>();
@@ -506,6 +518,291 @@ void TestAnalysisRoad::labelsStayInsideThePlot()
     const QRectF area = _plot->axisRect()->rect();
     QVERIFY2(area.contains(box), qPrintable(QString("%1,%2 %3x%4").arg(box.x()).arg(box.y()).arg(box.width()).arg(box.height())));
     QVERIFY(box.width() > QFontMetrics(label->font()).horizontalAdvance(QStringLiteral("终止点：158.216℃")));
+}
+
+void TestAnalysisRoad::save(const QString& path)
+{
+    _dialogs->fileNames = QStringList{path};
+    trigger("actionSaveData");
+}
+
+void TestAnalysisRoad::smooth(QCPCurve* curve)
+{
+    selectCurve(curve);
+    trigger("actionSmoothness3");
+    QTRY_VERIFY(!_window->findChild<CurveSmoother*>()->isRunning());
+}
+
+// Texts of the result labels of one curve, in drawing order.
+QStringList TestAnalysisRoad::labelsOf(const QString& curveName) const
+{
+    QStringList texts;
+    for (int i = 0; i < _plot->itemCount(); ++i) {
+        auto* text = qobject_cast<QCPItemText*>(_plot->item(i));
+        if (text && PlotItemRegistry::belongsToCurve(text, curveName))
+            texts << text->text();
+    }
+    return texts;
+}
+
+namespace {
+
+// The signal of each stage of a curve as the workspace holds it: a loaded
+// workbook's stages, or the run's records.
+QVector<QVector<float>> signalsOf(const QString& curveName)
+{
+    QVector<QVector<float>> dsc;
+    const auto add = [&dsc](const QVector<Global::ExperimentData>& points) {
+        dsc.append(QVector<float>());
+        for (const Global::ExperimentData& d : points)
+            dsc.last().append(d.dsc);
+    };
+    for (const Global::CurveExperimentData& record : qAsConst(Global::_experimentDataVtr)) {
+        if (curveName == Global::ExperimentKey)
+            add(record.data);
+    }
+    for (const Global::CurveFileData& file : qAsConst(Global::_curveFileDataVtr)) {
+        for (const Global::PhaseTotalInfo& stage : file.phases) {
+            if (file.fileName == curveName)
+                add(stage.data);
+        }
+    }
+    return dsc;
+}
+
+} // namespace
+
+// The workbooks: a peak(), b line(), c step(); hc heats over peak() and cools
+// over 2 + 0.01 T; s has peak() and step() from 140 ℃ with a stored label at
+// 80 ℃ on its first stage. Returns the curve the save is expected to write.
+QString TestAnalysisRoad::setUpSave(const QString& scenario)
+{
+    const QString folder = Global::SampleDataFolderPath + "/";
+    const auto rising = [](double t) { return 2.0 + 0.01 * t; };
+    if (!writeWorkbook(folder + "a.xlsx", {curve(peak)}) || !writeWorkbook(folder + "b.xlsx", {curve(line)})
+        || !writeWorkbook(folder + "c.xlsx", {curve(step)})
+        || !writeWorkbook(folder + "hc.xlsx", {curve(peak), coolingCurve(rising)})
+        || !writeWorkbook(folder + "s.xlsx", {curve(peak), curve(step, 101, 140.0f)}, "2", {{"", 1, 80.0, 0.0}}))
+        return QString();
+    _window->findChild<LeftWidget*>()->refreshTree();
+    const auto stageCurve = [](int file, int stage) {
+        return Global::_curveFileDataVtr.at(file).phases.at(stage).curve;
+    };
+    if (scenario == "hc" || scenario == "two-stage") {
+        scenario == "hc" ? openFromTree("样品数据", "hc.xlsx") : openSample("two-stage.xlsx");
+        selectCurve(stageCurve(0, 1));
+        if (scenario == "two-stage") {
+            analyse("actionPeakSynthesisAnalysis", 119.5, 125.0);
+            return "two-stage.xlsx";
+        }
+        analyse("actionNumericalLabel", 60.0);
+        // The same line again is applied only after "撤销" forgets the last.
+        selectCurve(stageCurve(0, 0));
+        analyse("actionNumericalLabel", 60.0, 0.0, "pushButtonUndo");
+        click("pushButtonApply");
+        click("pushButtonConfirm");
+        return "hc.xlsx";
+    }
+    if (scenario == "s") {
+        openFromTree("样品数据", "s.xlsx");
+        smooth(stageCurve(0, 1));
+        return "s.xlsx";
+    }
+    if (scenario == "run") {
+        Global::_globalMode = Global::Experiment;
+        sendLivePoints(1, curve(line));
+        Global::_globalMode = Global::Analysis;
+    }
+    openFromTree("样品数据", "a.xlsx");
+    if (scenario == "undo") {
+        analyse("actionNumericalLabel", 80.0, 0.0, nullptr);
+        save(folder + "a.xlsx");
+        click("pushButtonUndo");
+        click("pushButtonCancel");
+        return "a.xlsx";
+    }
+    if (scenario != "run")
+        openFromTree("样品数据", "b.xlsx");
+    if (scenario == "b smoothed" || scenario == "b smoothed, deleted")
+        smooth(stageCurve(1, 0));
+    if (scenario == "b deleted" || scenario == "b smoothed, deleted") {
+        selectCurve(stageCurve(1, 0));
+        if (scenario == "b deleted")
+            analyse("actionNumericalLabel", 80.0);
+        contextMenu("删除当前曲线");
+    }
+    if (scenario == "b smoothed, deleted") {
+        openFromTree("样品数据", "c.xlsx");
+        selectCurve(Global::_curveFileDataVtr.last().phases.first().curve);
+        analyse("actionNumericalLabel", 80.0);
+        return "c.xlsx";
+    }
+    selectCurve(stageCurve(0, 0));
+    if (scenario != "b deleted")
+        analyse("actionNumericalLabel", 80.0);
+    if (scenario == "run") {
+        smooth(_central->liveCurve());
+        return Global::ExperimentKey;
+    }
+    return scenario == "b smoothed" ? "b.xlsx" : "a.xlsx";
+}
+
+void TestAnalysisRoad::savedWorkbookIsWhatThePlotShows_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<bool>("inPlace");
+    QTest::addColumn<int>("labels");         // of the saved curve, shown before the save
+    QTest::addColumn<QVector<int>>("stages"); // of the saved analyses, from 0
+    QTest::addColumn<QStringList>("boxes");
+
+    QTest::newRow("the first of two workbooks analysed") << "a and b" << false << 1 << QVector<int>{0} << QStringList();
+    QTest::newRow("the same, saved over it") << "a and b" << true << 1 << QVector<int>{0} << QStringList();
+    QTest::newRow("the workbook read last deleted") << "b deleted" << false << 0 << QVector<int>() << QStringList();
+    QTest::newRow("one temperature on heating and cooling") << "hc" << true << 2 << QVector<int>{1, 0}
+                                                           << QStringList();
+    QTest::newRow("peak on the later stage, near the hold") << "two-stage" << false << 1 << QVector<int>{1}
+                                                            << QStringList();
+    QTest::newRow("one smoothed, the other analysed")
+        << "b smoothed" << false << 0 << QVector<int>() << QStringList{"本次保存了 b.xlsx，a.xlsx 上的分析未保存。"};
+    QTest::newRow("the run smoothed, a workbook analysed")
+        << "run" << false << 0 << QVector<int>() << QStringList{"本次保存了 实验数据，a.xlsx 上的分析未保存。"};
+    QTest::newRow("a stage smoothed, a stored label on the other") << "s" << false << 1 << QVector<int>{0}
+                                                                   << QStringList();
+    QTest::newRow("the smoothed one deleted, another analysed") << "b smoothed, deleted" << false << 1
+                                                                << QVector<int>{0} << QStringList();
+    QTest::newRow("undone after a save over it") << "undo" << true << 0 << QVector<int>() << QStringList();
+}
+
+// "保存数据", "清除数据" and the saved workbook opened again: it holds the
+// points of the curve worked on last as the plot shows them (smoothed or
+// not), and its labels come back as they were, each on its stage.
+void TestAnalysisRoad::savedWorkbookIsWhatThePlotShows()
+{
+    QFETCH(QString, scenario);
+    QFETCH(bool, inPlace);
+    QFETCH(int, labels);
+    QFETCH(QVector<int>, stages);
+    QFETCH(QStringList, boxes);
+    const QString name = setUpSave(scenario);
+    QVERIFY(!name.isEmpty());
+    const QStringList shown = labelsOf(name);
+    QCOMPARE(shown.size(), labels);
+    const QVector<QVector<float>> dsc = signalsOf(name);
+    const QString folder = inPlace ? Global::SampleDataFolderPath : Global::AnalysisStateFolderPath;
+    const QString fileName = inPlace ? name : QStringLiteral("saved.xlsx");
+    _dialogs->boxes.clear();
+    save(folder + "/" + fileName);
+    QStringList texts;
+    for (const MessageBox::Request& box : qAsConst(_dialogs->boxes))
+        texts << box.text;
+    QCOMPARE(texts, boxes);
+
+    trigger("actionClearAllData");
+    _window->findChild<LeftWidget*>()->refreshTree();
+    openFromTree(inPlace ? "样品数据" : "分析状态", fileName);
+    QCOMPARE(labelTexts(_plot), shown);
+    QCOMPARE(Global::_curveFileDataVtr.size(), 1);
+    QCOMPARE(signalsOf(fileName), dsc);
+    QVector<int> savedStages;
+    for (const AnalysisOperation& op : qAsConst(Global::_curveFileDataVtr.first().analysisOperations))
+        savedStages << op.stage;
+    QCOMPARE(savedStages, stages);
+}
+
+namespace {
+
+// A workbook edited in openpyxl, as a user may do between two analyses.
+const char* const EditWorkbookScript = R"(
+import sys, openpyxl
+path, edit = sys.argv[1:]
+book = openpyxl.load_workbook(path)
+if edit == "sheet":
+    book.create_sheet("notes")["A1"] = "remarks"
+elif edit == "formula":
+    book.active["C2"] = "=B3*2"
+else:
+    book.active["G800"] = "checked"
+book.save(path)
+)";
+
+QByteArray contentsOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+void TestAnalysisRoad::inPlaceSaveKeepsTheWorkbook_data()
+{
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QString>("refusal");
+    const QString hint = QStringLiteral("，保存到原文件会丢失这些内容。请另存为其他文件名。");
+    QTest::newRow("another sheet") << "sheet" << QStringLiteral("该文件含有多个工作表") + hint;
+    QTest::newRow("a formula") << "formula" << QStringLiteral("该文件含有公式") + hint;
+    QTest::newRow("a note far below the data") << "note" << QString();
+}
+
+// Saving over a workbook keeps what the file held: one the writer cannot
+// keep whole is refused, untouched, and saved under another name instead;
+// a note below the data stays, and the analyses go where the reader looks.
+// The label reads peak() at 80 ℃ (see analysistesthelpers.h).
+void TestAnalysisRoad::inPlaceSaveKeepsTheWorkbook()
+{
+    QFETCH(QString, edit);
+    QFETCH(QString, refusal);
+    const QString file = Global::SampleDataFolderPath + "/e.xlsx";
+    QVERIFY(writeWorkbook(file, {curve(peak)}));
+    QProcess python;
+    python.setProcessChannelMode(QProcess::ForwardedChannels);
+    python.start(QUARNEL_PYTHON, {"-c", EditWorkbookScript, file, edit});
+    QVERIFY(python.waitForFinished(60000));
+    QCOMPARE(python.exitCode(), 0);
+    _window->findChild<LeftWidget*>()->refreshTree();
+    openFromTree("样品数据", "e.xlsx");
+    analyse("actionNumericalLabel", 80.0);
+    const QByteArray before = contentsOf(file);
+    save(file);
+    QString reloaded = "e.xlsx";
+    if (!refusal.isEmpty()) {
+        QCOMPARE(_dialogs->boxes.size(), 1);
+        QCOMPARE(_dialogs->boxes.first().text, refusal);
+        QCOMPARE(contentsOf(file), before);
+        save(Global::AnalysisStateFolderPath + "/saved.xlsx");
+        reloaded = "saved.xlsx";
+    }
+    QCOMPARE(_dialogs->boxes.size(), refusal.isEmpty() ? 0 : 1);
+    trigger("actionClearAllData");
+    _window->findChild<LeftWidget*>()->refreshTree();
+    openFromTree(refusal.isEmpty() ? "样品数据" : "分析状态", reloaded);
+    QCOMPARE(labelTexts(_plot), QStringList{"数值：\n80.000℃,6.000"});
+    Workbook book;
+    QVERIFY(book.load(file));
+    QCOMPARE(book.cellAt(800, 7).toString(), edit == "note" ? QStringLiteral("checked") : QString());
+}
+
+// Curves and analyses go by file name: a second x.xlsx from another folder is
+// refused. After a clear, "保存数据" has nothing to write and says so.
+void TestAnalysisRoad::sameNameAndNothingToSaveRefused()
+{
+    QVERIFY(writeWorkbook(Global::SampleDataFolderPath + "/x.xlsx", {curve(peak)}));
+    QVERIFY(writeWorkbook(Global::AnalysisStateFolderPath + "/x.xlsx", {curve(line)}));
+    _window->findChild<LeftWidget*>()->refreshTree();
+    openFromTree("样品数据", "x.xlsx");
+    analyse("actionNumericalLabel", 80.0);
+    openFromTree("分析状态", "x.xlsx");
+    QCOMPARE(_dialogs->boxes.size(), 1);
+    QCOMPARE(_dialogs->boxes.first().text, QStringLiteral("已打开同名文件 x.xlsx，请先删除它的曲线。"));
+    QCOMPARE(Global::_curveFileDataVtr.size(), 1);
+    QCOMPARE(curves(_plot).size(), 1);
+    QCOMPARE(labelTexts(_plot).size(), 1);
+
+    trigger("actionClearAllData");
+    save(Global::AnalysisStateFolderPath + "/empty.xlsx");
+    QCOMPARE(_dialogs->boxes.size(), 2);
+    QCOMPARE(_dialogs->boxes.last().text, QStringLiteral("没有可保存的数据。"));
+    QVERIFY(_dialogs->saveRequests.isEmpty());
+    QVERIFY(!QFile::exists(Global::AnalysisStateFolderPath + "/empty.xlsx"));
 }
 
 QTEST_MAIN(TestAnalysisRoad)

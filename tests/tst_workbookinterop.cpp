@@ -61,7 +61,7 @@ void TestWorkbookInterop::ourWorkbookInOpenpyxl()
     PhaseInfoData phase{1, 150.0f, 0.1f, 3, 0};
     Global::_experimentInfo = {"样品A", "", "", "", 0, {phase}};
     Global::_experimentDataVtr = {{nullptr, "1", {{0.1f, 0.0f, 30.3f, -0.7f}, {0.6f, 0.25f, 31.3f, 1.5f}}}};
-    Global::_analysisOperationVtr = {{"experiment", 2, 12.25, 13.5}, {"experiment", 4, 100.0, 150.0}};
+    Global::_analysisOperationVtr = {{"experiment", 2, 30.25, 31.5}, {"experiment", 4, 100.0, 150.0}};
     const QString file = _dir.filePath("ours.xlsx");
     QVERIFY(XlsxHandler::writeExperimentFile(file));
 
@@ -76,8 +76,8 @@ void TestWorkbookInterop::ourWorkbookInOpenpyxl()
         "13 1 s 恒温时间：", "13 2 n 3", "13 3 s min", "14 1 s 气氛：", "14 2 s NC", "15 1 s 数据个数：", "15 2 n 2",
         "16 1 n 0", "16 2 n 0.1", "16 3 n 30.3", "16 4 n -0.7", "16 5 n 0", "17 1 n 1", "17 2 n 0.6",
         "17 3 n 31.3", "17 4 n 1.5", "17 5 n 0.25", "18 1 s AnalysisOperationCount", "18 2 n 2",
-        "19 1 s StartPoint", "19 2 n 12.25", "19 3 n 13.5", "20 1 s PeakSynthesisAnalysis", "20 2 n 100",
-        "20 3 n 150"};
+        "19 1 s StartPoint", "19 2 n 30.25", "19 3 n 31.5", "19 5 n 1", "20 1 s PeakSynthesisAnalysis",
+        "20 2 n 100", "20 3 n 150"};
     // Float cells hold the shortest decimal that reads back as the float
     // (0.1f as 0.1, not 0.100000001490116), so openpyxl shows that decimal.
     QCOMPARE(runFixture({"dump", file}).split('\n', Qt::SkipEmptyParts), expected);
@@ -113,8 +113,10 @@ void TestWorkbookInterop::openpyxlWorkbookReads()
     QCOMPARE(b.data.at(0).temperature, 199.125f);
     QCOMPARE(data.analysisOperations.size(), 2); // "Unknown" is left out
     QCOMPARE(data.analysisOperations.at(0).mode, 4);
-    QCOMPARE(data.analysisOperations.at(0).x2, 150.5);
+    QCOMPARE(data.analysisOperations.at(0).x2, 32.75);
+    QCOMPARE(data.analysisOperations.at(0).stage, 0); // found by its bounds
     QCOMPARE(data.analysisOperations.at(1).mode, 1);
+    QCOMPARE(data.analysisOperations.at(1).stage, 1); // named in column E
     QCOMPARE(data.analysisOperations.at(1).name, QString("typed.xlsx"));
 }
 
@@ -159,7 +161,7 @@ void TestWorkbookInterop::sameRecordAsOurs()
     Global::_experimentDataVtr = {{nullptr, "1", {{0.1f, 0.0f, 30.3f, -0.7f}, {0.6f, 0.25f, 31.3f, 1.5f}}},
                                   {nullptr, "1", {}},
                                   {nullptr, "1", {{1.5f, 0.5f, 199.125f, 2.5f}, {2.0f, 1.0f, 198.0f, 1e-5f}}}};
-    Global::_analysisOperationVtr = {{"experiment", 2, 12.25, 13.5}, {"experiment", 4, 100.0, 150.0}};
+    Global::_analysisOperationVtr = {{"experiment", 2, 30.0, 31.5}, {"experiment", 4, 197.0, 200.0}};
     const QString ours = _dir.filePath("ours-record.xlsx");
     const QString theirs = _dir.filePath(writer + ".xlsx");
     QVERIFY(XlsxHandler::writeExperimentFile(ours));
@@ -197,6 +199,7 @@ void TestWorkbookInterop::sameRecordAsOurs()
         QCOMPARE(got.analysisOperations.at(i).mode, want.analysisOperations.at(i).mode);
         QCOMPARE(got.analysisOperations.at(i).x1, want.analysisOperations.at(i).x1);
         QCOMPARE(got.analysisOperations.at(i).x2, want.analysisOperations.at(i).x2);
+        QCOMPARE(got.analysisOperations.at(i).stage, i);
     }
 }
 

@@ -52,10 +52,10 @@ private slots:
     void readFileResults_data();
     void readFileResults();
     void readerEdgeCases();
-    void appendAfterLastRow();
-    void appendJoinsTrailingBlock();
+    void appendAfterTheStages();
+    void appendReplacesTheBlock();
     void appendToVanishedFileWritesNothing();
-    void smoothnessWritesFirstWorkbookOnly();
+    void smoothnessWritesTheSmoothedWorkbook();
     void saveCases_data();
     void saveCases();
 
@@ -72,6 +72,18 @@ void TestXlsxHandler::init()
     Global::_experimentDataVtr.clear();
     Global::_curveFileDataVtr.clear();
     Global::_analysisOperationVtr.clear();
+    Global::_savedAnalysisOperationVtr.clear();
+    Global::_smoothnessFlag = false;
+}
+
+// Read as the workspace loads a workbook, so that a save can choose it.
+static bool load(const QString& file)
+{
+    Global::CurveFileData data;
+    if (XlsxHandler::readFile(file, data) != 0)
+        return false;
+    Global::_curveFileDataVtr.append(data);
+    return true;
 }
 
 std::unique_ptr<Workbook> TestXlsxHandler::reopen(const QString& file) const
@@ -207,7 +219,7 @@ void TestXlsxHandler::runReadsBack()
 {
     Global::_experimentInfo = {"PE", "5.2", "2025-03-04", "李工", 0, {stage(1, 200.0f, 10.0f, 7, 2)}};
     Global::_experimentDataVtr = {record(4, 0.0f)}; // run time 0.0 of the first point: not read
-    Global::_analysisOperationVtr = {{"experiment", 7, 1.5, 2.5}};
+    Global::_analysisOperationVtr = {{"experiment", 7, 31.5, 33.0}};
     QVERIFY(XlsxHandler::writeExperimentFile(path("a.xlsx")));
 
     Global::CurveFileData data;
@@ -236,7 +248,8 @@ void TestXlsxHandler::runReadsBack()
     QCOMPARE(data.analysisOperations.size(), 1);
     QCOMPARE(data.analysisOperations.first().name, QString("a.xlsx"));
     QCOMPARE(data.analysisOperations.first().mode, 7);
-    QCOMPARE(data.analysisOperations.first().x2, 2.5);
+    QCOMPARE(data.analysisOperations.first().x2, 33.0);
+    QCOMPARE(data.analysisOperations.first().stage, 0);
 }
 
 void TestXlsxHandler::readFileResults_data()
@@ -292,14 +305,15 @@ void TestXlsxHandler::readerEdgeCases()
     QCOMPARE(data.analysisOperations.first().mode, 5);
 }
 
-void TestXlsxHandler::appendAfterLastRow()
+// The reader looks for the analyses right after the stage blocks, whatever
+// stands further down.
+void TestXlsxHandler::appendAfterTheStages()
 {
     Workbook source;
     source.write(8, 2, 0);
     source.write(57, 1, 1.0);
     QVERIFY(source.saveAs(path("src.xlsx")));
-    Global::CurveFileData data;
-    QCOMPARE(XlsxHandler::readFile(path("src.xlsx"), data), 0);
+    QVERIFY(load(path("src.xlsx")));
 
     QVERIFY(XlsxHandler::appendAnalysisOperation(path("same.xlsx")));
     QCOMPARE(reopen(path("same.xlsx"))->lastRow(), 57);
@@ -308,60 +322,68 @@ void TestXlsxHandler::appendAfterLastRow()
     QVERIFY(XlsxHandler::appendAnalysisOperation(path("out.xlsx")));
     const auto book = reopen(path("out.xlsx"));
     QCOMPARE(cell(*book, "A57"), QVariant(1.0));
-    QCOMPARE(cell(*book, "A58").toString(), XlsxLabels::AnalysisOperationCount);
-    QCOMPARE(cell(*book, "B58"), QVariant(1.0));
-    QCOMPARE(cell(*book, "A59").toString(), QString("StopPoint"));
-    QCOMPARE(book->lastRow(), 59);
+    QCOMPARE(cell(*book, "A9").toString(), XlsxLabels::AnalysisOperationCount);
+    QCOMPARE(cell(*book, "B9"), QVariant(1.0));
+    QCOMPARE(cell(*book, "A10").toString(), QString("StopPoint"));
+    QCOMPARE(book->lastRow(), 57);
 }
 
-void TestXlsxHandler::appendJoinsTrailingBlock()
+void TestXlsxHandler::appendReplacesTheBlock()
 {
     Global::_experimentInfo.phases = {stage(1)};
     Global::_experimentDataVtr = {record(2)};
-    Global::_analysisOperationVtr = {{"experiment", 4, 1.0, 2.0}};
+    Global::_analysisOperationVtr = {{"experiment", 4, 30.0, 31.5}};
     QVERIFY(XlsxHandler::writeExperimentFile(path("b.xlsx")));
-    Global::CurveFileData first;
-    QCOMPARE(XlsxHandler::readFile(path("b.xlsx"), first), 0);
+    QVERIFY(load(path("b.xlsx")));
 
     // The last one has the stored one's bounds as run times: another analysis.
-    Global::_analysisOperationVtr = {{"b.xlsx", 6, 3.0, 3.0}, {"b.xlsx", 2, 4.0, 4.0}, {"b.xlsx", 4, 1.0, 2.0, true}};
+    Global::_analysisOperationVtr = {{"b.xlsx", 6, 30.1, 31.1, false, 0},
+                                     {"b.xlsx", 2, 30.5, 31.0, false, 0},
+                                     {"b.xlsx", 4, 30.0, 31.5, true, 0}};
     QVERIFY(XlsxHandler::appendAnalysisOperation(path("b.xlsx")));
     Global::CurveFileData data;
     QCOMPARE(XlsxHandler::readFile(path("b.xlsx"), data), 0);
     QCOMPARE(data.analysisOperations.size(), 4);
     QCOMPARE(data.analysisOperations.at(0).mode, 4);
     QCOMPARE(data.analysisOperations.at(1).mode, 6);
-    QCOMPARE(data.analysisOperations.at(2).x1, 4.0);
+    QCOMPARE(data.analysisOperations.at(2).x1, 30.5);
     QVERIFY(data.analysisOperations.at(3).timeAxis);
 }
 
 void TestXlsxHandler::appendToVanishedFileWritesNothing()
 {
     QVERIFY(XlsxHandler::writeExperimentFile(path("v.xlsx")));
-    Global::CurveFileData data;
-    QCOMPARE(XlsxHandler::readFile(path("v.xlsx"), data), 0);
+    QVERIFY(load(path("v.xlsx")));
     QVERIFY(QFile::remove(path("v.xlsx")));
     QVERIFY(!XlsxHandler::appendAnalysisOperation(path("v2.xlsx")));
     QVERIFY(!QFile::exists(path("v2.xlsx")));
     QVERIFY(!QFile::exists(path("v.xlsx")));
 }
 
-void TestXlsxHandler::smoothnessWritesFirstWorkbookOnly()
+// The workbook smoothed last, with its stored analyses and those applied to
+// it since, each on its stage block.
+void TestXlsxHandler::smoothnessWritesTheSmoothedWorkbook()
 {
     QVERIFY(!XlsxHandler::writeSmoothnessFile(path("none.xlsx")));
     QVERIFY(!QFile::exists(path("none.xlsx")));
 
     Global::CurveFileData first;
+    first.fileName = "first.xlsx";
     first.info.sampleName = "first";
     Global::PhaseTotalInfo s;
     s.phase = stage(1, 50.0f);
     s.data = record(2).data;
     first.phases = {s, s};
-    first.analysisOperations = {{"first.xlsx", 1, 9.0, 9.0}};
+    first.analysisOperations = {{"first.xlsx", 1, 30.1, 30.1, false, 1}};
     Global::CurveFileData second = first;
+    first.smoothed = true;
+    second.fileName = "second.xlsx";
     second.info.sampleName = "second";
     Global::_curveFileDataVtr = {first, second};
-    Global::_analysisOperationVtr = {{"first.xlsx", 5, 1.0, 2.0}};
+    Global::_smoothnessFlag = true;
+    Global::_smoothedCurveName = "first.xlsx";
+    Global::_analysisOperationVtr = {{"first.xlsx", 5, 30.0, 31.5, false, 0},
+                                     {"second.xlsx", 1, 30.1, 30.1, false, 0}};
     QVERIFY(XlsxHandler::writeSmoothnessFile(path("smooth.xlsx")));
 
     Global::CurveFileData data;
@@ -369,8 +391,11 @@ void TestXlsxHandler::smoothnessWritesFirstWorkbookOnly()
     QCOMPARE(data.info.sampleName, QString("first"));
     QCOMPARE(data.phases.size(), 2);
     QCOMPARE(float(data.phases.at(1).phase.cutoffTemp), 50.0f);
-    QCOMPARE(data.analysisOperations.size(), 1);
-    QCOMPARE(data.analysisOperations.first().mode, 5);
+    QCOMPARE(data.analysisOperations.size(), 2);
+    QCOMPARE(data.analysisOperations.at(0).mode, 1);
+    QCOMPARE(data.analysisOperations.at(0).stage, 1);
+    QCOMPARE(data.analysisOperations.at(1).mode, 5);
+    QCOMPARE(data.analysisOperations.at(1).stage, 0);
 }
 
 // Saving analyses back into a loaded workbook, and what may stand in the way.
@@ -413,8 +438,7 @@ void TestXlsxHandler::saveCases()
     Global::_experimentInfo.phases = {stage(1, 120.0f)};
     Global::_experimentDataVtr = {record(3)};
     QVERIFY(XlsxHandler::writeExperimentFile(file));
-    Global::CurveFileData loaded;
-    QCOMPARE(XlsxHandler::readFile(file, loaded), 0);
+    QVERIFY(load(file));
     if (failedLoad) {
         QFile bad(dir.filePath("bad.xlsx"));
         QVERIFY(bad.open(QIODevice::WriteOnly));
@@ -432,7 +456,7 @@ void TestXlsxHandler::saveCases()
         QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
     const QByteArray before = [&file] { QFile f(file); f.open(QIODevice::ReadOnly); return f.readAll(); }();
 
-    Global::_analysisOperationVtr = {{name, 4, 100.0, 150.5}, {"other.xlsx", 1, 1.0, 1.0}};
+    Global::_analysisOperationVtr = {{name, 4, 100.0, 150.5, false, 0}, {"other.xlsx", 1, 1.0, 1.0}};
     for (int i = 0; i < appends; ++i)
         QCOMPARE(XlsxHandler::appendAnalysisOperation(file), saved);
     if (!saved) {

@@ -11,6 +11,7 @@ CurveExperimentData* _currentCurveExperimentDataPtr = nullptr;
 int _currentPhaseIndex = -1;
 QVector<CurveFileData> _curveFileDataVtr;
 QVector<AnalysisOperation> _analysisOperationVtr;
+QVector<AnalysisOperation> _savedAnalysisOperationVtr;
 QMap<QString, QVariant> _configMap;
 bool _enthalpyCoefficientEnableFlag = false;
 QVector<double> _enthalpyCoefficientVtr;

@@ -1,6 +1,7 @@
 #ifndef GLOBAL_H
 #define GLOBAL_H
 
+#include <QByteArray>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -40,8 +41,9 @@ struct AnalysisOperation
     // abscissa; otherwise sample temperatures (℃), as every workbook written
     // before run times were kept holds them.
     bool timeAxis = false;
-    // Index of the workbook stage the analysis was applied to; -1 when not
-    // known (read from a workbook, which does not keep it).
+    // Index of the workbook stage the analysis was applied to (a workbook
+    // keeps it counted from 1); -1 for the run's curve, whose stages are
+    // drawn as one.
     int stage = -1;
 };
 
@@ -86,6 +88,12 @@ struct CurveFileData
     ExperimentInfo info;
     QVector<PhaseTotalInfo> phases;
     QVector<AnalysisOperation> analysisOperations;
+    // The file it was read from, and that file's identity then (or after a
+    // save in place): a save refuses to build on a file that changed since.
+    QString path;
+    QByteArray identity;
+    // Its points were smoothed since it was loaded.
+    bool smoothed = false;
 };
 
 struct CurveExperimentData
@@ -103,6 +111,9 @@ extern CurveExperimentData* _currentCurveExperimentDataPtr;
 extern int _currentPhaseIndex;
 extern QVector<CurveFileData> _curveFileDataVtr;
 extern QVector<AnalysisOperation> _analysisOperationVtr;
+// The operations of _analysisOperationVtr a save has written since the last
+// clear.
+extern QVector<AnalysisOperation> _savedAnalysisOperationVtr;
 extern QMap<QString, QVariant> _configMap;
 extern bool _enthalpyCoefficientEnableFlag;
 extern QVector<double> _enthalpyCoefficientVtr;

@@ -109,6 +109,8 @@ void Workbook::Data::clear()
     lastRow = 0;
     lastColumn = 0;
     ordered = true;
+    sheetCount = 0;
+    formulas = false;
 }
 
 Workbook::Workbook() : _d(new Data) {}
@@ -283,6 +285,33 @@ double Workbook::shortestDouble(float value)
             return candidate;
     }
     return double(value);
+}
+
+// Texts of removed cells stay in the arena until the workbook goes.
+void Workbook::remove(int firstRow, int lastRow, int firstColumn, int lastColumn)
+{
+    std::vector<Cell>& cells = _d->cells;
+    cells.erase(std::remove_if(cells.begin(), cells.end(),
+                               [&](const Cell& c) {
+                                   return int(c.row) >= firstRow && int(c.row) <= lastRow
+                                          && c.column >= firstColumn && c.column <= lastColumn;
+                               }),
+                cells.end());
+    _d->rowStart.clear();
+    _d->lastRow = cells.empty() ? 0 : int(cells.back().row);
+    _d->lastColumn = 0;
+    for (const Cell& c : cells)
+        _d->lastColumn = std::max(_d->lastColumn, int(c.column));
+}
+
+int Workbook::sheetCount() const
+{
+    return _d->sheetCount;
+}
+
+bool Workbook::hasFormulas() const
+{
+    return _d->formulas;
 }
 
 int Workbook::lastRow() const

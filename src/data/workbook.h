@@ -39,6 +39,17 @@ public:
     void write(int row, int column, float value);
     void write(int row, int column, double value);
 
+    // Empties the cells from firstColumn to lastColumn of the rows from
+    // firstRow to lastRow.
+    void remove(int firstRow, int lastRow, int firstColumn, int lastColumn);
+
+    // What a load found beside the active sheet's values, which this
+    // one-sheet store of values cannot keep: the number of sheets the
+    // package lists, and whether any cell of the active sheet holds a
+    // formula (only its last result is kept).
+    int sheetCount() const;
+    bool hasFormulas() const;
+
     // Last row holding a cell; 0 for an empty sheet.
     int lastRow() const;
     // Last column holding a cell; 0 for an empty sheet.

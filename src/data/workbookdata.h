@@ -83,6 +83,8 @@ struct Workbook::Data
     int lastRow = 0;
     int lastColumn = 0;
     bool ordered = true; // false while a load appends cells out of order
+    int sheetCount = 0;
+    bool formulas = false;
     QString error;
 
     const Cell* find(int row, int column) const;

@@ -295,6 +295,8 @@ public:
         } else if (isNamed(name, "is") && _inCell) {
             _inInline = _hasInline = true;
             _text.clear();
+        } else if (isNamed(name, "f") && _inCell) {
+            _d.formulas = true;
         } else {
             _item.start(name, _inInline);
         }
@@ -443,9 +445,11 @@ const char* const SharedStringsType = "/sharedStrings";
 
 // Follows _rels/.rels to the workbook part, the workbook to its active
 // sheet and that sheet's relationship to the worksheet part; fills the
-// shared strings part too when the workbook has one. Empty on failure.
-std::string activeWorksheet(WorkbookPackage& package, std::string& sharedStrings, QString& error)
+// shared strings part too when the workbook has one, and the number of
+// sheets. Empty on failure.
+std::string activeWorksheet(WorkbookPackage& package, std::string& sharedStrings, Workbook::Data& d)
 {
+    QString& error = d.error;
     Relationships root("", OfficeDocumentType);
     if (!package.parse("_rels/.rels", root))
         return std::string();
@@ -457,6 +461,7 @@ std::string activeWorksheet(WorkbookPackage& package, std::string& sharedStrings
     WorkbookSheets sheets;
     if (!package.parse(book, sheets))
         return std::string();
+    d.sheetCount = int(sheets.ids.size());
     if (sheets.activeTab >= sheets.ids.size()) {
         error = QStringLiteral("the active sheet does not exist");
         return std::string();
@@ -482,7 +487,7 @@ bool Workbook::load(const QString& path)
     WorkbookPackage package(path);
     bool loaded = package.isOpen();
     std::string sharedStrings;
-    const std::string sheet = loaded ? activeWorksheet(package, sharedStrings, _d->error) : std::string();
+    const std::string sheet = loaded ? activeWorksheet(package, sharedStrings, *_d) : std::string();
     loaded = !sheet.empty();
     if (loaded && !sharedStrings.empty() && package.contains(sharedStrings)) {
         SharedStrings strings(*_d);

@@ -1,5 +1,6 @@
 #include "xlsxhandler.h"
 
+#include "storedoperations.h"
 #include "workbook.h"
 
 #include <easylogging++.h>
@@ -17,8 +18,9 @@
 #include <future>
 #include <limits>
 
+#include <sys/stat.h>
+
 QString XlsxHandler::_currentFilePath;
-QByteArray XlsxHandler::_currentFileIdentity;
 
 namespace {
 
@@ -26,6 +28,9 @@ namespace {
 constexpr int FirstBlockRow = 9;
 // Rows of a stage block before its first data point.
 constexpr int BlockHeadRows = 7;
+// Columns an operation row fills: name, two bounds, the abscissa's caption
+// when it is the run time, and the stage.
+constexpr int OperationColumns = 5;
 
 QString orDefault(const QString& value, const QString& fallback)
 {
@@ -106,6 +111,11 @@ void writeOperationRows(Workbook& book, int row, const QVector<AnalysisOperation
         // temperatures, so older workbooks read as they always did.
         if (op.timeAxis)
             book.write(row, 4, XlsxLabels::TimeMin);
+        // The stage block it was made on, counted from 1 as the reader counts
+        // them; a row without one (every older workbook) is placed by its
+        // bounds.
+        if (op.stage >= 0)
+            book.write(row, OperationColumns, op.stage + 1);
     }
 }
 
@@ -174,60 +184,60 @@ int rowsLeft(const Workbook* sheet, int row)
     return std::max(0, sheet->lastRow() - row + 1);
 }
 
-// Start row of an operation block ending on the sheet's last row, or 0.
-int trailingOperationBlock(const Workbook& book)
+// The row after the stage block that starts at row, as the reader walks it.
+int blockEnd(const Workbook* sheet, int row)
 {
-    const int last = book.lastRow();
-    for (int row = last; row >= 1; --row) {
-        const QVariant label = book.cellAt(row, 1);
-        if (label.type() == QVariant::String && label.toString() == XlsxLabels::AnalysisOperationCount)
-            // 64-bit: a hostile count near INT_MAX must not overflow the sum.
-            return qint64(row) + cellInt(&book, row, 2) == last ? row : 0;
-    }
-    return 0;
+    const int count = cellInt(sheet, row + BlockHeadRows - 1, 2);
+    const int first = row + BlockHeadRows;
+    return first + (count < 1 ? 0 : std::min(count, rowsLeft(sheet, first)));
 }
 
-// The workbook's bounds come back through 16 significant digits, so a
-// bound read back may differ from the one in memory in its last bit.
-bool sameBound(double a, double b)
+// The row after the last stage block, where the reader looks for the
+// analysis block.
+int stageBlocksEnd(const Workbook* sheet)
 {
-    return std::abs(a - b) <= 1e-15 * std::max(std::abs(a), std::abs(b));
+    int row = FirstBlockRow;
+    const int count = cellInt(sheet, 8, 2);
+    for (int i = 1; i <= count && rowsLeft(sheet, row) > 0; ++i)
+        row = blockEnd(sheet, row);
+    return row;
 }
 
-bool holds(const QVector<AnalysisOperation>& operations, const AnalysisOperation& op)
+// Empties the analysis block at row, if one stands there.
+void removeOperationBlock(Workbook& book, int row)
 {
-    return std::any_of(operations.begin(), operations.end(), [&op](const AnalysisOperation& held) {
-        return held.mode == op.mode && held.timeAxis == op.timeAxis && sameBound(held.x1, op.x1)
-               && sameBound(held.x2, op.x2);
-    });
+    const QVariant label = book.cellAt(row, 1);
+    if (label.type() != QVariant::String || label.toString() != XlsxLabels::AnalysisOperationCount)
+        return;
+    const int count = std::max(0, std::min(cellInt(&book, row, 2), rowsLeft(&book, row + 1)));
+    book.remove(row, row + count, 1, OperationColumns);
 }
 
-// Every operation of every block the workbook holds (an older append may
-// have left more than one).
-QVector<AnalysisOperation> heldOperations(Workbook& book)
+// Whether a block of count operations at row would write over a cell.
+bool blockPlaceTaken(const Workbook& book, int row, int count)
 {
-    Global::CurveFileData held;
-    for (int row = 1; row <= book.lastRow(); ++row) {
-        const QVariant label = book.cellAt(row, 1);
-        if (label.type() == QVariant::String && label.toString() == XlsxLabels::AnalysisOperationCount) {
-            int at = row;
-            XlsxHandler::readAnalysisOperation(&book, at, held);
+    for (int r = row; r <= row + count && r <= book.lastRow(); ++r) {
+        for (int column = 1; column <= OperationColumns; ++column) {
+            if (book.hasCell(r, column))
+                return true;
         }
     }
-    return held.analysisOperations;
+    return false;
 }
 
-// The operations recorded on the workbook's curve that it does not hold yet.
-QVector<AnalysisOperation> operationsToAppend(const QString& name, Workbook& book,
-                                              const QVector<AnalysisOperation>& recorded)
+// What of the workbook a rewrite of it would lose; empty when nothing.
+QString unkeptContent(const Workbook& book)
 {
-    const QVector<AnalysisOperation> held = heldOperations(book);
-    QVector<AnalysisOperation> operations;
-    for (const AnalysisOperation& op : recorded) {
-        if (op.name == name && !holds(held, op) && !holds(operations, op))
-            operations.append(op);
-    }
-    return operations;
+    if (book.sheetCount() > 1)
+        return QStringLiteral("该文件含有多个工作表");
+    if (book.hasFormulas())
+        return QStringLiteral("该文件含有公式");
+    return QString();
+}
+
+QString refusalToReplace(const QString& reason)
+{
+    return reason + QStringLiteral("，保存到原文件会丢失这些内容。请另存为其他文件名。");
 }
 
 // Size, modification time and content hash of a file; empty when it
@@ -243,9 +253,24 @@ QByteArray identityOf(const QString& path)
            + QByteArray::number(info.lastModified().toMSecsSinceEpoch()) + ' ' + hash.result().toHex();
 }
 
+// Device, inode, size and change times of the file at path; empty when it
+// cannot be examined. Writing or replacing the file changes it.
+QByteArray stampOf(const QString& path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return QByteArray();
+    const qint64 fields[] = {qint64(st.st_dev),        qint64(st.st_ino),         qint64(st.st_size),
+                             qint64(st.st_mtim.tv_sec), qint64(st.st_mtim.tv_nsec), qint64(st.st_ctim.tv_sec),
+                             qint64(st.st_ctim.tv_nsec)};
+    return QByteArray(reinterpret_cast<const char*>(fields), sizeof fields);
+}
+
+// Both paths name one existing file.
 bool sameFile(const QString& a, const QString& b)
 {
-    return QFileInfo(a).canonicalFilePath() == QFileInfo(b).canonicalFilePath();
+    const QString canonical = QFileInfo(a).canonicalFilePath();
+    return !canonical.isEmpty() && canonical == QFileInfo(b).canonicalFilePath();
 }
 
 // 0 for an existing .xlsx file; 1 when the file is missing, 2 when it is
@@ -264,137 +289,157 @@ int pathRefusal(const QString& path)
     return 0;
 }
 
-// A copy with a buffer of its own, whose elements share their data with the
-// originals. A copy sharing the buffer would not do: the live stage record,
-// reached through Global::_currentCurveExperimentDataPtr, takes its points in
-// place, under the writer's eyes; and the next change to the program-wide
-// vector would move it to a new buffer, away from that pointer.
-template <typename T>
-QVector<T> elementCopy(const QVector<T>& records)
-{
-    QVector<T> copy;
-    copy.reserve(records.size());
-    for (const T& record : records)
-        copy.append(record);
-    return copy;
-}
-
 } // namespace
-
-XlsxHandler::Snapshot XlsxHandler::Snapshot::take()
-{
-    return Snapshot{Global::_experimentInfo,
-                    elementCopy(Global::_experimentDataVtr),
-                    elementCopy(Global::_curveFileDataVtr),
-                    Global::_smoothedCurveName,
-                    Global::_analysisOperationVtr,
-                    _currentFilePath,
-                    _currentFileIdentity};
-}
 
 bool XlsxHandler::writeExperimentFile(QString path)
 {
     return writeExperimentFile(path, Snapshot::take());
 }
 
-bool XlsxHandler::writeExperimentFile(const QString& path, const Snapshot& snapshot)
-{
-    LOG(DEBUG) << "write file...";
-    Workbook book;
-    const Global::ExperimentInfo& info = snapshot.experimentInfo;
-    writeInformation(book, info);
-    LOG(DEBUG) << "phase vtr size:" << info.phases.size();
+namespace {
 
-    const QVector<Global::CurveExperimentData>& records = snapshot.experimentData;
+// The run's stage blocks in file order: one per enabled entry of the stage
+// table with the stage record at its position, then the records the table
+// does not account for (no table delivered, or a record past its end).
+QVector<Global::PhaseTotalInfo> runBlocks(const Global::ExperimentInfo& info,
+                                          const QVector<Global::CurveExperimentData>& records)
+{
+    QVector<Global::PhaseTotalInfo> blocks;
     QVector<bool> taken(records.size(), false);
-    int row = FirstBlockRow;
-    int blocks = 0;
     for (int k = 0; k < info.phases.size(); ++k) {
         LOG(DEBUG) << "phase index:" << k;
         if (info.phases.at(k).enabled == 0)
             continue;
-        ++blocks;
-        const bool recorded = k < records.size();
-        if (recorded)
+        Global::PhaseTotalInfo block{k + 1, info.phases.at(k), {}, nullptr};
+        if (k < records.size()) {
             taken[k] = true;
-        row = writeBlock(book, row, k + 1, info.phases.at(k),
-                         recorded ? records.at(k).data : QVector<Global::ExperimentData>());
+            block.data = records.at(k).data;
+        }
+        blocks.append(block);
     }
-    // Points the stage table does not account for (no table delivered, or a
-    // stage record past its end) are kept as blocks of their own.
     for (int k = 0; k < records.size(); ++k) {
-        if (taken.at(k) || records.at(k).data.isEmpty())
-            continue;
-        ++blocks;
-        row = writeBlock(book, row, k + 1, PhaseInfoData(), records.at(k).data);
+        if (!taken.at(k) && !records.at(k).data.isEmpty())
+            blocks.append(Global::PhaseTotalInfo{k + 1, PhaseInfoData(), records.at(k).data, nullptr});
     }
-    writePhaseCount(book, blocks);
-    writeOperations(book, row, snapshot.analysisOperations);
-    return save(book, path);
+    return blocks;
 }
 
-namespace {
-
-// The workbook whose curve was smoothed last; the first loaded one when no
-// loaded workbook bears that name.
-const Global::CurveFileData& smoothedWorkbook(const XlsxHandler::Snapshot& snapshot)
+// Writes the blocks from the first block row on; returns the row after them.
+int writeBlocks(Workbook& book, const QVector<Global::PhaseTotalInfo>& blocks)
 {
-    const QVector<Global::CurveFileData>& files = snapshot.curveFiles;
-    const QString& name = snapshot.smoothedCurveName;
-    for (int i = files.size() - 1; i >= 0 && !name.isEmpty(); --i) {
-        if (files.at(i).fileName == name)
-            return files.at(i);
-    }
-    return files.first();
+    int row = FirstBlockRow;
+    for (const Global::PhaseTotalInfo& block : blocks)
+        row = writeBlock(book, row, block.phaseIndex, block.phase, block.data);
+    writePhaseCount(book, int(blocks.size()));
+    return row;
 }
 
 } // namespace
 
-bool XlsxHandler::writeSmoothnessFile(QString path)
+// The run's stages are drawn as one curve, so an analysis made on it knows no
+// stage: it is stored with the one that gives its result alone.
+bool XlsxHandler::writeExperimentFile(const QString& path, const Snapshot& snapshot)
 {
-    return writeSmoothnessFile(path, Snapshot::take());
+    LOG(DEBUG) << "write file...";
+    Workbook book;
+    writeInformation(book, snapshot.experimentInfo);
+    LOG(DEBUG) << "phase vtr size:" << snapshot.experimentInfo.phases.size();
+    const QVector<Global::PhaseTotalInfo> blocks = runBlocks(snapshot.experimentInfo, snapshot.experimentData);
+    const int row = writeBlocks(book, blocks);
+    QVector<AnalysisOperation> operations = snapshot.runOperations;
+    for (AnalysisOperation& op : operations) {
+        op.stage = StoredOperations::runStageOf(blocks, op);
+        if (op.stage < 0)
+            LOG(DEBUG) << "analysis operation fits no single stage of the run:" << op.mode << op.x1 << op.x2;
+    }
+    writeOperations(book, row, operations);
+    return save(book, path);
 }
 
-bool XlsxHandler::writeSmoothnessFile(const QString& path, const Snapshot& snapshot)
+bool XlsxHandler::writeSmoothnessFile(QString path)
 {
-    if (snapshot.curveFiles.isEmpty()) {
+    Snapshot snapshot = Snapshot::take();
+    const bool saved = writeSmoothnessFile(path, snapshot);
+    keepSaved(snapshot, saved ? snapshot.workbookOperations : QVector<AnalysisOperation>());
+    return saved;
+}
+
+namespace {
+
+// Replacing the file a workbook was read from must not lose what a rewrite
+// cannot keep; true, with the refusal in snapshot, when it would.
+bool refusedInPlace(const QString& path, const Workbook& source, XlsxHandler::Snapshot& snapshot)
+{
+    if (!sameFile(path, snapshot.workbook.path))
+        return false;
+    const QString reason = unkeptContent(source);
+    if (reason.isEmpty())
+        return false;
+    LOG(DEBUG) << "xlsx not replaced:" << reason;
+    snapshot.refusal = refusalToReplace(reason);
+    return true;
+}
+
+// The identity of the workbook's file once a save has replaced it.
+void keepIdentityInPlace(const QString& path, XlsxHandler::Snapshot& snapshot)
+{
+    if (sameFile(path, snapshot.workbook.path))
+        snapshot.workbook.identity = identityOf(snapshot.workbook.path);
+}
+
+} // namespace
+
+bool XlsxHandler::writeSmoothnessFile(const QString& path, Snapshot& snapshot)
+{
+    const Global::CurveFileData& file = snapshot.workbook;
+    if (file.fileName.isEmpty()) {
         LOG(DEBUG) << "curve file data vtr empty...";
         return false;
     }
-    const Global::CurveFileData& file = smoothedWorkbook(snapshot);
+    Workbook source;
+    if (sameFile(path, file.path) && source.load(file.path) && refusedInPlace(path, source, snapshot))
+        return false;
     Workbook book;
     writeInformation(book, file.info);
-    LOG(DEBUG) << "curve file vtr size:" << snapshot.curveFiles.size();
-
-    int row = FirstBlockRow;
-    int blocks = 0;
+    // Stages by their index in the record; block numbers count the stages
+    // written.
+    QVector<Global::PhaseTotalInfo> blocks;
+    QVector<int> blockOf(file.phases.size(), -1);
     for (int i = 0; i < file.phases.size(); ++i) {
         LOG(DEBUG) << "phase index:" << i;
         const Global::PhaseTotalInfo& stage = file.phases.at(i);
         if (stage.phase.enabled == 0)
             continue;
-        ++blocks;
-        row = writeBlock(book, row, i + 1, stage.phase, stage.data);
+        blockOf[i] = int(blocks.size());
+        blocks.append(Global::PhaseTotalInfo{i + 1, stage.phase, stage.data, nullptr});
     }
-    writePhaseCount(book, blocks);
-    writeOperations(book, row, snapshot.analysisOperations);
-    return save(book, path);
+    const int row = writeBlocks(book, blocks);
+    QVector<AnalysisOperation> operations = snapshot.workbookOperations;
+    for (AnalysisOperation& op : operations)
+        op.stage = op.stage >= 0 && op.stage < blockOf.size() ? blockOf.at(op.stage) : -1;
+    writeOperations(book, row, operations);
+    if (!save(book, path))
+        return false;
+    keepIdentityInPlace(path, snapshot);
+    return true;
 }
 
 bool XlsxHandler::appendAnalysisOperation(QString path)
 {
     Snapshot snapshot = Snapshot::take();
     const bool saved = appendAnalysisOperation(path, snapshot);
-    keepAppendedIdentity(snapshot);
+    keepSaved(snapshot, saved ? snapshot.workbookOperations : QVector<AnalysisOperation>());
     return saved;
 }
 
+// The stages of the file are those of the record, in the same order, so an
+// operation's stage index is its block's.
 bool XlsxHandler::appendAnalysisOperation(const QString& path, Snapshot& snapshot)
 {
-    const QString& source = snapshot.currentFilePath;
+    const QString& source = snapshot.workbook.path;
     // Another run may have saved over the workbook since it was read: its
     // points are not the ones these analyses were made on.
-    if (source.isEmpty() || identityOf(source) != snapshot.currentFileIdentity) {
+    if (source.isEmpty() || identityOf(source) != snapshot.workbook.identity) {
         LOG(DEBUG) << "xlsx changed since it was read:" << source;
         return false;
     }
@@ -403,35 +448,27 @@ bool XlsxHandler::appendAnalysisOperation(const QString& path, Snapshot& snapsho
         LOG(DEBUG) << "xlsx is nullptr.";
         return false;
     }
-    const int lastRow = book->lastRow();
-    LOG(DEBUG) << "lastRow:" << lastRow;
-
-    // Only this workbook's own analyses (the others were made on other
-    // curves), and only those it does not hold yet.
-    const QVector<AnalysisOperation> operations =
-        operationsToAppend(QFileInfo(source).fileName(), *book, snapshot.analysisOperations);
-    const int block = trailingOperationBlock(*book);
-    if (block > 0 && !operations.isEmpty()) {
-        // The reader takes one block only, so later analyses join it.
-        book->write(block, 2, cellInt(book.get(), block, 2) + int(operations.size()));
-        writeOperationRows(*book, lastRow, operations);
-    } else {
-        writeOperations(*book, lastRow + 1, operations);
+    if (refusedInPlace(path, *book, snapshot))
+        return false;
+    // The reader looks for the block right after the stages; the block there
+    // gives way to the analyses now on the plot.
+    const int row = stageBlocksEnd(book.get());
+    LOG(DEBUG) << "lastRow:" << book->lastRow() << "operation row:" << row;
+    removeOperationBlock(*book, row);
+    const QVector<AnalysisOperation>& operations = snapshot.workbookOperations;
+    if (!operations.isEmpty() && sameFile(path, source) && blockPlaceTaken(*book, row, int(operations.size()))) {
+        LOG(DEBUG) << "xlsx not replaced: cells at the operation block.";
+        snapshot.refusal = refusalToReplace(QStringLiteral("该文件在分析结果的位置已有其他内容"));
+        return false;
     }
+    writeOperations(*book, row, operations);
     if (!book->saveAs(path)) {
         LOG(DEBUG) << "Save xlsx failed." << " " << book->errorString();
         return false;
     }
     LOG(DEBUG) << "Save xlsx succ.";
-    if (sameFile(path, source))
-        snapshot.currentFileIdentity = identityOf(source);
+    keepIdentityInPlace(path, snapshot);
     return true;
-}
-
-void XlsxHandler::keepAppendedIdentity(const Snapshot& snapshot)
-{
-    if (_currentFilePath == snapshot.currentFilePath)
-        _currentFileIdentity = snapshot.currentFileIdentity;
 }
 
 std::unique_ptr<Workbook> XlsxHandler::openXlsxFile(const QString& path)
@@ -453,35 +490,63 @@ void XlsxHandler::writeAnalysisOperation(Workbook* document, int row)
 
 int XlsxHandler::readFile(QString path, Global::CurveFileData& data)
 {
-    QByteArray identity;
-    const int result = readWorkbook(path, data, identity);
+    const int result = readWorkbook(path, data);
     if (result == 0)
-        rememberReadFile(path, identity);
+        rememberReadFile(path);
     return result;
 }
 
-void XlsxHandler::rememberReadFile(const QString& path, const QByteArray& identity)
+void XlsxHandler::rememberReadFile(const QString& path)
 {
     _currentFilePath = path;
-    _currentFileIdentity = identity;
 }
 
-int XlsxHandler::readWorkbook(const QString& path, Global::CurveFileData& data, QByteArray& identity)
+namespace {
+
+// Each operation on the stage it was made on; one that fits no stage is
+// left out, as it would draw figures of another stage.
+void placeOperations(Global::CurveFileData& data)
+{
+    QVector<AnalysisOperation>& operations = data.analysisOperations;
+    for (int i = operations.size() - 1; i >= 0; --i) {
+        AnalysisOperation& op = operations[i];
+        if (op.stage >= data.phases.size())
+            op.stage = -1;
+        op.stage = StoredOperations::stageOf(data.phases, op);
+        if (op.stage >= 0)
+            continue;
+        LOG(DEBUG) << "analysis operation fits no stage of" << data.fileName << ":" << op.mode << op.x1 << op.x2
+                   << (op.timeAxis ? "min" : "℃");
+        operations.removeAt(i);
+    }
+}
+
+} // namespace
+
+int XlsxHandler::readWorkbook(const QString& path, Global::CurveFileData& data)
 {
     if (const int refusal = pathRefusal(path))
         return refusal;
-    // Taken alongside the read, from the file as it was before: a file
-    // replaced meanwhile then never matches.
+    // The hash is taken alongside the read; both describe the same bytes only
+    // if the file stayed as it was from before the one to after the other.
+    const QByteArray before = stampOf(path);
     std::future<QByteArray> taken = std::async(std::launch::async | std::launch::deferred, identityOf, path);
     Workbook sheet;
-    if (!sheet.load(path)) {
+    const bool loaded = sheet.load(path);
+    const QByteArray identity = taken.get();
+    if (!loaded) {
         // Nothing is kept of a refused workbook, so a later append still
         // goes to the last one that was read.
         LOG(DEBUG) << "current sheet is empty." << " " << sheet.errorString();
         return 3;
     }
-    identity = taken.get();
+    if (before.isEmpty() || stampOf(path) != before) {
+        LOG(DEBUG) << "xlsx changed while it was read:" << path;
+        return 3;
+    }
     data.fileName = QFileInfo(path).fileName();
+    data.path = path;
+    data.identity = identity;
     data.info.sampleName = sheet.cellAt(2, 2).toString();
     data.info.sampleWeight = sheet.cellAt(3, 2).toString();
     LOG(DEBUG) << "xlsx sample weight:" << data.info.sampleWeight;
@@ -497,6 +562,7 @@ int XlsxHandler::readWorkbook(const QString& path, Global::CurveFileData& data, 
         data.phases.append(stage);
     }
     readAnalysisOperation(&sheet, row, data);
+    placeOperations(data);
     return 0;
 }
 
@@ -527,6 +593,21 @@ void XlsxHandler::readPhaseData(Workbook* sheet, int& row, Global::PhaseTotalInf
     }
 }
 
+namespace {
+
+// The stage index an operation row names in its stage column; -1 for none.
+int stageAt(const Workbook* sheet, int row)
+{
+    const QVariant cell = sheet->cellAt(row, OperationColumns);
+    const double number = cellDouble(sheet, row, OperationColumns);
+    if (cell.type() != QVariant::Double || number < 1.0 || number != std::floor(number)
+        || number > std::numeric_limits<int>::max())
+        return -1;
+    return int(number) - 1;
+}
+
+} // namespace
+
 void XlsxHandler::readAnalysisOperation(Workbook* sheet, int& row, Global::CurveFileData& data)
 {
     if (!sheet->hasCell(row, 2)) {
@@ -542,7 +623,7 @@ void XlsxHandler::readAnalysisOperation(Workbook* sheet, int& row, Global::Curve
         const QString name = sheet->cellAt(row, 1).toString();
         AnalysisOperation op{data.fileName, Global::AnalysisOperationNames.indexOf(name) + 1,
                              cellDouble(sheet, row, 2), cellDouble(sheet, row, 3),
-                             sheet->cellAt(row, 4).toString() == XlsxLabels::TimeMin};
+                             sheet->cellAt(row, 4).toString() == XlsxLabels::TimeMin, stageAt(sheet, row)};
         LOG(DEBUG) << " ao mode:" << name << "x1:" << op.x1 << ",x2:" << op.x2;
         // The redraw re-runs modes 1 to 7 only; a row naming none is left out.
         if (op.mode >= 1)

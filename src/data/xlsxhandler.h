@@ -55,46 +55,57 @@ inline const QStringList All = {
 class XlsxHandler
 {
 public:
-    // The records a save writes from, copied from the program-wide ones.
-    // Cheap: the copies share their points until either side changes them.
+    // What a save writes, chosen from the program-wide records and copied
+    // from them. Cheap: the copies share their points until either side
+    // changes them.
     struct Snapshot
     {
         Global::ExperimentInfo experimentInfo;
         QVector<Global::CurveExperimentData> experimentData;
-        QVector<Global::CurveFileData> curveFiles;
-        QString smoothedCurveName;
-        QVector<AnalysisOperation> analysisOperations;
-        QString currentFilePath;
-        QByteArray currentFileIdentity;
+        // The analyses made on the run's curve.
+        QVector<AnalysisOperation> runOperations;
+        // The loaded workbook a save of workbooks writes: the one smoothed
+        // last, else the one analysed last, else the one read last. No file
+        // name when none is loaded.
+        Global::CurveFileData workbook;
+        // Its analyses as the plot shows them: those stored in it and still
+        // drawn, then those applied to it since, in order, each once.
+        QVector<AnalysisOperation> workbookOperations;
+        // Why a writer refused, in words for the user; empty otherwise.
+        QString refusal;
 
-        // The program-wide records as they are now; GUI thread only.
+        // The records as they are now; GUI thread only. Every loaded
+        // workbook counts as on the plot: the workspace forgets those whose
+        // curves were all deleted before it saves.
         static Snapshot take();
     };
 
-    // Path of the last workbook readFile read; appendAnalysisOperation copies it.
+    // Path of the last workbook readFile read.
     static QString _currentFilePath;
-    // Its size, modification time and hash when it was read (or last
-    // appended to in place): an append refuses a file that no longer matches.
-    static QByteArray _currentFileIdentity;
 
-    // A new workbook of the current run (_experimentInfo, _experimentDataVtr).
+    // A new workbook of the current run (_experimentInfo, _experimentDataVtr)
+    // with the analyses made on its curve.
     static bool writeExperimentFile(QString path);
     static bool writeExperimentFile(const QString& path, const Snapshot& snapshot);
-    // A new workbook of the loaded workbook smoothed last
-    // (Global::_smoothedCurveName) with its in-memory points.
+    // A new workbook of snapshot.workbook with its in-memory (smoothed)
+    // points and its analyses.
     static bool writeSmoothnessFile(QString path);
-    static bool writeSmoothnessFile(const QString& path, const Snapshot& snapshot);
-    // The workbook at _currentFilePath with the operations recorded on its
-    // curve that it does not hold yet appended, saved at path. False, and
-    // nothing written, when that file changed on disk since it was read.
+    static bool writeSmoothnessFile(const QString& path, Snapshot& snapshot);
+    // The file snapshot.workbook was read from, its analysis block replaced
+    // by snapshot.workbookOperations, saved at path. False, and nothing
+    // written, when that file changed on disk since it was read.
     static bool appendAnalysisOperation(QString path);
-    // The same from snapshot; when path names the workbook appended to,
-    // snapshot.currentFileIdentity becomes the identity of what was written
-    // (see keepAppendedIdentity).
+    // Both workbook writers refuse to replace the workbook they were read
+    // from when it holds what they cannot keep (snapshot.refusal says what);
+    // after replacing it, snapshot.workbook.identity is that of what they
+    // wrote.
     static bool appendAnalysisOperation(const QString& path, Snapshot& snapshot);
-    // Takes the identity an append left in snapshot, unless another workbook
-    // was read since the snapshot was taken. GUI thread only.
-    static void keepAppendedIdentity(const Snapshot& snapshot);
+    // After a save that wrote written: the workbook saved in place keeps its
+    // new identity, and those analyses count as saved. GUI thread only.
+    static void keepSaved(const Snapshot& snapshot, const QVector<AnalysisOperation>& written);
+    // Names of the curves with analyses applied since the last clear that
+    // neither written nor an earlier save holds. GUI thread only.
+    static QStringList unsavedCurves(const QVector<AnalysisOperation>& written);
 
     // Null when the file is missing, has another suffix or is no workbook.
     static std::unique_ptr<Workbook> openXlsxFile(const QString& path);
@@ -102,15 +113,14 @@ public:
     static void writeAnalysisOperation(Workbook* document, int row);
 
     // 0 read, 1 no such file, 2 suffix not "xlsx", 3 no readable worksheet
-    // (damaged, too large, or its active sheet is no worksheet). data and
-    // _currentFilePath change only on 0.
+    // (damaged, too large, its active sheet no worksheet, or changed while it
+    // was read). data and _currentFilePath change only on 0.
     static int readFile(QString path, Global::CurveFileData& data);
-    // readFile without remembering the workbook: on 0, identity receives
-    // the file's identity as it was read, for rememberReadFile.
-    static int readWorkbook(const QString& path, Global::CurveFileData& data, QByteArray& identity);
-    // Makes a workbook read by readWorkbook the one a later append copies.
-    // GUI thread only.
-    static void rememberReadFile(const QString& path, const QByteArray& identity);
+    // readFile without remembering the workbook; data.path and
+    // data.identity describe the file as it was read.
+    static int readWorkbook(const QString& path, Global::CurveFileData& data);
+    // Makes a workbook read by readWorkbook the last one read. GUI thread only.
+    static void rememberReadFile(const QString& path);
     static void readPhaseData(Workbook* sheet, int& row, Global::PhaseTotalInfo& stage);
     static void readAnalysisOperation(Workbook* sheet, int& row, Global::CurveFileData& data);
 };

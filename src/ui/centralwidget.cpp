@@ -300,6 +300,7 @@ void CentralWidget::clearData(ClearDataMode mode)
         Global::clearCurveExperimentData();
         Global::_curveFileDataVtr.clear();
         Global::_analysisOperationVtr.clear();
+        Global::_savedAnalysisOperationVtr.clear();
         _unconfirmedOperationCount = 0;
         hideBoundaryLines();
         _currentCurve = nullptr;
@@ -598,11 +599,22 @@ void CentralWidget::setEventHandlerEnable(bool on)
 
 // A path is read once until the workspace is cleared, from the moment it is
 // asked for; a failed one is not kept, so the file can be opened again once
-// it is mended.
+// it is mended. Curves, result items and analyses go by the workbook's file
+// name, so a second workbook of that name (from another folder) would share
+// them with the first: it is refused.
 void CentralWidget::slotRecvAnalysisFileName(QString path)
 {
     if (_openedFilePaths.contains(path))
         return;
+    const QString fileName = QFileInfo(path).fileName();
+    for (const QString& opened : qAsConst(_openedFilePaths)) {
+        if (QFileInfo(opened).fileName() == fileName) {
+            LOG(DEBUG) << "a workbook of that name is open:" << opened;
+            MessageBox::warning(parentWidget(), QStringLiteral("warnning"),
+                                QStringLiteral("已打开同名文件 %1，请先删除它的曲线。").arg(fileName));
+            return;
+        }
+    }
     _openedFilePaths.append(path);
     _loader->load(path);
 }
@@ -616,7 +628,7 @@ void CentralWidget::takeReadWorkbook(const WorkbookLoader::Result& read)
         MessageBox::warning(parentWidget(), QStringLiteral("warnning"), QStringLiteral("File parse error."));
         return;
     }
-    XlsxHandler::rememberReadFile(read.path, read.identity);
+    XlsxHandler::rememberReadFile(read.path);
     addCurveFile(read.file);
 }
 

@@ -83,6 +83,7 @@ public:
     bool isCurrentCurve(QCPCurve* curve) const;
     void deleteCurve(QString name);
     void removeCurveWithResults(QCPCurve* curve);
+    void forgetDeletedWorkbooks();
     QPixmap grabPlotPixmap();
 
     LocalCustomPlot* plot() const;
@@ -152,7 +153,6 @@ private:
     void drawFileStages(Global::CurveFileData& file);
     void addCurveFile(const Global::CurveFileData& file);
     void takeReadWorkbook(const WorkbookLoader::Result& read);
-    void forgetDeletedWorkbooks();
     void drawWorkbook(Global::CurveFileData& file);
     void drawResults(const Global::CurveFileData& file);
     void redrawOperation(const Global::CurveFileData& file, const AnalysisOperation& operation, bool confirmed);

@@ -195,6 +195,8 @@ void CurveSmoother::apply(const Job& job)
         QVector<Global::ExperimentData>& data = dataOf(source.ref);
         for (int i = 0; i < source.points.size() && i < data.size(); ++i)
             data[i].dsc = source.points.at(i).dsc;
+        if (source.ref.file >= 0)
+            Global::_curveFileDataVtr[source.ref.file].smoothed = true;
     }
     QVector<Global::ExperimentData> drawn;
     for (const RecordRef& ref : refs)

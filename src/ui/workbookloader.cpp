@@ -54,7 +54,7 @@ void WorkbookLoader::next()
     read->path = _queue.takeFirst();
     _current = read;
     _currentDropped = false;
-    _work->start([read]() { read->status = XlsxHandler::readWorkbook(read->path, read->file, read->identity); });
+    _work->start([read]() { read->status = XlsxHandler::readWorkbook(read->path, read->file); });
 }
 
 void WorkbookLoader::handOver()

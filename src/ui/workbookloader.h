@@ -3,7 +3,6 @@
 
 #include "global.h"
 
-#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -28,7 +27,6 @@ public:
         // XlsxHandler::readWorkbook's result; 0 when read.
         int status = 0;
         Global::CurveFileData file;
-        QByteArray identity;
     };
     using Consumer = std::function<void(const Result&)>;
 

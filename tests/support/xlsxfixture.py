@@ -40,8 +40,8 @@ def experiment(ws):
             ["#", "Time/min", "Temp/℃", "Voltage/mW", "Time/min"], ["阶段索引：", 3], ["截止温度：", 25, "℃"],
             ["升温速率：", 0.1, "℃/min"], ["恒温时间：", 70000, "min"], ["气氛：", 7], ["数据个数：", 1],
             [0, 12.5, 199.125, 2.5, 3],
-            ["AnalysisOperationCount", 3], ["PeakSynthesisAnalysis", 100, 150.5], ["Unknown", 1, 2],
-            ["NumericalLabel", 80, 80]]
+            ["AnalysisOperationCount", 3], ["PeakSynthesisAnalysis", 30.25, 32.75], ["Unknown", 1, 2],
+            ["NumericalLabel", 199.125, 199.125, None, 2]]
     for r, values in enumerate(rows, start=1):
         for c, v in enumerate(values, start=1):
             ws.cell(row=r, column=c, value=v)
@@ -238,9 +238,11 @@ def program(ours, out):
     if (named, flags) != (1, 1):
         raise SystemExit("program: B2 or E16 not as expected")
 
-    # Data rows (from 16 on) with neither row nor cell references.
+    # Data rows (from 16 on) with neither row nor cell references; a row with
+    # a gap keeps them, as its later cells would move left without.
     def unreferenced(m):
-        if int(m.group(1)) < 16:
+        columns = "".join(re.findall(r'<c r="([A-Z]+)[0-9]+"', m.group(2)))
+        if int(m.group(1)) < 16 or columns != "ABCDE"[:len(columns)]:
             return m.group(0)
         return "<row>" + re.sub(r'<c r="[A-Z]+[0-9]+"', "<c", m.group(2)) + "</row>"
 

@@ -7,9 +7,9 @@
 
 // Where a recorded analysis operation belongs when it is drawn again: the
 // stage of its workbook it was made on, and its bounds on the abscissa the
-// plot shows now. An operation carries neither its stage nor (in workbooks
-// written before run times were kept) its abscissa with certainty, so both are
-// found from the samples.
+// plot shows now. Workbooks written before stages were kept carry no stage
+// with their operations, and those written before run times were kept no
+// abscissa, so both are then found from the samples.
 namespace StoredOperations {
 
 // Index of the sample whose field lies nearest value, the first of equally
@@ -19,10 +19,17 @@ int nearestSample(const QVector<Global::ExperimentData>& data, float Global::Exp
 // The stage the operation was applied to when it knows it; otherwise the
 // stage whose samples hold the operation's region, or -1 when none does:
 // for a numerical label the stage whose span holds the line (the one with the
-// sample nearest it, the first of equals, when several do); for a region the
-// stage with the most samples between the bounds, at least two (the first of
-// equals).
+// sample nearest it, the first of equals, when several do); for a region a
+// stage whose span holds both bounds, the one with the most samples between
+// them, at least two (the first of equals).
 int stageOf(const QVector<Global::PhaseTotalInfo>& stages, const AnalysisOperation& operation);
+
+// The stage of a run whose stages were analysed as one curve: for a
+// numerical label the stage whose span holds the line (as stageOf), for a
+// region the one stage with samples between the bounds. -1 when the label
+// lies between stages or the region takes samples of several stages or of
+// none: no stage alone gives its result.
+int runStageOf(const QVector<Global::PhaseTotalInfo>& stages, const AnalysisOperation& operation);
 
 // A bound taken to the other abscissa through the sample measured nearest
 // it: a run time to that sample's temperature, or a temperature to its run

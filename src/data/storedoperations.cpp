@@ -1,7 +1,5 @@
 #include "storedoperations.h"
 
-#include "centralwidget.h"
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -10,17 +8,25 @@ namespace StoredOperations {
 
 namespace {
 
+// Mode of the numerical label, the one analysis made at a single line
+// (Global::AnalysisOperationNames' first).
+constexpr int NumericalLabelMode = 1;
+
 float Global::ExperimentData::*fieldOf(bool onTime)
 {
     return onTime ? &Global::ExperimentData::runTime : &Global::ExperimentData::temperature;
 }
 
-bool spanHolds(const QVector<Global::ExperimentData>& data, float Global::ExperimentData::*field, double x)
+// Whether the samples' span on field reaches from lo to hi; false for none.
+bool spanHolds(const QVector<Global::ExperimentData>& data, float Global::ExperimentData::*field, double lo,
+               double hi)
 {
+    if (data.isEmpty())
+        return false;
     const auto bounds = std::minmax_element(data.cbegin(), data.cend(),
                                             [field](const Global::ExperimentData& a,
                                                     const Global::ExperimentData& b) { return a.*field < b.*field; });
-    return (*bounds.first).*field <= x && x <= (*bounds.second).*field;
+    return (*bounds.first).*field <= lo && hi <= (*bounds.second).*field;
 }
 
 int labelStage(const QVector<Global::PhaseTotalInfo>& stages, float Global::ExperimentData::*field, double x)
@@ -29,7 +35,7 @@ int labelStage(const QVector<Global::PhaseTotalInfo>& stages, float Global::Expe
     double bestDistance = std::numeric_limits<double>::infinity();
     for (int i = 0; i < stages.size(); ++i) {
         const QVector<Global::ExperimentData>& data = stages.at(i).data;
-        if (data.isEmpty() || !spanHolds(data, field, x))
+        if (!spanHolds(data, field, x, x))
             continue;
         const double distance = std::fabs(data.at(nearestSample(data, field, x)).*field - x);
         if (distance < bestDistance) {
@@ -49,6 +55,8 @@ int regionStage(const QVector<Global::PhaseTotalInfo>& stages, float Global::Exp
     int most = 1;
     for (int i = 0; i < stages.size(); ++i) {
         const QVector<Global::ExperimentData>& data = stages.at(i).data;
+        if (!spanHolds(data, field, lo, hi))
+            continue;
         const int count = int(std::count_if(data.cbegin(), data.cend(), [&](const Global::ExperimentData& d) {
             return lo <= d.*field && d.*field <= hi;
         }));
@@ -83,9 +91,30 @@ int stageOf(const QVector<Global::PhaseTotalInfo>& stages, const AnalysisOperati
     if (operation.stage >= 0 && operation.stage < stages.size())
         return operation.stage;
     const auto field = fieldOf(operation.timeAxis);
-    if (operation.mode == CentralWidget::NumericalLabel)
+    if (operation.mode == NumericalLabelMode)
         return labelStage(stages, field, operation.x1);
     return regionStage(stages, field, operation.x1, operation.x2);
+}
+
+int runStageOf(const QVector<Global::PhaseTotalInfo>& stages, const AnalysisOperation& operation)
+{
+    const auto field = fieldOf(operation.timeAxis);
+    if (operation.mode == NumericalLabelMode)
+        return labelStage(stages, field, operation.x1);
+    const double lo = std::min(operation.x1, operation.x2);
+    const double hi = std::max(operation.x1, operation.x2);
+    int found = -1;
+    for (int i = 0; i < stages.size(); ++i) {
+        const QVector<Global::ExperimentData>& data = stages.at(i).data;
+        const bool within = std::any_of(data.cbegin(), data.cend(), [&](const Global::ExperimentData& d) {
+            return lo <= d.*field && d.*field <= hi;
+        });
+        if (within && found >= 0)
+            return -1;
+        if (within)
+            found = i;
+    }
+    return found;
 }
 
 double boundOn(bool onTime, double bound, bool boundOnTime, const QVector<Global::ExperimentData>& data)
