@@ -1,5 +1,6 @@
 #include "xlsxhandler.h"
 
+#include "numerichelpers.h"
 #include "storedoperations.h"
 #include "workbook.h"
 
@@ -12,7 +13,6 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <future>
@@ -156,7 +156,7 @@ double cellDouble(const Workbook* sheet, int row, int column)
 // the largest float of its sign instead of becoming infinite.
 float cellFloat(const Workbook* sheet, int row, int column)
 {
-    return float(std::clamp(cellDouble(sheet, row, column), -double(FLT_MAX), double(FLT_MAX)));
+    return Global::toFloat(cellDouble(sheet, row, column));
 }
 
 // A number cell as an int the way a spreadsheet value converts, but clamped,
