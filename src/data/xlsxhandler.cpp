@@ -510,8 +510,6 @@ void placeOperations(Global::CurveFileData& data)
     QVector<AnalysisOperation>& operations = data.analysisOperations;
     for (int i = operations.size() - 1; i >= 0; --i) {
         AnalysisOperation& op = operations[i];
-        if (op.stage >= data.phases.size())
-            op.stage = -1;
         op.stage = StoredOperations::stageOf(data.phases, op);
         if (op.stage >= 0)
             continue;
