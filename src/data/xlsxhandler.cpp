@@ -519,6 +519,17 @@ void placeOperations(Global::CurveFileData& data)
     }
 }
 
+// The information block, as writeInformation lays it out.
+void readInformation(const Workbook& sheet, Global::ExperimentInfo& info)
+{
+    info.sampleName = sheet.cellAt(2, 2).toString();
+    info.sampleWeight = sheet.cellAt(3, 2).toString();
+    LOG(DEBUG) << "xlsx sample weight:" << info.sampleWeight;
+    info.user = sheet.cellAt(5, 2).toString();
+    info.dateTime = sheet.cellAt(6, 2).toString();
+    info.phaseCount = cellInt(&sheet, 8, 2);
+}
+
 } // namespace
 
 int XlsxHandler::readWorkbook(const QString& path, Global::CurveFileData& data)
@@ -545,13 +556,7 @@ int XlsxHandler::readWorkbook(const QString& path, Global::CurveFileData& data)
     data.fileName = QFileInfo(path).fileName();
     data.path = path;
     data.identity = identity;
-    data.info.sampleName = sheet.cellAt(2, 2).toString();
-    data.info.sampleWeight = sheet.cellAt(3, 2).toString();
-    LOG(DEBUG) << "xlsx sample weight:" << data.info.sampleWeight;
-    data.info.user = sheet.cellAt(5, 2).toString();
-    data.info.dateTime = sheet.cellAt(6, 2).toString();
-    data.info.phaseCount = cellInt(&sheet, 8, 2);
-
+    readInformation(sheet, data.info);
     int row = FirstBlockRow;
     for (int i = 1; i <= data.info.phaseCount && rowsLeft(&sheet, row) > 0; ++i) {
         Global::PhaseTotalInfo stage;
