@@ -129,6 +129,7 @@ void TestWorkbookInterop::sameRecordAsOurs_data()
     QTest::newRow("spreadsheet program: shared strings with rich and phonetic runs, cached formula text, "
                   "boolean, rows and cells without references") << "program";
     QTest::newRow("libxlsxwriter constant_memory, inline strings") << "constant_memory";
+    QTest::newRow("a part name holding \"&\", escaped in its relationship") << "ampersand";
 }
 
 static bool writeConstantMemory(const QString& ours, const QString& out)

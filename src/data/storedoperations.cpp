@@ -119,10 +119,10 @@ int runStageOf(const QVector<Global::PhaseTotalInfo>& stages, const AnalysisOper
 
 double boundOn(bool onTime, double bound, bool boundOnTime, const QVector<Global::ExperimentData>& data)
 {
-    const int nearest = nearestSample(data, fieldOf(boundOnTime), bound);
-    if (onTime == boundOnTime || nearest < 0)
+    if (onTime == boundOnTime)
         return bound;
-    return data.at(nearest).*fieldOf(onTime);
+    const int nearest = nearestSample(data, fieldOf(boundOnTime), bound);
+    return nearest < 0 ? bound : data.at(nearest).*fieldOf(onTime);
 }
 
 } // namespace StoredOperations

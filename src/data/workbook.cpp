@@ -141,32 +141,6 @@ double Workbook::numberAt(int row, int column) const
     return cell->kind == Cell::Number ? cell->number : cellAt(row, column).toDouble();
 }
 
-void Workbook::write(int row, int column, const QString& value)
-{
-    if (Cell* cell = _d->place(row, column)) {
-        cell->kind = Cell::Text;
-        cell->text = _d->addText(value.toStdString());
-    }
-}
-
-void Workbook::write(int row, int column, int value)
-{
-    write(row, column, double(value));
-}
-
-void Workbook::write(int row, int column, float value)
-{
-    write(row, column, shortestDouble(value));
-}
-
-void Workbook::write(int row, int column, double value)
-{
-    if (Cell* cell = _d->place(row, column)) {
-        cell->kind = Cell::Number;
-        cell->number = value;
-    }
-}
-
 namespace {
 
 // Significant digits of a decimal text, exponent left out.
@@ -199,10 +173,6 @@ bool printsAs(double candidate, int digits)
                                                  std::chars_format::general, 16);
     return significantDigits(printed, r.ptr) <= digits;
 }
-
-} // namespace
-
-namespace {
 
 // A decimal text of std::to_chars as digits x 10^exponent, with the count
 // of its significant digits.
@@ -259,9 +229,9 @@ double nearestPrintingAs(const Decimal& dec, bool negative)
     return error < halfUnit ? (negative ? -d : d) : 0.0;
 }
 
-} // namespace
-
-double Workbook::shortestDouble(float value)
+// The double that libxlsxwriter prints as the shortest decimal reading back
+// as value; the float's own double where none does.
+double shortestDouble(float value)
 {
     if (!std::isfinite(value))
         return double(value);
@@ -285,6 +255,34 @@ double Workbook::shortestDouble(float value)
             return candidate;
     }
     return double(value);
+}
+
+} // namespace
+
+void Workbook::write(int row, int column, const QString& value)
+{
+    if (Cell* cell = _d->place(row, column)) {
+        cell->kind = Cell::Text;
+        cell->text = _d->addText(value.toStdString());
+    }
+}
+
+void Workbook::write(int row, int column, int value)
+{
+    write(row, column, double(value));
+}
+
+void Workbook::write(int row, int column, float value)
+{
+    write(row, column, shortestDouble(value));
+}
+
+void Workbook::write(int row, int column, double value)
+{
+    if (Cell* cell = _d->place(row, column)) {
+        cell->kind = Cell::Number;
+        cell->number = value;
+    }
 }
 
 // Texts of removed cells stay in the arena until the workbook goes.

@@ -35,7 +35,10 @@ public:
 
     void write(int row, int column, const QString& value);
     void write(int row, int column, int value);
-    // Stored as shortestDouble(value), so it reads back as the same float.
+    // Stored as the double that the file prints as the shortest decimal
+    // reading back as value (25.012, not 25.011999130249); where no double
+    // prints so, or that decimal would round to another float, as the
+    // float's own double. Either way it reads back as the same float.
     void write(int row, int column, float value);
     void write(int row, int column, double value);
 
@@ -63,12 +66,6 @@ public:
     bool saveAs(const QString& path) const;
 
     QString errorString() const;
-
-    // A double that the writer prints as the shortest decimal that reads
-    // back as value (so a sheet shows 25.012, not 25.011999130249); the
-    // float's own double where no double prints so, or where that decimal
-    // would round to another float.
-    static double shortestDouble(float value);
 
     struct Data; // filled by the package reader's handlers
 

@@ -112,6 +112,23 @@ bool parseReference(std::string_view ref, int& row, int& column)
     return letters > 0 && i > letters && i == ref.size() && inSheet(row, column);
 }
 
+// A relationship's target as the part names it. Without entity substitution
+// libxml2 hands an attribute's "&" (written "&amp;" or "&#38;") over as
+// "&#38;", so a literal "&#38;" arrives as "&#38;#38;": decoding each mark
+// once is exact.
+std::string targetOf(const XmlAttributes& a)
+{
+    constexpr std::string_view Mark = "&#38;";
+    const std::string_view value = a.value("Target");
+    std::string target;
+    size_t from = 0;
+    for (size_t at = value.find(Mark); at != std::string_view::npos; at = value.find(Mark, from)) {
+        target.append(value.substr(from, at - from)).push_back('&');
+        from = at + Mark.size();
+    }
+    return target.append(value.substr(from));
+}
+
 // Finds relationships of one part: the one with an id, or the first of a type.
 class Relationships : public XmlPartHandler
 {
@@ -127,12 +144,12 @@ public:
             return;
         if (!idFound && !_id.empty() && a.value("Id") == _id) {
             idFound = true;
-            idTarget = a.value("Target");
+            idTarget = targetOf(a);
             idType = a.value("Type");
         }
         if (!typeFound && !_typeSuffix.empty() && endsWith(a.value("Type"), _typeSuffix)) {
             typeFound = true;
-            typeTarget = a.value("Target");
+            typeTarget = targetOf(a);
         }
     }
     void endElement(const char*) override {}

@@ -1,5 +1,6 @@
 #include "xlsxhandler.h"
 
+#include "numerichelpers.h"
 #include "storedoperations.h"
 #include "workbook.h"
 
@@ -12,7 +13,6 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <future>
@@ -156,7 +156,7 @@ double cellDouble(const Workbook* sheet, int row, int column)
 // the largest float of its sign instead of becoming infinite.
 float cellFloat(const Workbook* sheet, int row, int column)
 {
-    return float(std::clamp(cellDouble(sheet, row, column), -double(FLT_MAX), double(FLT_MAX)));
+    return Global::toFloat(cellDouble(sheet, row, column));
 }
 
 // A number cell as an int the way a spreadsheet value converts, but clamped,
@@ -510,8 +510,6 @@ void placeOperations(Global::CurveFileData& data)
     QVector<AnalysisOperation>& operations = data.analysisOperations;
     for (int i = operations.size() - 1; i >= 0; --i) {
         AnalysisOperation& op = operations[i];
-        if (op.stage >= data.phases.size())
-            op.stage = -1;
         op.stage = StoredOperations::stageOf(data.phases, op);
         if (op.stage >= 0)
             continue;
@@ -519,6 +517,17 @@ void placeOperations(Global::CurveFileData& data)
                    << (op.timeAxis ? "min" : "℃");
         operations.removeAt(i);
     }
+}
+
+// The information block, as writeInformation lays it out.
+void readInformation(const Workbook& sheet, Global::ExperimentInfo& info)
+{
+    info.sampleName = sheet.cellAt(2, 2).toString();
+    info.sampleWeight = sheet.cellAt(3, 2).toString();
+    LOG(DEBUG) << "xlsx sample weight:" << info.sampleWeight;
+    info.user = sheet.cellAt(5, 2).toString();
+    info.dateTime = sheet.cellAt(6, 2).toString();
+    info.phaseCount = cellInt(&sheet, 8, 2);
 }
 
 } // namespace
@@ -547,13 +556,7 @@ int XlsxHandler::readWorkbook(const QString& path, Global::CurveFileData& data)
     data.fileName = QFileInfo(path).fileName();
     data.path = path;
     data.identity = identity;
-    data.info.sampleName = sheet.cellAt(2, 2).toString();
-    data.info.sampleWeight = sheet.cellAt(3, 2).toString();
-    LOG(DEBUG) << "xlsx sample weight:" << data.info.sampleWeight;
-    data.info.user = sheet.cellAt(5, 2).toString();
-    data.info.dateTime = sheet.cellAt(6, 2).toString();
-    data.info.phaseCount = cellInt(&sheet, 8, 2);
-
+    readInformation(sheet, data.info);
     int row = FirstBlockRow;
     for (int i = 1; i <= data.info.phaseCount && rowsLeft(&sheet, row) > 0; ++i) {
         Global::PhaseTotalInfo stage;

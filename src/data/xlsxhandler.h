@@ -80,7 +80,9 @@ public:
         static Snapshot take();
     };
 
-    // Path of the last workbook readFile read.
+    // Path of the last workbook read (readFile, or rememberReadFile). No
+    // writer goes by it: a save writes the workbook its Snapshot chose, which
+    // need not be the one read last.
     static QString _currentFilePath;
 
     // A new workbook of the current run (_experimentInfo, _experimentDataVtr)

@@ -10,6 +10,7 @@ texts, booleans and cells or rows without a reference.
 usage: xlsxfixture.py KIND OUT            write fixture KIND to OUT
        xlsxfixture.py copy OURS OUT       OURS cell by cell through openpyxl
        xlsxfixture.py program OURS OUT    the copy as a spreadsheet program stores it
+       xlsxfixture.py ampersand OURS OUT  the copy with its sheet part named "R&D.xml"
        xlsxfixture.py numbers TEXTS OUT   one number cell per line of TEXTS, as written
        xlsxfixture.py dump XLSX           "row col type value" per cell (openpyxl)
        xlsxfixture.py values XLSX         "ref text" per number cell, text as stored
@@ -267,6 +268,16 @@ def program(ours, out):
     write_parts(out, parts)
 
 
+def ampersand(ours, out):
+    """The openpyxl copy of ours with its sheet in a part whose name holds "&"."""
+    copy(ours, out)
+    parts = read_parts(out)
+    parts["xl/worksheets/R&D.xml"] = parts.pop(SHEET)
+    for name in ("xl/_rels/workbook.xml.rels", "[Content_Types].xml"):
+        parts[name] = parts[name].decode().replace("sheet1.xml", "R&amp;D.xml").encode()
+    write_parts(out, parts)
+
+
 def numbers(texts, out):
     cells = "".join('<row r="%d"><c r="A%d"><v>%s</v></c></row>' % (i, i, t)
                     for i, t in enumerate(open(texts).read().split(), start=1))
@@ -296,7 +307,8 @@ if __name__ == "__main__":
         dump(sys.argv[2])
     elif command == "values":
         values(sys.argv[2])
-    elif command in ("copy", "program", "numbers"):
-        {"copy": copy, "program": program, "numbers": numbers}[command](sys.argv[2], sys.argv[3])
+    elif command in ("copy", "program", "ampersand", "numbers"):
+        {"copy": copy, "program": program, "ampersand": ampersand, "numbers": numbers}[command](sys.argv[2],
+                                                                                               sys.argv[3])
     else:
         write(command, sys.argv[2])
