@@ -296,15 +296,20 @@ void AnalysisRunner::meltingPoint(CentralWidget::AnalysisMode mode, double x1, d
 }
 
 // About one tick step to the right of the point; on the point itself while
-// the axis holds no tick yet.
+// the axis holds no tick. The ticks are those the next replot gives the
+// current range: the axis keeps the ones of its last replot, and the results
+// of a whole workbook are drawn before the plot is replotted once.
 QPointF AnalysisRunner::textBoxPlace(const QPointF& point) const
 {
-    const QCPRange range = _plot->xAxis->range();
+    QCPAxis* axis = _plot->xAxis;
+    const QCPRange range = axis->range();
     LOG(DEBUG) << "xMax:" << range.upper;
-    const int ticks = _plot->xAxis->tickVector().size();
-    if (ticks == 0)
+    QVector<double> ticks;
+    axis->ticker()->generate(range, _plot->locale(), axis->numberFormat().at(0), axis->numberPrecision(), ticks,
+                             nullptr, nullptr);
+    if (ticks.isEmpty())
         return point;
-    return QPointF(point.x() + (range.upper - range.lower) / ticks, point.y());
+    return QPointF(point.x() + (range.upper - range.lower) / ticks.size(), point.y());
 }
 
 // The label keeps its place in the axis rectangle when the axes move; its
@@ -332,7 +337,6 @@ void AnalysisRunner::drawResultLabel(const QPointF& point, const QString& text, 
     arrow->setPen(QPen(QBrush(Qt::red, Qt::SolidPattern), 1.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
     PlotItemRegistry::addArrow(arrow, name);
     _items.append(arrow);
-    _plot->replot(QCustomPlot::rpRefreshHint);
 }
 
 QCPGraph* AnalysisRunner::addResultGraph(const QVector<double>& keys, const QVector<double>& values,
@@ -363,7 +367,6 @@ void AnalysisRunner::drawPeakRegion(double x1, double x2, const QString& name)
     QCPGraph* region = addResultGraph(keys, values, name);
     region->setBrush(QBrush(Qt::green, Qt::SolidPattern));
     region->setChannelFillGraph(chord);
-    _plot->replot(QCustomPlot::rpRefreshHint);
 }
 
 // Ordinary least squares; fewer than two distinct x give a non-finite line.
@@ -399,7 +402,6 @@ void AnalysisRunner::glassTransition(double x1, double x2, const QString& name)
     const auto near2 = splitPoints(PointCalculate::getNearbyPoints(static_cast<float>(p2.x())));
     const QPair<double, double> line2 = linearFit(near2.first, near2.second);
     drawBaselineStub(p2, baselineStubEnd(p2.x(), -10.0), line2, name);
-    _plot->replot(QCustomPlot::rpRefreshHint);
 
     QPair<double, double> tangent;
     if (!steepestTangent(PointCalculate::getPointsInRange(static_cast<float>(p1.x()), static_cast<float>(p2.x())),
@@ -419,7 +421,6 @@ void AnalysisRunner::glassTransition(double x1, double x2, const QString& name)
         return;
     }
     addResultGraph({t1.first, t2.first}, {t1.second, t2.second}, name)->setPen(baselinePen());
-    _plot->replot(QCustomPlot::rpRefreshHint);
 
     if (!_onTime) {
         drawResultLabel(q, PointCalculate::formatGlassTransitionText(t1.first, q.x(), t2.first), name);

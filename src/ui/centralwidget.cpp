@@ -804,6 +804,7 @@ void CentralWidget::slotAnalysisSettingApply()
     _runner->setSampleMass(sampleMassOf(_currentCurve));
     const QString name = _currentCurve->objectName();
     const AnalysisRunner::Outcome outcome = _runner->run(_analysisMode, x1, x2, name);
+    _plot->replot(QCustomPlot::rpRefreshHint);
     if (outcome == AnalysisRunner::Outcome::Refused) {
         MessageBox::warning(parentWidget(), QStringLiteral("warnning"), QStringLiteral("曲线选择错误."));
         return;
@@ -945,6 +946,7 @@ void CentralWidget::endAnalysis()
 void CentralWidget::loadAnalysisData(AnalysisMode mode, double x1, double x2, QString name)
 {
     _runner->run(mode, x1, x2, name);
+    _plot->replot(QCustomPlot::rpRefreshHint);
 }
 
 QPointF CentralWidget::getTheCoordinatesOfTheTextBox(QPointF point)
@@ -955,16 +957,19 @@ QPointF CentralWidget::getTheCoordinatesOfTheTextBox(QPointF point)
 void CentralWidget::drawResultLabel(QPointF point, QString text, QString name)
 {
     _runner->drawResultLabel(point, text, name);
+    _plot->replot(QCustomPlot::rpRefreshHint);
 }
 
 void CentralWidget::drawPeakRegion(double x1, double x2, QString name)
 {
     _runner->drawPeakRegion(x1, x2, name);
+    _plot->replot(QCustomPlot::rpRefreshHint);
 }
 
 void CentralWidget::glassTransitionHandle(double x1, double x2, QString name)
 {
     _runner->glassTransition(x1, x2, name);
+    _plot->replot(QCustomPlot::rpRefreshHint);
 }
 
 QPair<double, double> CentralWidget::linearFit(QVector<double> xs, QVector<double> ys)
