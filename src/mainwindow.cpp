@@ -45,7 +45,6 @@ MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
     , _manuallyStopTheExperimentFlag(false)
     , _ui(new Ui_MainWindow)
-    , _curveCommandHolds(0)
 {
     Q_INIT_RESOURCE(images);
     _centralWidget = new CentralWidget(this);
@@ -141,11 +140,10 @@ void MainWindow::buildCurveCommandGroup()
 // interaction (selection, deletion, the region lines), loading from the file
 // tree and the analysis panel wait for it. "停止" stays available: a run can
 // always be stopped and saved. Both may hold at once: the commands come back
-// when the last hold ends.
-void MainWindow::holdCurveCommands(bool held)
+// when neither runs.
+void MainWindow::updateCurveCommands()
 {
-    _curveCommandHolds += held ? 1 : -1;
-    const bool free = _curveCommandHolds == 0;
+    const bool free = !_curveSmoother->isRunning() && !_centralWidget->workbookLoader()->isRunning();
     _curveCommands->setEnabled(free);
     _centralWidget->setEnabled(free);
     _leftWidget->setEnabled(free);
@@ -199,8 +197,8 @@ void MainWindow::connectSignalsAndSlots()
             &AxisSettingForm::slotGetAxisInfoWithData);
     connect(_axisSettingForm, &AxisSettingForm::sigSetAxisSettings, _centralWidget, &CentralWidget::slotSetAxisSettings);
     connect(serialPort, &SerialPort::sigDeviceLost, this, &MainWindow::slotDeviceLost);
-    connect(_curveSmoother, &CurveSmoother::runningChanged, this, &MainWindow::holdCurveCommands);
-    connect(_centralWidget->workbookLoader(), &WorkbookLoader::runningChanged, this, &MainWindow::holdCurveCommands);
+    connect(_curveSmoother, &CurveSmoother::runningChanged, this, &MainWindow::updateCurveCommands);
+    connect(_centralWidget->workbookLoader(), &WorkbookLoader::runningChanged, this, &MainWindow::updateCurveCommands);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -98,7 +98,7 @@ private:
     void buildStatusBar();
     void setDialogPropertiesOnAll();
     void buildCurveCommandGroup();
-    void holdCurveCommands(bool held);
+    void updateCurveCommands();
     void connectSignalsAndSlots();
     void showConnected();
     void showDisconnected();
@@ -131,8 +131,6 @@ private:
     AxisSettingForm* _axisSettingForm;
     CurveSmoother* _curveSmoother;
     QActionGroup* _curveCommands;
-    // Smoothings and workbook reads now holding the curve commands.
-    int _curveCommandHolds;
 };
 
 #endif // MAINWINDOW_H
