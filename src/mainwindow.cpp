@@ -3,6 +3,7 @@
 #include "aboutform.h"
 #include "analysissettingform.h"
 #include "axissettingform.h"
+#include "backgroundwork.h"
 #include "centralwidget.h"
 #include "coefficientselectionform.h"
 #include "curvesmoother.h"
@@ -12,7 +13,6 @@
 #include "eventhandler.h"
 #include "experimentsettingform.h"
 #include "filedialog.h"
-#include "filework.h"
 #include "instrumentcoefficientform.h"
 #include "leftwidget.h"
 #include "messagebox.h"
@@ -631,7 +631,7 @@ bool MainWindow::writeWorkbook(const QString& path, Global::Mode mode, QString& 
         return true;
     }
     bool written = false;
-    FileWork work(QStringLiteral("保存"), QStringLiteral("正在保存文件..."), this);
+    BackgroundWork work(QStringLiteral("保存"), QStringLiteral("正在保存文件..."), this);
     work.run([&]() { written = writer(path, snapshot); });
     if (!written) {
         refusal = snapshot.refusal;

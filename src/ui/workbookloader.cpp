@@ -1,6 +1,6 @@
 #include "workbookloader.h"
 
-#include "filework.h"
+#include "backgroundwork.h"
 #include "xlsxhandler.h"
 
 #include <easylogging++.h>
@@ -8,12 +8,12 @@
 WorkbookLoader::WorkbookLoader(Consumer consumer, QWidget* dialogParent, QObject* parent)
     : QObject(parent)
     , _consumer(std::move(consumer))
-    , _work(new FileWork(QStringLiteral("打开"), QStringLiteral("正在读取文件..."), dialogParent, this))
+    , _work(new BackgroundWork(QStringLiteral("打开"), QStringLiteral("正在读取文件..."), dialogParent, this))
     , _currentDropped(false)
     , _handingOver(false)
     , _running(false)
 {
-    connect(_work, &FileWork::finished, this, &WorkbookLoader::handOver);
+    connect(_work, &BackgroundWork::finished, this, &WorkbookLoader::handOver);
 }
 
 bool WorkbookLoader::isRunning() const
