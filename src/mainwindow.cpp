@@ -513,6 +513,12 @@ QString MainWindow::saveFolder(Global::Mode mode)
 
 bool MainWindow::saveFile(QString name, Global::Mode mode)
 {
+    // A workbook whose curves were all deleted is off the plot: neither
+    // written nor counted. Only where the workbooks are written: a run may be
+    // saved while a smoothing still holds its place in the loaded workbooks.
+    if (mode == Global::Analysis || mode == Global::Connected) {
+        _centralWidget->forgetDeletedWorkbooks();
+    }
     if (nothingToSave(mode)) {
         MessageBox::warning(this, QStringLiteral("warnning"), QStringLiteral("没有可保存的数据。"));
         return false;
@@ -551,7 +557,6 @@ bool MainWindow::nothingToSave(Global::Mode mode)
     if (mode != Global::Analysis && mode != Global::Connected) {
         return false;
     }
-    _centralWidget->forgetDeletedWorkbooks();
     const QVector<Global::CurveExperimentData>& records = Global::_experimentDataVtr;
     return Global::_curveFileDataVtr.isEmpty()
            && std::all_of(records.cbegin(), records.cend(),
@@ -620,11 +625,6 @@ Writer chooseWriter(Global::Mode mode, const XlsxHandler::Snapshot& snapshot)
 // its caller still waits for the result.
 bool MainWindow::writeWorkbook(const QString& path, Global::Mode mode, QString& refusal)
 {
-    // Only where the workbooks are written: a run may be saved while a
-    // smoothing still holds its place in the loaded workbooks.
-    if (mode == Global::Analysis || mode == Global::Connected) {
-        _centralWidget->forgetDeletedWorkbooks();
-    }
     XlsxHandler::Snapshot snapshot = XlsxHandler::Snapshot::take();
     const Writer writer = chooseWriter(mode, snapshot);
     if (!writer) {

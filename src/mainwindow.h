@@ -104,7 +104,7 @@ private:
     void showDisconnected();
     void startAnalysis(int mode);
     void saveStoppedRun();
-    bool nothingToSave(Global::Mode mode);
+    static bool nothingToSave(Global::Mode mode);
     bool writeWorkbook(const QString& path, Global::Mode mode, QString& refusal);
     void warnUnsaved(const QString& written, const QVector<AnalysisOperation>& saved);
     static QString saveFolder(Global::Mode mode);
