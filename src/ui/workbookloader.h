@@ -51,10 +51,10 @@ private:
     Consumer _consumer;
     BackgroundWork* _work;
     QStringList _queue;
-    // The workbook being read; shared with the worker, which fills it.
+    // The workbook being read, then handed over; shared with the worker,
+    // which fills it.
     std::shared_ptr<Result> _current;
     bool _currentDropped;
-    bool _handingOver;
     bool _running;
 };
 
