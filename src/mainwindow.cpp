@@ -523,16 +523,7 @@ bool MainWindow::saveFile(QString name, Global::Mode mode)
         MessageBox::warning(this, QStringLiteral("warnning"), QStringLiteral("没有可保存的数据。"));
         return false;
     }
-    if (name.isEmpty()) {
-        name = QStringLiteral("new");
-    }
-    // The sample name is typed freely: as a file name it must stay in the
-    // folder ("../x") and not start with a dot (a hidden file the tree never lists).
-    name.replace(QLatin1Char('/'), QLatin1Char('_')).replace(QLatin1Char('\\'), QLatin1Char('_'));
-    for (int i = 0; i < name.size() && name.at(i) == QLatin1Char('.'); ++i) {
-        name[i] = QLatin1Char('_');
-    }
-    const QString proposed = saveFolder(mode) + QStringLiteral("/") + name + QStringLiteral(".xlsx");
+    const QString proposed = saveFolder(mode) + QStringLiteral("/") + proposedFileName(name) + QStringLiteral(".xlsx");
     const QString path = FileDialog::getSaveFileName(nullptr, QStringLiteral("Save experiment file"), proposed,
                                                      QStringLiteral("Excel Files (*.xlsx)"));
     LOG(DEBUG) << "filePath:" << path;
@@ -548,6 +539,20 @@ bool MainWindow::saveFile(QString name, Global::Mode mode)
         return false;
     }
     return true;
+}
+
+// The sample name is typed freely: as a file name it must stay in the folder
+// ("../x") and not start with a dot (a hidden file the tree never lists).
+QString MainWindow::proposedFileName(QString sampleName)
+{
+    if (sampleName.isEmpty()) {
+        return QStringLiteral("new");
+    }
+    sampleName.replace(QLatin1Char('/'), QLatin1Char('_')).replace(QLatin1Char('\\'), QLatin1Char('_'));
+    for (int i = 0; i < sampleName.size() && sampleName.at(i) == QLatin1Char('.'); ++i) {
+        sampleName[i] = QLatin1Char('_');
+    }
+    return sampleName;
 }
 
 // In the analysis mode a save writes the run or a workbook on the plot;

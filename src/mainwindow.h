@@ -104,6 +104,7 @@ private:
     void showDisconnected();
     void startAnalysis(int mode);
     void saveStoppedRun();
+    static QString proposedFileName(QString sampleName);
     static bool nothingToSave(Global::Mode mode);
     bool writeWorkbook(const QString& path, Global::Mode mode, QString& refusal);
     void warnUnsaved(const QString& written, const QVector<AnalysisOperation>& saved);
