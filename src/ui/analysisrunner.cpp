@@ -396,12 +396,8 @@ void AnalysisRunner::glassTransition(double x1, double x2, const QString& name)
     LOG(DEBUG) << "point1:" << p1.x() << "," << p1.y();
     LOG(DEBUG) << "point2:" << p2.x() << "," << p2.y();
 
-    const auto near1 = splitPoints(PointCalculate::getNearbyPoints(static_cast<float>(p1.x())));
-    const QPair<double, double> line1 = linearFit(near1.first, near1.second);
-    drawBaselineStub(p1, baselineStubEnd(p1.x(), 10.0), line1, name);
-    const auto near2 = splitPoints(PointCalculate::getNearbyPoints(static_cast<float>(p2.x())));
-    const QPair<double, double> line2 = linearFit(near2.first, near2.second);
-    drawBaselineStub(p2, baselineStubEnd(p2.x(), -10.0), line2, name);
+    const QPair<double, double> line1 = drawBaseline(p1, 10.0, name);
+    const QPair<double, double> line2 = drawBaseline(p2, -10.0, name);
 
     QPair<double, double> tangent;
     if (!steepestTangent(PointCalculate::getPointsInRange(static_cast<float>(p1.x()), static_cast<float>(p2.x())),
@@ -421,14 +417,29 @@ void AnalysisRunner::glassTransition(double x1, double x2, const QString& name)
         return;
     }
     addResultGraph({t1.first, t2.first}, {t1.second, t2.second}, name)->setPen(baselinePen());
+    drawGlassTransitionLabel(t1.first, q, t2.first, name);
+}
 
+// The baseline fitted to the samples near the picked one, drawn as a stub of
+// the given length along it.
+QPair<double, double> AnalysisRunner::drawBaseline(const QPointF& from, double length, const QString& name)
+{
+    const auto near = splitPoints(PointCalculate::getNearbyPoints(static_cast<float>(from.x())));
+    const QPair<double, double> line = linearFit(near.first, near.second);
+    drawBaselineStub(from, baselineStubEnd(from.x(), length), line, name);
+    return line;
+}
+
+// On the time axis T1, Tg and T2 read as the run times of the samples there.
+void AnalysisRunner::drawGlassTransitionLabel(double t1, const QPointF& q, double t2, const QString& name)
+{
     if (!_onTime) {
-        drawResultLabel(q, PointCalculate::formatGlassTransitionText(t1.first, q.x(), t2.first), name);
+        drawResultLabel(q, PointCalculate::formatGlassTransitionText(t1, q.x(), t2), name);
         return;
     }
-    const Global::ExperimentData d1 = PointCalculate::getClosestDataByX(static_cast<float>(t1.first));
+    const Global::ExperimentData d1 = PointCalculate::getClosestDataByX(static_cast<float>(t1));
     const Global::ExperimentData dq = PointCalculate::getClosestDataByX(static_cast<float>(q.x()));
-    const Global::ExperimentData d2 = PointCalculate::getClosestDataByX(static_cast<float>(t2.first));
+    const Global::ExperimentData d2 = PointCalculate::getClosestDataByX(static_cast<float>(t2));
     drawResultLabel(placeOf(dq), PointCalculate::formatGlassTransitionTextOfTime(d1.runTime, dq.runTime, d2.runTime),
                     name);
 }

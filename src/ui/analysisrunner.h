@@ -60,6 +60,8 @@ private:
     double clampToCurve(double x) const;
     double peakArea();
     double timeOf(double x) const;
+    QPair<double, double> drawBaseline(const QPointF& from, double length, const QString& name);
+    void drawGlassTransitionLabel(double t1, const QPointF& q, double t2, const QString& name);
     double baselineStubEnd(double from, double length) const;
     QCPGraph* addResultGraph(const QVector<double>& keys, const QVector<double>& values, const QString& name);
     void drawBaselineStub(const QPointF& from, double toX, const QPair<double, double>& line, const QString& name);
