@@ -137,23 +137,29 @@ void CurveSmoother::compute(Job& job, LowessControl* control)
     }
 }
 
-// The records still drawn as the curve take their smoothed signal; points a
-// run added meanwhile stay as measured. The curve is then drawn again from all of its records, which
-// keep the new curve; a run's curve stays the one its later points go to.
+// The records still drawn as the curve take their smoothed signal, and the
+// curve is drawn again from them; a smoothing that changed no record changes
+// nothing on the plot either.
 void CurveSmoother::apply(const Job& job)
 {
-    bool anySmoothed = false;
-    for (const Source& source : job.sources) {
-        if (!source.rejection.isEmpty())
-            LOG(DEBUG) << "smooth rejected:" << source.rejection;
-        anySmoothed = anySmoothed || source.smoothed;
-    }
     const QVector<RecordRef> refs = recordsOf(job.curve);
-    if (!anySmoothed || !job.curve || refs.isEmpty()) {
+    if (!takeSmoothedPoints(job, refs)) {
         LOG(DEBUG) << "smooth: nothing to apply.";
         return;
     }
+    Global::_smoothnessFlag = true;
+    Global::_smoothedCurveName = job.name;
+    redraw(job.curve, refs, job.name);
+}
+
+// Points a run added meanwhile stay as measured. True when a record took
+// smoothed points.
+bool CurveSmoother::takeSmoothedPoints(const Job& job, const QVector<RecordRef>& refs)
+{
+    bool taken = false;
     for (const Source& source : job.sources) {
+        if (!source.rejection.isEmpty())
+            LOG(DEBUG) << "smooth rejected:" << source.rejection;
         if (!source.smoothed || !refs.contains(source.ref))
             continue;
         QVector<Global::ExperimentData>& data = dataOf(source.ref);
@@ -161,15 +167,21 @@ void CurveSmoother::apply(const Job& job)
             data[i].dsc = source.points.at(i).dsc;
         if (source.ref.file >= 0)
             Global::_curveFileDataVtr[source.ref.file].smoothed = true;
+        taken = true;
     }
+    return taken;
+}
+
+// The curve is drawn again from all of its records, which keep the new
+// curve; a run's curve stays the one its later points go to.
+void CurveSmoother::redraw(QCPCurve* curve, const QVector<RecordRef>& refs, const QString& name)
+{
     QVector<Global::ExperimentData> drawn;
     for (const RecordRef& ref : refs)
         drawn += dataOf(ref);
-    Global::_smoothnessFlag = true;
-    Global::_smoothedCurveName = job.name;
-    const bool live = _workspace->liveCurve() == job.curve;
-    _workspace->removeCurveWithResults(job.curve);
-    _workspace->drawCurveData(drawn, job.name);
+    const bool live = _workspace->liveCurve() == curve;
+    _workspace->removeCurveWithResults(curve);
+    _workspace->drawCurveData(drawn, name);
     QCPCurve* fresh = _workspace->currentCurve();
     for (const RecordRef& ref : refs)
         curveOf(ref) = fresh;

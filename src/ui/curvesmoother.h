@@ -78,6 +78,8 @@ private:
     bool collect(Job& job) const;
     static void compute(Job& job, LowessControl* control);
     void apply(const Job& job);
+    static bool takeSmoothedPoints(const Job& job, const QVector<RecordRef>& refs);
+    void redraw(QCPCurve* curve, const QVector<RecordRef>& refs, const QString& name);
     int progress() const;
     void cancel();
     void finish();
