@@ -105,8 +105,8 @@ void CurveSmoother::finish()
     emit runningChanged(false);
 }
 
-// Nothing selected, or a curve no record holds (a result, an older copy of a
-// redrawn workbook): nothing is smoothed and nothing on the plot changes.
+// Nothing selected, or a curve no record holds: nothing is smoothed and
+// nothing on the plot changes.
 bool CurveSmoother::collect(Job& job) const
 {
     QCPCurve* curve = _workspace->currentCurve();
