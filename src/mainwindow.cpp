@@ -3,6 +3,7 @@
 #include "aboutform.h"
 #include "analysissettingform.h"
 #include "axissettingform.h"
+#include "backgroundwork.h"
 #include "centralwidget.h"
 #include "coefficientselectionform.h"
 #include "curvesmoother.h"
@@ -12,7 +13,6 @@
 #include "eventhandler.h"
 #include "experimentsettingform.h"
 #include "filedialog.h"
-#include "filework.h"
 #include "instrumentcoefficientform.h"
 #include "leftwidget.h"
 #include "messagebox.h"
@@ -45,7 +45,6 @@ MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
     , _manuallyStopTheExperimentFlag(false)
     , _ui(new Ui_MainWindow)
-    , _curveCommandHolds(0)
 {
     Q_INIT_RESOURCE(images);
     _centralWidget = new CentralWidget(this);
@@ -141,11 +140,10 @@ void MainWindow::buildCurveCommandGroup()
 // interaction (selection, deletion, the region lines), loading from the file
 // tree and the analysis panel wait for it. "停止" stays available: a run can
 // always be stopped and saved. Both may hold at once: the commands come back
-// when the last hold ends.
-void MainWindow::holdCurveCommands(bool held)
+// when neither runs.
+void MainWindow::updateCurveCommands()
 {
-    _curveCommandHolds += held ? 1 : -1;
-    const bool free = _curveCommandHolds == 0;
+    const bool free = !_curveSmoother->isRunning() && !_centralWidget->workbookLoader()->isRunning();
     _curveCommands->setEnabled(free);
     _centralWidget->setEnabled(free);
     _leftWidget->setEnabled(free);
@@ -199,8 +197,8 @@ void MainWindow::connectSignalsAndSlots()
             &AxisSettingForm::slotGetAxisInfoWithData);
     connect(_axisSettingForm, &AxisSettingForm::sigSetAxisSettings, _centralWidget, &CentralWidget::slotSetAxisSettings);
     connect(serialPort, &SerialPort::sigDeviceLost, this, &MainWindow::slotDeviceLost);
-    connect(_curveSmoother, &CurveSmoother::runningChanged, this, &MainWindow::holdCurveCommands);
-    connect(_centralWidget->workbookLoader(), &WorkbookLoader::runningChanged, this, &MainWindow::holdCurveCommands);
+    connect(_curveSmoother, &CurveSmoother::runningChanged, this, &MainWindow::updateCurveCommands);
+    connect(_centralWidget->workbookLoader(), &WorkbookLoader::runningChanged, this, &MainWindow::updateCurveCommands);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -515,20 +513,17 @@ QString MainWindow::saveFolder(Global::Mode mode)
 
 bool MainWindow::saveFile(QString name, Global::Mode mode)
 {
+    // A workbook whose curves were all deleted is off the plot: neither
+    // written nor counted. Only where the workbooks are written: a run may be
+    // saved while a smoothing still holds its place in the loaded workbooks.
+    if (mode == Global::Analysis || mode == Global::Connected) {
+        _centralWidget->forgetDeletedWorkbooks();
+    }
     if (nothingToSave(mode)) {
         MessageBox::warning(this, QStringLiteral("warnning"), QStringLiteral("没有可保存的数据。"));
         return false;
     }
-    if (name.isEmpty()) {
-        name = QStringLiteral("new");
-    }
-    // The sample name is typed freely: as a file name it must stay in the
-    // folder ("../x") and not start with a dot (a hidden file the tree never lists).
-    name.replace(QLatin1Char('/'), QLatin1Char('_')).replace(QLatin1Char('\\'), QLatin1Char('_'));
-    for (int i = 0; i < name.size() && name.at(i) == QLatin1Char('.'); ++i) {
-        name[i] = QLatin1Char('_');
-    }
-    const QString proposed = saveFolder(mode) + QStringLiteral("/") + name + QStringLiteral(".xlsx");
+    const QString proposed = saveFolder(mode) + QStringLiteral("/") + proposedFileName(name) + QStringLiteral(".xlsx");
     const QString path = FileDialog::getSaveFileName(nullptr, QStringLiteral("Save experiment file"), proposed,
                                                      QStringLiteral("Excel Files (*.xlsx)"));
     LOG(DEBUG) << "filePath:" << path;
@@ -546,6 +541,20 @@ bool MainWindow::saveFile(QString name, Global::Mode mode)
     return true;
 }
 
+// The sample name is typed freely: as a file name it must stay in the folder
+// ("../x") and not start with a dot (a hidden file the tree never lists).
+QString MainWindow::proposedFileName(QString sampleName)
+{
+    if (sampleName.isEmpty()) {
+        return QStringLiteral("new");
+    }
+    sampleName.replace(QLatin1Char('/'), QLatin1Char('_')).replace(QLatin1Char('\\'), QLatin1Char('_'));
+    for (int i = 0; i < sampleName.size() && sampleName.at(i) == QLatin1Char('.'); ++i) {
+        sampleName[i] = QLatin1Char('_');
+    }
+    return sampleName;
+}
+
 // In the analysis mode a save writes the run or a workbook on the plot;
 // with neither there is nothing to write.
 bool MainWindow::nothingToSave(Global::Mode mode)
@@ -553,7 +562,6 @@ bool MainWindow::nothingToSave(Global::Mode mode)
     if (mode != Global::Analysis && mode != Global::Connected) {
         return false;
     }
-    _centralWidget->forgetDeletedWorkbooks();
     const QVector<Global::CurveExperimentData>& records = Global::_experimentDataVtr;
     return Global::_curveFileDataVtr.isEmpty()
            && std::all_of(records.cbegin(), records.cend(),
@@ -622,18 +630,13 @@ Writer chooseWriter(Global::Mode mode, const XlsxHandler::Snapshot& snapshot)
 // its caller still waits for the result.
 bool MainWindow::writeWorkbook(const QString& path, Global::Mode mode, QString& refusal)
 {
-    // Only where the workbooks are written: a run may be saved while a
-    // smoothing still holds its place in the loaded workbooks.
-    if (mode == Global::Analysis || mode == Global::Connected) {
-        _centralWidget->forgetDeletedWorkbooks();
-    }
     XlsxHandler::Snapshot snapshot = XlsxHandler::Snapshot::take();
     const Writer writer = chooseWriter(mode, snapshot);
     if (!writer) {
         return true;
     }
     bool written = false;
-    FileWork work(QStringLiteral("保存"), QStringLiteral("正在保存文件..."), this);
+    BackgroundWork work(QStringLiteral("保存"), QStringLiteral("正在保存文件..."), this);
     work.run([&]() { written = writer(path, snapshot); });
     if (!written) {
         refusal = snapshot.refusal;

@@ -98,13 +98,14 @@ private:
     void buildStatusBar();
     void setDialogPropertiesOnAll();
     void buildCurveCommandGroup();
-    void holdCurveCommands(bool held);
+    void updateCurveCommands();
     void connectSignalsAndSlots();
     void showConnected();
     void showDisconnected();
     void startAnalysis(int mode);
     void saveStoppedRun();
-    bool nothingToSave(Global::Mode mode);
+    static QString proposedFileName(QString sampleName);
+    static bool nothingToSave(Global::Mode mode);
     bool writeWorkbook(const QString& path, Global::Mode mode, QString& refusal);
     void warnUnsaved(const QString& written, const QVector<AnalysisOperation>& saved);
     static QString saveFolder(Global::Mode mode);
@@ -131,8 +132,6 @@ private:
     AxisSettingForm* _axisSettingForm;
     CurveSmoother* _curveSmoother;
     QActionGroup* _curveCommands;
-    // Smoothings and workbook reads now holding the curve commands.
-    int _curveCommandHolds;
 };
 
 #endif // MAINWINDOW_H

@@ -37,6 +37,7 @@ private slots:
     void undoTakesBackWhatItRemoves();
     void failedResultsShowNoNumber_data();
     void failedResultsShowNoNumber();
+    void refusedApplyAgainOnTheRightCurve();
     void glassTransitionLinesOnTheTimeAxis();
     void coolingPeak_data();
     void coolingPeak();
@@ -399,6 +400,23 @@ void TestAnalysisRoad::failedResultsShowNoNumber()
         QCOMPARE(_dialogs->boxes.first().title, QStringLiteral("warnning"));
         QVERIFY(Global::_analysisOperationVtr.isEmpty());
     }
+}
+
+// The label line at 80 ℃ lies beside b.xlsx (200 to 300 ℃), drawn last and
+// so selected: refused. With a.xlsx selected, "应用" at the same line draws
+// the label peak() gives at 80 ℃ (see analysistesthelpers.h).
+void TestAnalysisRoad::refusedApplyAgainOnTheRightCurve()
+{
+    QVERIFY(writeWorkbook(Global::SampleDataFolderPath + "/a.xlsx", {curve(peak)}));
+    QVERIFY(writeWorkbook(Global::SampleDataFolderPath + "/b.xlsx", {curve(peak, 101, 200.0f)}));
+    _window->findChild<LeftWidget*>()->refreshTree();
+    openFromTree("样品数据", "a.xlsx");
+    openFromTree("样品数据", "b.xlsx");
+    analyse("actionNumericalLabel", 80.0, 0.0, nullptr);
+    QCOMPARE(_dialogs->boxes.size(), 1);
+    selectCurve(Global::_curveFileDataVtr.first().phases.first().curve);
+    click("pushButtonApply");
+    QCOMPARE(labelTexts(_plot), QStringList{"数值：\n80.000℃,6.000"});
 }
 
 // step() on the time axis, sample T at (T - 29) × 0.1 min: the lines at 60

@@ -296,15 +296,20 @@ void AnalysisRunner::meltingPoint(CentralWidget::AnalysisMode mode, double x1, d
 }
 
 // About one tick step to the right of the point; on the point itself while
-// the axis holds no tick yet.
+// the axis holds no tick. The ticks are those the next replot gives the
+// current range: the axis keeps the ones of its last replot, and the results
+// of a whole workbook are drawn before the plot is replotted once.
 QPointF AnalysisRunner::textBoxPlace(const QPointF& point) const
 {
-    const QCPRange range = _plot->xAxis->range();
+    QCPAxis* axis = _plot->xAxis;
+    const QCPRange range = axis->range();
     LOG(DEBUG) << "xMax:" << range.upper;
-    const int ticks = _plot->xAxis->tickVector().size();
-    if (ticks == 0)
+    QVector<double> ticks;
+    axis->ticker()->generate(range, _plot->locale(), axis->numberFormat().at(0), axis->numberPrecision(), ticks,
+                             nullptr, nullptr);
+    if (ticks.isEmpty())
         return point;
-    return QPointF(point.x() + (range.upper - range.lower) / ticks, point.y());
+    return QPointF(point.x() + (range.upper - range.lower) / ticks.size(), point.y());
 }
 
 // The label keeps its place in the axis rectangle when the axes move; its
@@ -332,7 +337,6 @@ void AnalysisRunner::drawResultLabel(const QPointF& point, const QString& text, 
     arrow->setPen(QPen(QBrush(Qt::red, Qt::SolidPattern), 1.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
     PlotItemRegistry::addArrow(arrow, name);
     _items.append(arrow);
-    _plot->replot(QCustomPlot::rpRefreshHint);
 }
 
 QCPGraph* AnalysisRunner::addResultGraph(const QVector<double>& keys, const QVector<double>& values,
@@ -363,7 +367,6 @@ void AnalysisRunner::drawPeakRegion(double x1, double x2, const QString& name)
     QCPGraph* region = addResultGraph(keys, values, name);
     region->setBrush(QBrush(Qt::green, Qt::SolidPattern));
     region->setChannelFillGraph(chord);
-    _plot->replot(QCustomPlot::rpRefreshHint);
 }
 
 // Ordinary least squares; fewer than two distinct x give a non-finite line.
@@ -393,13 +396,8 @@ void AnalysisRunner::glassTransition(double x1, double x2, const QString& name)
     LOG(DEBUG) << "point1:" << p1.x() << "," << p1.y();
     LOG(DEBUG) << "point2:" << p2.x() << "," << p2.y();
 
-    const auto near1 = splitPoints(PointCalculate::getNearbyPoints(static_cast<float>(p1.x())));
-    const QPair<double, double> line1 = linearFit(near1.first, near1.second);
-    drawBaselineStub(p1, baselineStubEnd(p1.x(), 10.0), line1, name);
-    const auto near2 = splitPoints(PointCalculate::getNearbyPoints(static_cast<float>(p2.x())));
-    const QPair<double, double> line2 = linearFit(near2.first, near2.second);
-    drawBaselineStub(p2, baselineStubEnd(p2.x(), -10.0), line2, name);
-    _plot->replot(QCustomPlot::rpRefreshHint);
+    const QPair<double, double> line1 = drawBaseline(p1, 10.0, name);
+    const QPair<double, double> line2 = drawBaseline(p2, -10.0, name);
 
     QPair<double, double> tangent;
     if (!steepestTangent(PointCalculate::getPointsInRange(static_cast<float>(p1.x()), static_cast<float>(p2.x())),
@@ -419,15 +417,29 @@ void AnalysisRunner::glassTransition(double x1, double x2, const QString& name)
         return;
     }
     addResultGraph({t1.first, t2.first}, {t1.second, t2.second}, name)->setPen(baselinePen());
-    _plot->replot(QCustomPlot::rpRefreshHint);
+    drawGlassTransitionLabel(t1.first, q, t2.first, name);
+}
 
+// The baseline fitted to the samples near the picked one, drawn as a stub of
+// the given length along it.
+QPair<double, double> AnalysisRunner::drawBaseline(const QPointF& from, double length, const QString& name)
+{
+    const auto near = splitPoints(PointCalculate::getNearbyPoints(static_cast<float>(from.x())));
+    const QPair<double, double> line = linearFit(near.first, near.second);
+    drawBaselineStub(from, baselineStubEnd(from.x(), length), line, name);
+    return line;
+}
+
+// On the time axis T1, Tg and T2 read as the run times of the samples there.
+void AnalysisRunner::drawGlassTransitionLabel(double t1, const QPointF& q, double t2, const QString& name)
+{
     if (!_onTime) {
-        drawResultLabel(q, PointCalculate::formatGlassTransitionText(t1.first, q.x(), t2.first), name);
+        drawResultLabel(q, PointCalculate::formatGlassTransitionText(t1, q.x(), t2), name);
         return;
     }
-    const Global::ExperimentData d1 = PointCalculate::getClosestDataByX(static_cast<float>(t1.first));
+    const Global::ExperimentData d1 = PointCalculate::getClosestDataByX(static_cast<float>(t1));
     const Global::ExperimentData dq = PointCalculate::getClosestDataByX(static_cast<float>(q.x()));
-    const Global::ExperimentData d2 = PointCalculate::getClosestDataByX(static_cast<float>(t2.first));
+    const Global::ExperimentData d2 = PointCalculate::getClosestDataByX(static_cast<float>(t2));
     drawResultLabel(placeOf(dq), PointCalculate::formatGlassTransitionTextOfTime(d1.runTime, dq.runTime, d2.runTime),
                     name);
 }

@@ -16,7 +16,9 @@ class QObject;
 // Computes one region analysis of a curve and draws its result: a label with
 // its arrow and, for a peak or a glass transition, the graphs of the region,
 // the baselines and the tangent. Every item is registered as a temporary
-// result of the analysed curve.
+// result of the analysed curve. The runner does not replot: its caller does,
+// once, after a whole apply or the results of a whole workbook (a replot
+// redraws every curve on the plot).
 //
 // The analysis works on the abscissa the curve is drawn against. With the run
 // time as abscissa PointCalculate is given the samples with their run time in
@@ -58,6 +60,8 @@ private:
     double clampToCurve(double x) const;
     double peakArea();
     double timeOf(double x) const;
+    QPair<double, double> drawBaseline(const QPointF& from, double length, const QString& name);
+    void drawGlassTransitionLabel(double t1, const QPointF& q, double t2, const QString& name);
     double baselineStubEnd(double from, double length) const;
     QCPGraph* addResultGraph(const QVector<double>& keys, const QVector<double>& values, const QString& name);
     void drawBaselineStub(const QPointF& from, double toX, const QPair<double, double>& line, const QString& name);

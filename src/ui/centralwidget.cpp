@@ -795,8 +795,6 @@ void CentralWidget::slotAnalysisSettingApply()
     const double x2 = _line2->point1->key();
     if (x1 == _lastApplyX1 && x2 == _lastApplyX2)
         return;
-    _lastApplyX1 = x1;
-    _lastApplyX2 = x2;
     // The region is taken on the abscissa the curve is drawn against, and the
     // operation records its bounds with that abscissa.
     const bool onTime = curveOnTime(_currentCurve);
@@ -804,10 +802,15 @@ void CentralWidget::slotAnalysisSettingApply()
     _runner->setSampleMass(sampleMassOf(_currentCurve));
     const QString name = _currentCurve->objectName();
     const AnalysisRunner::Outcome outcome = _runner->run(_analysisMode, x1, x2, name);
+    _plot->replot(QCustomPlot::rpRefreshHint);
+    // A refused region drew nothing: the same lines may be applied again,
+    // once another curve is selected.
     if (outcome == AnalysisRunner::Outcome::Refused) {
         MessageBox::warning(parentWidget(), QStringLiteral("warnning"), QStringLiteral("曲线选择错误."));
         return;
     }
+    _lastApplyX1 = x1;
+    _lastApplyX2 = x2;
     if (outcome == AnalysisRunner::Outcome::Drawn && Global::_globalMode == Global::Analysis)
         recordAnalysisOperation(AnalysisOperation{name, static_cast<int>(_analysisMode), x1, x2, onTime,
                                                   fileStageIndexOf(_currentCurve)});
@@ -945,6 +948,7 @@ void CentralWidget::endAnalysis()
 void CentralWidget::loadAnalysisData(AnalysisMode mode, double x1, double x2, QString name)
 {
     _runner->run(mode, x1, x2, name);
+    _plot->replot(QCustomPlot::rpRefreshHint);
 }
 
 QPointF CentralWidget::getTheCoordinatesOfTheTextBox(QPointF point)
@@ -955,16 +959,19 @@ QPointF CentralWidget::getTheCoordinatesOfTheTextBox(QPointF point)
 void CentralWidget::drawResultLabel(QPointF point, QString text, QString name)
 {
     _runner->drawResultLabel(point, text, name);
+    _plot->replot(QCustomPlot::rpRefreshHint);
 }
 
 void CentralWidget::drawPeakRegion(double x1, double x2, QString name)
 {
     _runner->drawPeakRegion(x1, x2, name);
+    _plot->replot(QCustomPlot::rpRefreshHint);
 }
 
 void CentralWidget::glassTransitionHandle(double x1, double x2, QString name)
 {
     _runner->glassTransition(x1, x2, name);
+    _plot->replot(QCustomPlot::rpRefreshHint);
 }
 
 QPair<double, double> CentralWidget::linearFit(QVector<double> xs, QVector<double> ys)

@@ -148,7 +148,8 @@ void CoefficientSelectionForm::confirmMultiPoint()
     }
     // A parabola through fewer than three distinct temperatures is not
     // determined: the solver may still return a finite one, arbitrary and far
-    // off away from the rows, which would then scale every peak enthalpy.
+    // off at temperatures away from the rows, which would then scale every
+    // peak enthalpy.
     if (distinctCount(temperatures) < 3) {
         LOG(DEBUG) << "At least 3 data points are required for quadratic fitting";
         refuseFit(QStringLiteral("热焓校正表中选中的标样至少需要三个不同的温度, 无法拟合多点系数!"));

@@ -1,14 +1,11 @@
 #include "curvesmoother.h"
 
+#include "backgroundwork.h"
 #include "centralwidget.h"
 #include "lowess.h"
 
 #include <easylogging++.h>
 #include <qcustomplot.h>
-
-#include <QProgressDialog>
-#include <QThread>
-#include <QTimer>
 
 #include <algorithm>
 #include <stdexcept>
@@ -18,11 +15,6 @@ namespace {
 
 // The smoother's passes: one plain and two robust ones.
 constexpr int RobustnessIterations = 3;
-// A smoothing shorter than this shows no dialog at all, so a short one does
-// not flash a window; a longer one shows that the program is alive.
-constexpr int ProgressShowDelayMs = 500;
-constexpr int ProgressUpdateMs = 100;
-constexpr int ProgressSteps = 1000;
 
 } // namespace
 
@@ -37,34 +29,30 @@ struct CurveSmoother::Work
 CurveSmoother::CurveSmoother(CentralWidget* workspace, QWidget* parent)
     : QObject(parent)
     , _workspace(workspace)
-    , _dialogParent(parent)
-    , _thread(nullptr)
-    , _progressTimer(new QTimer(this))
+    , _background(new BackgroundWork(QStringLiteral("平滑"), QStringLiteral("正在平滑曲线..."), parent, this))
 {
-    _progressTimer->setInterval(ProgressUpdateMs);
-    connect(_progressTimer, &QTimer::timeout, this, &CurveSmoother::updateProgress);
+    _background->setCancel([this]() { cancel(); });
+    _background->setProgress([this]() { return progress(); });
+    connect(_background, &BackgroundWork::finished, this, &CurveSmoother::finish);
 }
 
-// A smoothing still running when the window goes is stopped, not awaited.
+// A smoothing still running when the window goes is stopped, not awaited to
+// its end; the work is ended here, while the job it cancels still exists.
 CurveSmoother::~CurveSmoother()
 {
-    if (!_thread)
-        return;
-    _work->control.cancelled = true;
-    _thread->wait();
-    delete _thread;
+    delete _background;
 }
 
 bool CurveSmoother::isRunning() const
 {
-    return _thread != nullptr;
+    return _background->isRunning();
 }
 
 // One smoothing at a time: the commands are held while one runs, and a
 // command that still gets here is refused.
 void CurveSmoother::smooth(int level)
 {
-    if (_thread) {
+    if (isRunning()) {
         LOG(DEBUG) << "smooth: refused, a smoothing is running.";
         return;
     }
@@ -77,7 +65,7 @@ void CurveSmoother::smooth(int level)
         work->totalFits += static_cast<std::size_t>(source.points.size()) * RobustnessIterations;
     LOG(DEBUG) << "smooth start...";
     _work = work;
-    _thread = QThread::create([work]() {
+    _background->start([work]() {
         try {
             compute(work->job, &work->control);
         } catch (const LowessCancelled&) {
@@ -85,31 +73,15 @@ void CurveSmoother::smooth(int level)
             work->failure = QString::fromLocal8Bit(error.what());
         }
     });
-    connect(_thread, &QThread::finished, this, &CurveSmoother::finish);
-    showProgress();
     emit runningChanged(true);
-    _thread->start();
 }
 
-void CurveSmoother::showProgress()
+int CurveSmoother::progress() const
 {
-    _dialog = new QProgressDialog(QStringLiteral("正在平滑曲线..."), QStringLiteral("取消"), 0, ProgressSteps,
-                                  _dialogParent);
-    _dialog->setWindowTitle(QStringLiteral("平滑"));
-    _dialog->setAutoClose(false);
-    _dialog->setAutoReset(false);
-    _dialog->setMinimumDuration(ProgressShowDelayMs);
-    connect(_dialog, &QProgressDialog::canceled, this, &CurveSmoother::cancel);
-    _dialog->setValue(0);
-    _progressTimer->start();
-}
-
-void CurveSmoother::updateProgress()
-{
-    if (!_work || !_dialog || _work->totalFits == 0)
-        return;
+    if (!_work || _work->totalFits == 0)
+        return 0;
     const std::size_t fitted = std::min(_work->control.fitted.load(), _work->totalFits);
-    _dialog->setValue(static_cast<int>(fitted * ProgressSteps / _work->totalFits));
+    return static_cast<int>(fitted * 1000 / _work->totalFits);
 }
 
 // The worker stops within a few milliseconds; its result is then dropped.
@@ -123,14 +95,6 @@ void CurveSmoother::cancel()
 
 void CurveSmoother::finish()
 {
-    _progressTimer->stop();
-    if (_dialog) {
-        _dialog->disconnect(this);
-        _dialog->hide();
-        _dialog->deleteLater();
-    }
-    _thread->deleteLater();
-    _thread = nullptr;
     const std::shared_ptr<Work> work = std::move(_work);
     if (!work->failure.isEmpty())
         LOG(DEBUG) << "smooth failed:" << work->failure;
@@ -141,8 +105,8 @@ void CurveSmoother::finish()
     emit runningChanged(false);
 }
 
-// Nothing selected, or a curve no record holds (a result, an older copy of a
-// redrawn workbook): nothing is smoothed and nothing on the plot changes.
+// Nothing selected, or a curve no record holds: nothing is smoothed and
+// nothing on the plot changes.
 bool CurveSmoother::collect(Job& job) const
 {
     QCPCurve* curve = _workspace->currentCurve();
@@ -173,23 +137,29 @@ void CurveSmoother::compute(Job& job, LowessControl* control)
     }
 }
 
-// The records still drawn as the curve take their smoothed signal; points a
-// run added meanwhile stay as measured. The curve is then drawn again from all of its records, which
-// keep the new curve; a run's curve stays the one its later points go to.
+// The records still drawn as the curve take their smoothed signal, and the
+// curve is drawn again from them; a smoothing that changed no record changes
+// nothing on the plot either.
 void CurveSmoother::apply(const Job& job)
 {
-    bool anySmoothed = false;
-    for (const Source& source : job.sources) {
-        if (!source.rejection.isEmpty())
-            LOG(DEBUG) << "smooth rejected:" << source.rejection;
-        anySmoothed = anySmoothed || source.smoothed;
-    }
     const QVector<RecordRef> refs = recordsOf(job.curve);
-    if (!anySmoothed || !job.curve || refs.isEmpty()) {
+    if (!takeSmoothedPoints(job, refs)) {
         LOG(DEBUG) << "smooth: nothing to apply.";
         return;
     }
+    Global::_smoothnessFlag = true;
+    Global::_smoothedCurveName = job.name;
+    redraw(job.curve, refs, job.name);
+}
+
+// Points a run added meanwhile stay as measured. True when a record took
+// smoothed points.
+bool CurveSmoother::takeSmoothedPoints(const Job& job, const QVector<RecordRef>& refs)
+{
+    bool taken = false;
     for (const Source& source : job.sources) {
+        if (!source.rejection.isEmpty())
+            LOG(DEBUG) << "smooth rejected:" << source.rejection;
         if (!source.smoothed || !refs.contains(source.ref))
             continue;
         QVector<Global::ExperimentData>& data = dataOf(source.ref);
@@ -197,15 +167,21 @@ void CurveSmoother::apply(const Job& job)
             data[i].dsc = source.points.at(i).dsc;
         if (source.ref.file >= 0)
             Global::_curveFileDataVtr[source.ref.file].smoothed = true;
+        taken = true;
     }
+    return taken;
+}
+
+// The curve is drawn again from all of its records, which keep the new
+// curve; a run's curve stays the one its later points go to.
+void CurveSmoother::redraw(QCPCurve* curve, const QVector<RecordRef>& refs, const QString& name)
+{
     QVector<Global::ExperimentData> drawn;
     for (const RecordRef& ref : refs)
         drawn += dataOf(ref);
-    Global::_smoothnessFlag = true;
-    Global::_smoothedCurveName = job.name;
-    const bool live = _workspace->liveCurve() == job.curve;
-    _workspace->removeCurveWithResults(job.curve);
-    _workspace->drawCurveData(drawn, job.name);
+    const bool live = _workspace->liveCurve() == curve;
+    _workspace->removeCurveWithResults(curve);
+    _workspace->drawCurveData(drawn, name);
     QCPCurve* fresh = _workspace->currentCurve();
     for (const RecordRef& ref : refs)
         curveOf(ref) = fresh;

@@ -9,11 +9,9 @@
 
 #include <memory>
 
+class BackgroundWork;
 class CentralWidget;
 class QCPCurve;
-class QProgressDialog;
-class QThread;
-class QTimer;
 class QWidget;
 struct LowessControl;
 
@@ -80,8 +78,9 @@ private:
     bool collect(Job& job) const;
     static void compute(Job& job, LowessControl* control);
     void apply(const Job& job);
-    void showProgress();
-    void updateProgress();
+    static bool takeSmoothedPoints(const Job& job, const QVector<RecordRef>& refs);
+    void redraw(QCPCurve* curve, const QVector<RecordRef>& refs, const QString& name);
+    int progress() const;
     void cancel();
     void finish();
     static QVector<RecordRef> recordsOf(const QCPCurve* curve);
@@ -89,12 +88,9 @@ private:
     static QCPCurve*& curveOf(const RecordRef& ref);
 
     CentralWidget* _workspace;
-    QWidget* _dialogParent;
     // Shared with the worker thread, which touches nothing else.
     std::shared_ptr<Work> _work;
-    QThread* _thread;
-    QPointer<QProgressDialog> _dialog;
-    QTimer* _progressTimer;
+    BackgroundWork* _background;
 };
 
 #endif // CURVESMOOTHER_H

@@ -1,6 +1,6 @@
 #include "workbookloader.h"
 
-#include "filework.h"
+#include "backgroundwork.h"
 #include "xlsxhandler.h"
 
 #include <easylogging++.h>
@@ -8,12 +8,11 @@
 WorkbookLoader::WorkbookLoader(Consumer consumer, QWidget* dialogParent, QObject* parent)
     : QObject(parent)
     , _consumer(std::move(consumer))
-    , _work(new FileWork(QStringLiteral("打开"), QStringLiteral("正在读取文件..."), dialogParent, this))
+    , _work(new BackgroundWork(QStringLiteral("打开"), QStringLiteral("正在读取文件..."), dialogParent, this))
     , _currentDropped(false)
-    , _handingOver(false)
     , _running(false)
 {
-    connect(_work, &FileWork::finished, this, &WorkbookLoader::handOver);
+    connect(_work, &BackgroundWork::finished, this, &WorkbookLoader::handOver);
 }
 
 bool WorkbookLoader::isRunning() const
@@ -44,7 +43,7 @@ void WorkbookLoader::dropAll()
 // runs an event loop of its own, in which no later workbook may be drawn.
 void WorkbookLoader::next()
 {
-    if (_current || _handingOver)
+    if (_current)
         return;
     if (_queue.isEmpty()) {
         setRunning(false);
@@ -59,12 +58,9 @@ void WorkbookLoader::next()
 
 void WorkbookLoader::handOver()
 {
-    const std::shared_ptr<Result> read = std::move(_current);
-    if (!_currentDropped) {
-        _handingOver = true;
-        _consumer(*read);
-        _handingOver = false;
-    }
+    if (!_currentDropped)
+        _consumer(*_current);
+    _current.reset();
     next();
 }
 

@@ -10,7 +10,7 @@
 #include <functional>
 #include <memory>
 
-class FileWork;
+class BackgroundWork;
 class QWidget;
 
 // Reads the workbooks opened from the file tree on a worker thread, one
@@ -49,12 +49,12 @@ private:
     void setRunning(bool running);
 
     Consumer _consumer;
-    FileWork* _work;
+    BackgroundWork* _work;
     QStringList _queue;
-    // The workbook being read; shared with the worker, which fills it.
+    // The workbook being read, then handed over; shared with the worker,
+    // which fills it.
     std::shared_ptr<Result> _current;
     bool _currentDropped;
-    bool _handingOver;
     bool _running;
 };
 
