@@ -36,8 +36,12 @@ QPointF pointOf(const Global::ExperimentData& d)
     return QPointF(d.temperature, d.dsc);
 }
 
+// A value that could not be found (NaN, or infinite) reads "--", as the
+// real-time panel shows a value it does not have.
 QString number(double value, int decimals = 3)
 {
+    if (!std::isfinite(value))
+        return QStringLiteral("--");
     return QString::number(value, 'f', decimals);
 }
 

@@ -7,7 +7,6 @@
 #include <easylogging++.h>
 #include <qcustomplot.h>
 
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
@@ -22,15 +21,8 @@ QPointF placeOf(const Global::ExperimentData& d)
     return QPointF(d.temperature, d.dsc);
 }
 
-// A value that could not be found. The label shows it as "--", as the
-// real-time panel shows a value it does not have.
+// A value that could not be found; the result texts print it as "--".
 const double Missing = std::numeric_limits<double>::quiet_NaN();
-
-QString withMissingShown(QString text)
-{
-    static const QRegularExpression notANumber(QStringLiteral("-?(nan|inf)"));
-    return text.replace(notANumber, QStringLiteral("--"));
-}
 
 // The zero record PointCalculate returns when it finds no sample.
 bool isNoSample(const Global::ExperimentData& d)
@@ -205,7 +197,7 @@ void AnalysisRunner::startStopPoint(CentralWidget::AnalysisMode mode, double x1,
         text = _onTime ? PointCalculate::formatStartPointTextOfTime(shown) : PointCalculate::formatStartPointText(shown);
     else
         text = _onTime ? PointCalculate::formatStopPointTextOfTime(shown) : PointCalculate::formatStopPointText(shown);
-    drawResultLabel(point, withMissingShown(text), name);
+    drawResultLabel(point, text, name);
 }
 
 void AnalysisRunner::peakSynthesis(double x1, double x2, const QString& name)
@@ -230,7 +222,7 @@ void AnalysisRunner::peakSynthesis(double x1, double x2, const QString& name)
                              ? PointCalculate::formatPeakSynthesisAnalysisText(enthalpy, peak.x(), startX, endX)
                              : PointCalculate::formatPeakSynthesisAnalysisTextOfTime(enthalpy, timeOf(peak.x()),
                                                                                      timeOf(startX), timeOf(endX));
-    drawResultLabel(peak, withMissingShown(text), name);
+    drawResultLabel(peak, text, name);
 }
 
 // The run time of the sample nearest x on the abscissa.
