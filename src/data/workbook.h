@@ -52,6 +52,13 @@ public:
     // formula (only its last result is kept).
     int sheetCount() const;
     bool hasFormulas() const;
+    // The rest of what it found there, as flags: cell formatting (a style
+    // other than the default, rich text, set widths or heights, hidden or
+    // merged cells, conditional formats, a tab colour), notes, other objects
+    // (drawings, pictures, tables, hyperlinks, data validation, filters,
+    // protection) and cells holding TRUE/FALSE or an error value.
+    enum Extra { Formatting = 1, Notes = 2, Objects = 4, OtherValues = 8 };
+    int extras() const;
 
     // Last row holding a cell; 0 for an empty sheet.
     int lastRow() const;

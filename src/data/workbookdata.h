@@ -85,6 +85,7 @@ struct Workbook::Data
     bool ordered = true; // false while a load appends cells out of order
     int sheetCount = 0;
     bool formulas = false;
+    int extras = 0; // Workbook::Extra flags
     QString error;
 
     const Cell* find(int row, int column) const;

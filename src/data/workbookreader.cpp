@@ -129,6 +129,45 @@ std::string targetOf(const XmlAttributes& a)
     return target.append(value.substr(from));
 }
 
+// An attribute that switches something on ("1" or "true").
+template<size_t N>
+bool isSet(const XmlAttributes& a, const char (&name)[N])
+{
+    const std::string_view value = a.value(name);
+    return value == "1" || value == "true";
+}
+
+// An attribute present with a value other than 0, such as a style index or
+// an outline level.
+template<size_t N>
+bool isNonZero(const XmlAttributes& a, const char (&name)[N])
+{
+    bool found = false;
+    const std::string_view value = trimmed(a.value(name, &found));
+    return found && !value.empty() && value != "0";
+}
+
+// What a worksheet element beside the cells holds that a rewrite of the
+// values drops, as Workbook::Extra flags; 0 for what it may drop unseen
+// (views, margins, page set-up).
+int extraOf(const char* name, const XmlAttributes& a)
+{
+    if (isNamed(name, "col"))
+        return isSet(a, "customWidth") || isSet(a, "hidden") || isNonZero(a, "style") || isNonZero(a, "outlineLevel")
+                   ? Workbook::Formatting
+                   : 0;
+    if (isNamed(name, "mergeCell") || isNamed(name, "cfRule") || isNamed(name, "tabColor"))
+        return Workbook::Formatting;
+    if (isNamed(name, "legacyDrawing"))
+        return Workbook::Notes;
+    if (isNamed(name, "drawing") || isNamed(name, "legacyDrawingHF") || isNamed(name, "picture")
+        || isNamed(name, "oleObject") || isNamed(name, "control") || isNamed(name, "tablePart")
+        || isNamed(name, "hyperlink") || isNamed(name, "dataValidation") || isNamed(name, "autoFilter")
+        || isNamed(name, "sheetProtection") || isNamed(name, "protectedRange"))
+        return Workbook::Objects;
+    return 0;
+}
+
 // Finds relationships of one part: the one with an id, or the first of a type.
 class Relationships : public XmlPartHandler
 {
@@ -228,6 +267,8 @@ public:
         if (isNamed(name, "si")) {
             _inItem = true;
             _start = _d.arena.size();
+        } else if (isNamed(name, "rPr")) {
+            _d.extras |= Workbook::Formatting;
         } else {
             _item.start(name, _inItem);
         }
@@ -302,6 +343,8 @@ public:
             _inSheetData = isNamed(name, "sheetData");
             if (isNamed(name, "dimension"))
                 reserve(a.value("ref"));
+            else
+                _d.extras |= extraOf(name, a);
         } else if (isNamed(name, "c")) {
             startCell(a);
         } else if (isNamed(name, "v") && _inCell) {
@@ -314,6 +357,8 @@ public:
             _text.clear();
         } else if (isNamed(name, "f") && _inCell) {
             _d.formulas = true;
+        } else if (isNamed(name, "rPr") && _inInline) {
+            _d.extras |= Workbook::Formatting;
         } else {
             _item.start(name, _inInline);
         }
@@ -369,6 +414,9 @@ private:
             return fail("a row lies beyond the sheet");
         _rowOfRow = _row = row;
         _column = 0;
+        if (isSet(a, "customHeight") || isSet(a, "hidden") || (isSet(a, "customFormat") && isNonZero(a, "s"))
+            || isNonZero(a, "outlineLevel"))
+            _d.extras |= Workbook::Formatting;
     }
 
     void startCell(const XmlAttributes& a)
@@ -381,8 +429,14 @@ private:
                 ref = a.value(i);
             } else if (isNamed(a.name(i), "t")) {
                 type = a.value(i);
+            } else if (isNamed(a.name(i), "s") && trimmed(a.value(i)) != "0") {
+                _d.extras |= Workbook::Formatting;
             }
         }
+        // Rewritten, a date becomes its text and TRUE becomes 1; an error
+        // value is not read at all.
+        if (type == "b" || type == "e" || type == "d")
+            _d.extras |= Workbook::OtherValues;
         if (found) {
             if (!parseReference(ref, _row, _column))
                 return fail("a cell reference is malformed or beyond XFD1048576");
@@ -497,9 +551,15 @@ std::string activeWorksheet(WorkbookPackage& package, std::string& sharedStrings
 
 } // namespace
 
+int Workbook::extras() const
+{
+    return _d->extras;
+}
+
 bool Workbook::load(const QString& path)
 {
     _d->clear();
+    _d->extras = 0;
     _d->error.clear();
     WorkbookPackage package(path);
     bool loaded = package.isOpen();
@@ -521,6 +581,7 @@ bool Workbook::load(const QString& path)
     if (_d->error.isEmpty())
         _d->error = package.errorString();
     _d->clear();
+    _d->extras = 0;
     return false;
 }
 
