@@ -173,6 +173,7 @@ void MainWindow::connectSignalsAndSlots()
     connect(serialPort, &SerialPort::sigUpdateStatusbarMsg, this, &MainWindow::slotUpdateStatusbarMsg);
     connect(serialPort, &SerialPort::sigSaveExperimentalDataMsgBox, this, &MainWindow::slotSaveExperimentalDataMsgBox);
     connect(_leftWidget, &LeftWidget::sigSendAnalysisFileName, _centralWidget, &CentralWidget::slotRecvAnalysisFileName);
+    connect(_centralWidget, &CentralWidget::sigStatusMessage, this, &MainWindow::slotUpdateStatusbarMsg);
     connect(_centralWidget, &CentralWidget::sigSendLineXCoord, _analysisSettingForm,
             &AnalysisSettingForm::slotRecvLineXCoord);
     connect(_analysisSettingForm, &AnalysisSettingForm::sigApply, _centralWidget,
@@ -531,11 +532,11 @@ bool MainWindow::saveFile(QString name, Global::Mode mode)
         qDebug() << "User cancel the operation.";
         return false;
     }
-    QString refusal;
-    if (!writeWorkbook(path, mode, refusal)) {
+    QString reason;
+    if (!writeWorkbook(path, mode, reason)) {
         // The run stays in memory, so "保存数据" can try again.
-        MessageBox::warning(this, QStringLiteral("warnning"),
-                            refusal.isEmpty() ? QStringLiteral("Save experiment file failed: ") + path : refusal);
+        MessageBox::warning(this, QStringLiteral("warnning"), QStringLiteral("Save experiment file failed: ") + path,
+                            reason);
         return false;
     }
     return true;
@@ -628,7 +629,7 @@ Writer chooseWriter(Global::Mode mode, const XlsxHandler::Snapshot& snapshot)
 // handles the instrument's frames but leaves the user's input for later:
 // no command can change the workspace, start a run or stop one twice while
 // its caller still waits for the result.
-bool MainWindow::writeWorkbook(const QString& path, Global::Mode mode, QString& refusal)
+bool MainWindow::writeWorkbook(const QString& path, Global::Mode mode, QString& reason)
 {
     XlsxHandler::Snapshot snapshot = XlsxHandler::Snapshot::take();
     const Writer writer = chooseWriter(mode, snapshot);
@@ -639,7 +640,7 @@ bool MainWindow::writeWorkbook(const QString& path, Global::Mode mode, QString& 
     BackgroundWork work(QStringLiteral("保存"), QStringLiteral("正在保存文件..."), this);
     work.run([&]() { written = writer(path, snapshot); });
     if (!written) {
-        refusal = snapshot.refusal;
+        reason = snapshot.reason;
         return false;
     }
     const QVector<AnalysisOperation>& saved =

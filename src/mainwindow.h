@@ -106,7 +106,7 @@ private:
     void saveStoppedRun();
     static QString proposedFileName(QString sampleName);
     static bool nothingToSave(Global::Mode mode);
-    bool writeWorkbook(const QString& path, Global::Mode mode, QString& refusal);
+    bool writeWorkbook(const QString& path, Global::Mode mode, QString& reason);
     void warnUnsaved(const QString& written, const QVector<AnalysisOperation>& saved);
     static QString saveFolder(Global::Mode mode);
 

@@ -2,6 +2,7 @@
 #include "centralwidget.h"
 #include "curvesmoother.h"
 #include "eventhandler.h"
+#include "filesizelimit.h"
 #include "leftwidget.h"
 #include "localcustomplot.h"
 #include "mainwindow.h"
@@ -15,6 +16,7 @@
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -48,6 +50,11 @@ private slots:
     void savedWorkbookIsWhatThePlotShows();
     void inPlaceSaveKeepsTheWorkbook_data();
     void inPlaceSaveKeepsTheWorkbook();
+    void replacedWorkbookSavedOnlyUnderANewName_data();
+    void replacedWorkbookSavedOnlyUnderANewName();
+    void undrawnStoredAnalysesKept();
+    void failedSaveSaysWhy_data();
+    void failedSaveSaysWhy();
     void sameNameAndNothingToSaveRefused();
 
 private:
@@ -732,14 +739,20 @@ namespace {
 // A workbook edited in openpyxl, as a user may do between two analyses.
 const char* const EditWorkbookScript = R"(
 import sys, openpyxl
+from openpyxl.comments import Comment
+from openpyxl.styles import PatternFill
 path, edit = sys.argv[1:]
 book = openpyxl.load_workbook(path)
+sheet = book.active
 if edit == "sheet":
     book.create_sheet("notes")["A1"] = "remarks"
 elif edit == "formula":
-    book.active["C2"] = "=B3*2"
+    sheet["C2"] = "=B3*2"
 else:
-    book.active["G800"] = "checked"
+    sheet["A2025"] = "checked"
+if edit == "annotated":
+    sheet["G2"].comment = Comment("weighed twice", "lab")
+    sheet["B2"].fill = PatternFill("solid", fgColor="FFFF00")
 book.save(path)
 )";
 
@@ -754,37 +767,52 @@ QByteArray contentsOf(const QString& path)
 void TestAnalysisRoad::inPlaceSaveKeepsTheWorkbook_data()
 {
     QTest::addColumn<QString>("edit");
+    QTest::addColumn<bool>("smoothed");
     QTest::addColumn<QString>("refusal");
     const QString hint = QStringLiteral("，保存到原文件会丢失这些内容。请另存为其他文件名。");
-    QTest::newRow("another sheet") << "sheet" << QStringLiteral("该文件含有多个工作表") + hint;
-    QTest::newRow("a formula") << "formula" << QStringLiteral("该文件含有公式") + hint;
-    QTest::newRow("a note far below the data") << "note" << QString();
+    const QString annotated = QStringLiteral("该文件含有批注、单元格格式（如填充颜色、字体、列宽或合并单元格）") + hint;
+    QTest::newRow("another sheet") << "sheet" << false << QStringLiteral("该文件含有多个工作表") + hint;
+    QTest::newRow("a formula") << "formula" << false << QStringLiteral("该文件含有公式") + hint;
+    QTest::newRow("a remark far below the data") << "remark" << false << QString();
+    QTest::newRow("a remark far below, smoothed") << "remark" << true << QString();
+    QTest::newRow("a note, a remark and a fill") << "annotated" << false << annotated;
+    QTest::newRow("a note, a remark and a fill, smoothed") << "annotated" << true << annotated;
+    QTest::newRow("ours as written, smoothed") << "" << true << QString();
 }
 
-// Saving over a workbook keeps what the file held: one the writer cannot
-// keep whole is refused, untouched, and saved under another name instead;
-// a note below the data stays, and the analyses go where the reader looks.
-// The label reads peak() at 80 ℃ (see analysistesthelpers.h).
+// Saving over a workbook keeps what the file held: one holding what the
+// writer cannot keep is refused with the reason, untouched, and saved under
+// another name instead; a remark below the data stays, smoothed or not, and
+// the analyses go where the reader looks. The label reads peak() at 80 ℃
+// (see analysistesthelpers.h) unless the curve was smoothed.
 void TestAnalysisRoad::inPlaceSaveKeepsTheWorkbook()
 {
     QFETCH(QString, edit);
+    QFETCH(bool, smoothed);
     QFETCH(QString, refusal);
     const QString file = Global::SampleDataFolderPath + "/e.xlsx";
     QVERIFY(writeWorkbook(file, {curve(peak)}));
-    QProcess python;
-    python.setProcessChannelMode(QProcess::ForwardedChannels);
-    python.start(QUARNEL_PYTHON, {"-c", EditWorkbookScript, file, edit});
-    QVERIFY(python.waitForFinished(60000));
-    QCOMPARE(python.exitCode(), 0);
+    if (!edit.isEmpty()) {
+        QProcess python;
+        python.setProcessChannelMode(QProcess::ForwardedChannels);
+        python.start(QUARNEL_PYTHON, {"-c", EditWorkbookScript, file, edit});
+        QVERIFY(python.waitForFinished(60000));
+        QCOMPARE(python.exitCode(), 0);
+    }
     _window->findChild<LeftWidget*>()->refreshTree();
     openFromTree("样品数据", "e.xlsx");
+    if (smoothed)
+        smooth(Global::_curveFileDataVtr.first().phases.first().curve);
     analyse("actionNumericalLabel", 80.0);
+    const QStringList shown = labelTexts(_plot);
+    const QVector<QVector<float>> dsc = signalsOf("e.xlsx");
     const QByteArray before = contentsOf(file);
     save(file);
     QString reloaded = "e.xlsx";
     if (!refusal.isEmpty()) {
         QCOMPARE(_dialogs->boxes.size(), 1);
-        QCOMPARE(_dialogs->boxes.first().text, refusal);
+        QCOMPARE(_dialogs->boxes.first().text, "Save experiment file failed: " + file);
+        QCOMPARE(_dialogs->boxes.first().informativeText, refusal);
         QCOMPARE(contentsOf(file), before);
         save(Global::AnalysisStateFolderPath + "/saved.xlsx");
         reloaded = "saved.xlsx";
@@ -793,10 +821,135 @@ void TestAnalysisRoad::inPlaceSaveKeepsTheWorkbook()
     trigger("actionClearAllData");
     _window->findChild<LeftWidget*>()->refreshTree();
     openFromTree(refusal.isEmpty() ? "样品数据" : "分析状态", reloaded);
-    QCOMPARE(labelTexts(_plot), QStringList{"数值：\n80.000℃,6.000"});
+    QCOMPARE(labelTexts(_plot), smoothed ? shown : QStringList{"数值：\n80.000℃,6.000"});
+    QCOMPARE(signalsOf(reloaded), dsc);
     Workbook book;
     QVERIFY(book.load(file));
-    QCOMPARE(book.cellAt(800, 7).toString(), edit == "note" ? QStringLiteral("checked") : QString());
+    QCOMPARE(book.cellAt(2025, 1).toString(), edit == "remark" || edit == "annotated" ? "checked" : QString());
+}
+
+void TestAnalysisRoad::replacedWorkbookSavedOnlyUnderANewName_data()
+{
+    QTest::addColumn<bool>("smoothed");
+    QTest::newRow("smoothed") << true;
+    QTest::newRow("analysed") << false;
+}
+
+// Another run of 3,000 points was saved over the workbook after it was read:
+// the save over it is refused and leaves that run as it is; under a new name
+// the workbook is written as loaded, with its analyses.
+void TestAnalysisRoad::replacedWorkbookSavedOnlyUnderANewName()
+{
+    QFETCH(bool, smoothed);
+    const QString file = Global::SampleDataFolderPath + "/r.xlsx";
+    QVERIFY(writeWorkbook(file, {curve(peak)}));
+    _window->findChild<LeftWidget*>()->refreshTree();
+    openFromTree("样品数据", "r.xlsx");
+    if (smoothed)
+        smooth(Global::_curveFileDataVtr.first().phases.first().curve);
+    analyse("actionNumericalLabel", 80.0);
+    const QStringList shown = labelTexts(_plot);
+    const QVector<QVector<float>> dsc = signalsOf("r.xlsx");
+    QVERIFY(writeWorkbook(file, {curve(line, 3000)}));
+    const QByteArray replaced = contentsOf(file);
+
+    save(file);
+    QCOMPARE(_dialogs->boxes.size(), 1);
+    QCOMPARE(_dialogs->boxes.first().text, "Save experiment file failed: " + file);
+    QCOMPARE(_dialogs->boxes.first().informativeText,
+             QStringLiteral("原文件在打开之后已被修改或替换（例如又有一次保存写到了这个文件），"
+                            "保存到原文件会覆盖这些改动。请另存为其他文件名。"));
+    QCOMPARE(contentsOf(file), replaced);
+    save(Global::AnalysisStateFolderPath + "/new.xlsx");
+    QCOMPARE(_dialogs->boxes.size(), 1);
+    trigger("actionClearAllData");
+    _window->findChild<LeftWidget*>()->refreshTree();
+    openFromTree("分析状态", "new.xlsx");
+    QCOMPARE(labelTexts(_plot), shown);
+    QCOMPARE(signalsOf("new.xlsx"), dsc);
+}
+
+namespace {
+
+// openpyxl's view of the analysis block after the stage blocks: per row its
+// five cells.
+const char* const OperationRowsScript = R"(
+import sys, openpyxl
+ws = openpyxl.load_workbook(sys.argv[1]).active
+row = 9
+for _ in range(ws.cell(8, 2).value):
+    row += 7 + ws.cell(row + 6, 2).value
+for r in range(row + 1, row + 1 + ws.cell(row, 2).value):
+    print(*(ws.cell(r, c).value for c in range(1, 6)))
+)";
+
+QStringList operationRowsByOpenpyxl(const QString& path)
+{
+    QProcess python;
+    python.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    python.start(QUARNEL_PYTHON, {"-c", OperationRowsScript, path});
+    python.waitForFinished(60000);
+    return QString::fromUtf8(python.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+// A finished run saved with a peak across its two stages and a label beyond
+// both: neither can be drawn again, the status bar says so, and a save over
+// the workbook writes both rows back as they were, after the analyses on the
+// plot.
+void TestAnalysisRoad::undrawnStoredAnalysesKept()
+{
+    const QString file = Global::SampleDataFolderPath + "/u.xlsx";
+    QVERIFY(writeWorkbook(file, {curve(peak), curve(step, 101, 140.0f)}, "2",
+                          {{"", 4, 120.0, 150.0}, {"", 1, 500.0, 500.0}}));
+    _window->findChild<LeftWidget*>()->refreshTree();
+    openFromTree("样品数据", "u.xlsx");
+    QCOMPARE(_window->statusBar()->currentMessage(),
+             QStringLiteral("u.xlsx 中有 2 个已保存的分析无法在曲线上显示，保存时将原样保留。"));
+    QVERIFY(labelTexts(_plot).isEmpty());
+    selectCurve(Global::_curveFileDataVtr.first().phases.first().curve);
+    analyse("actionNumericalLabel", 80.0);
+    save(file);
+    QVERIFY(_dialogs->boxes.isEmpty());
+    QCOMPARE(operationRowsByOpenpyxl(file), QStringList({"NumericalLabel 80 0 None 1",
+                                                         "PeakSynthesisAnalysis 120 150 None None",
+                                                         "NumericalLabel 500 500 None None"}));
+}
+
+void TestAnalysisRoad::failedSaveSaysWhy_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("disk full") << "full.xlsx" << QStringLiteral("写入文件时出错，磁盘可能已满。");
+    QTest::newRow("no such folder") << "gone/t.xlsx" << QStringLiteral("保存的文件夹不存在。");
+    QTest::newRow("read-only file") << "locked.xlsx"
+                                    << QStringLiteral("原有的同名文件是只读的（或不是普通文件），不能覆盖。");
+}
+
+// A save that fails says why under its one line; the analysis stays on the
+// plot for another try.
+void TestAnalysisRoad::failedSaveSaysWhy()
+{
+    QFETCH(QString, target);
+    QFETCH(QString, reason);
+    const QString path = Global::AnalysisStateFolderPath + "/" + target;
+    QVERIFY(writeWorkbook(Global::SampleDataFolderPath + "/f.xlsx", {curve(peak)}));
+    if (target == "locked.xlsx") {
+        QVERIFY(writeWorkbook(path, {curve(line)}));
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+    }
+    _window->findChild<LeftWidget*>()->refreshTree();
+    openFromTree("样品数据", "f.xlsx");
+    analyse("actionNumericalLabel", 80.0);
+    {
+        std::unique_ptr<FileSizeLimit> full(target == "full.xlsx" ? new FileSizeLimit(1) : nullptr);
+        save(path);
+    }
+    QCOMPARE(_dialogs->boxes.size(), 1);
+    QCOMPARE(_dialogs->boxes.first().text, "Save experiment file failed: " + path);
+    QCOMPARE(_dialogs->boxes.first().informativeText, reason);
+    QCOMPARE(labelTexts(_plot).size(), 1);
 }
 
 // Curves and analyses go by file name: a second x.xlsx from another folder is

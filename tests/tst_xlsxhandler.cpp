@@ -54,7 +54,7 @@ private slots:
     void readerEdgeCases();
     void appendAfterTheStages();
     void appendReplacesTheBlock();
-    void appendToVanishedFileWritesNothing();
+    void appendToVanishedFileWritesFromMemory();
     void smoothnessWritesTheSmoothedWorkbook();
     void saveCases_data();
     void saveCases();
@@ -350,14 +350,20 @@ void TestXlsxHandler::appendReplacesTheBlock()
     QVERIFY(data.analysisOperations.at(3).timeAxis);
 }
 
-void TestXlsxHandler::appendToVanishedFileWritesNothing()
+// A new name needs nothing of the file the workbook was read from.
+void TestXlsxHandler::appendToVanishedFileWritesFromMemory()
 {
+    Global::_experimentInfo.phases = {stage(1)};
+    Global::_experimentDataVtr = {record(2)};
     QVERIFY(XlsxHandler::writeExperimentFile(path("v.xlsx")));
     QVERIFY(load(path("v.xlsx")));
     QVERIFY(QFile::remove(path("v.xlsx")));
-    QVERIFY(!XlsxHandler::appendAnalysisOperation(path("v2.xlsx")));
-    QVERIFY(!QFile::exists(path("v2.xlsx")));
+    QVERIFY(XlsxHandler::appendAnalysisOperation(path("v2.xlsx")));
     QVERIFY(!QFile::exists(path("v.xlsx")));
+    Global::CurveFileData data;
+    QCOMPARE(XlsxHandler::readFile(path("v2.xlsx"), data), 0);
+    QCOMPARE(data.phases.size(), 1);
+    QCOMPARE(data.phases.first().data.size(), 2);
 }
 
 // The workbook smoothed last, with its stored analyses and those applied to

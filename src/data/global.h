@@ -88,6 +88,10 @@ struct CurveFileData
     ExperimentInfo info;
     QVector<PhaseTotalInfo> phases;
     QVector<AnalysisOperation> analysisOperations;
+    // Rows of its analysis block that cannot be drawn (a name none of the
+    // analyses bears, or bounds on no single stage), cells A to E as read:
+    // a save writes them back unchanged.
+    QVector<QVariantList> unplacedOperationRows;
     // The file it was read from, and that file's identity then (or after a
     // save in place): a save refuses to build on a file that changed since.
     QString path;

@@ -1,5 +1,6 @@
 #include "xlsxhandler.h"
 
+#include "failurereasons.h"
 #include "numerichelpers.h"
 #include "storedoperations.h"
 #include "workbook.h"
@@ -119,13 +120,30 @@ void writeOperationRows(Workbook& book, int row, const QVector<AnalysisOperation
     }
 }
 
-void writeOperations(Workbook& book, int row, const QVector<AnalysisOperation>& operations)
+void writeCell(Workbook& book, int row, int column, const QVariant& value)
 {
-    if (operations.isEmpty())
+    if (value.type() == QVariant::String)
+        book.write(row, column, value.toString());
+    else if (value.type() == QVariant::Double)
+        book.write(row, column, value.toDouble());
+}
+
+// The analyses, then the rows of stored ones that no stage could draw, as
+// they were read.
+void writeOperations(Workbook& book, int row, const QVector<AnalysisOperation>& operations,
+                     const QVector<QVariantList>& keptRows = {})
+{
+    if (operations.isEmpty() && keptRows.isEmpty())
         return;
     book.write(row, 1, XlsxLabels::AnalysisOperationCount);
-    book.write(row, 2, int(operations.size()));
+    book.write(row, 2, int(operations.size() + keptRows.size()));
     writeOperationRows(book, row, operations);
+    row += int(operations.size());
+    for (const QVariantList& cells : keptRows) {
+        ++row;
+        for (int column = 1; column <= cells.size(); ++column)
+            writeCell(book, row, column, cells.at(column - 1));
+    }
 }
 
 void writePhaseCount(Workbook& book, int blocks)
@@ -134,12 +152,13 @@ void writePhaseCount(Workbook& book, int blocks)
     book.write(8, 2, blocks);
 }
 
-bool save(const Workbook& book, const QString& path)
+bool save(const Workbook& book, const QString& path, QString& reason)
 {
     LOG(DEBUG) << "before xlsx save as...";
     if (book.saveAs(path))
         return true;
     LOG(DEBUG) << "Save xlsx failed." << " " << book.errorString();
+    reason = FailureReasons::ofSave(path, book.errorString());
     return false;
 }
 
@@ -228,11 +247,21 @@ bool blockPlaceTaken(const Workbook& book, int row, int count)
 // What of the workbook a rewrite of it would lose; empty when nothing.
 QString unkeptContent(const Workbook& book)
 {
+    QStringList found;
     if (book.sheetCount() > 1)
-        return QStringLiteral("该文件含有多个工作表");
+        found << QStringLiteral("多个工作表");
     if (book.hasFormulas())
-        return QStringLiteral("该文件含有公式");
-    return QString();
+        found << QStringLiteral("公式");
+    const int extras = book.extras();
+    if (extras & Workbook::Notes)
+        found << QStringLiteral("批注");
+    if (extras & Workbook::Formatting)
+        found << QStringLiteral("单元格格式（如填充颜色、字体、列宽或合并单元格）");
+    if (extras & Workbook::Objects)
+        found << QStringLiteral("图片、图表、超链接或数据验证等对象");
+    if (extras & Workbook::OtherValues)
+        found << QStringLiteral("逻辑值、日期或错误值单元格");
+    return found.isEmpty() ? QString() : QStringLiteral("该文件含有") + found.join(QStringLiteral("、"));
 }
 
 QString refusalToReplace(const QString& reason)
@@ -293,7 +322,8 @@ int pathRefusal(const QString& path)
 
 bool XlsxHandler::writeExperimentFile(QString path)
 {
-    return writeExperimentFile(path, Snapshot::take());
+    Snapshot snapshot = Snapshot::take();
+    return writeExperimentFile(path, snapshot);
 }
 
 namespace {
@@ -338,7 +368,7 @@ int writeBlocks(Workbook& book, const QVector<Global::PhaseTotalInfo>& blocks)
 
 // The run's stages are drawn as one curve, so an analysis made on it knows no
 // stage: it is stored with the one that gives its result alone.
-bool XlsxHandler::writeExperimentFile(const QString& path, const Snapshot& snapshot)
+bool XlsxHandler::writeExperimentFile(const QString& path, Snapshot& snapshot)
 {
     LOG(DEBUG) << "write file...";
     Workbook book;
@@ -353,7 +383,7 @@ bool XlsxHandler::writeExperimentFile(const QString& path, const Snapshot& snaps
             LOG(DEBUG) << "analysis operation fits no single stage of the run:" << op.mode << op.x1 << op.x2;
     }
     writeOperations(book, row, operations);
-    return save(book, path);
+    return save(book, path, snapshot.reason);
 }
 
 bool XlsxHandler::writeSmoothnessFile(QString path)
@@ -366,8 +396,10 @@ bool XlsxHandler::writeSmoothnessFile(QString path)
 
 namespace {
 
+const QString AnotherName = QStringLiteral("请另存为其他文件名。");
+
 // Replacing the file a workbook was read from must not lose what a rewrite
-// cannot keep; true, with the refusal in snapshot, when it would.
+// cannot keep; true, with the reason in snapshot, when it would.
 bool refusedInPlace(const QString& path, const Workbook& source, XlsxHandler::Snapshot& snapshot)
 {
     if (!sameFile(path, snapshot.workbook.path))
@@ -376,7 +408,7 @@ bool refusedInPlace(const QString& path, const Workbook& source, XlsxHandler::Sn
     if (reason.isEmpty())
         return false;
     LOG(DEBUG) << "xlsx not replaced:" << reason;
-    snapshot.refusal = refusalToReplace(reason);
+    snapshot.reason = refusalToReplace(reason);
     return true;
 }
 
@@ -387,18 +419,80 @@ void keepIdentityInPlace(const QString& path, XlsxHandler::Snapshot& snapshot)
         snapshot.workbook.identity = identityOf(snapshot.workbook.path);
 }
 
-} // namespace
-
-bool XlsxHandler::writeSmoothnessFile(const QString& path, Snapshot& snapshot)
+// The file the workbook was read from, while it still holds what was read;
+// null, with why in reason, otherwise.
+std::unique_ptr<Workbook> unchangedSource(const Global::CurveFileData& file, QString& reason)
 {
-    const Global::CurveFileData& file = snapshot.workbook;
-    if (file.fileName.isEmpty()) {
-        LOG(DEBUG) << "curve file data vtr empty...";
+    const QByteArray identity = file.path.isEmpty() ? QByteArray() : identityOf(file.path);
+    if (identity.isEmpty() || identity != file.identity) {
+        LOG(DEBUG) << "xlsx changed since it was read:" << file.path;
+        reason = identity.isEmpty() ? QStringLiteral("原文件已无法读取（可能已被删除、移动，或没有读取权限）。")
+                                    : QStringLiteral("原文件在打开之后已被修改或替换（例如又有一次保存写到了这个文件），"
+                                                     "保存到原文件会覆盖这些改动。")
+                                          + AnotherName;
+        return nullptr;
+    }
+    return XlsxHandler::openXlsxFile(file.path);
+}
+
+// Puts each stage's signal into the rows its points were read from, where it
+// changed (a smoothing); a row the reader passed over stays as it is. False
+// when the blocks no longer hold the stages' points.
+bool putSignals(Workbook& book, const QVector<Global::PhaseTotalInfo>& stages)
+{
+    int row = FirstBlockRow;
+    for (const Global::PhaseTotalInfo& stage : stages) {
+        const int end = blockEnd(&book, row);
+        int taken = 0;
+        for (int r = row + BlockHeadRows; r < end; ++r) {
+            const float runTime = cellFloat(&book, r, 2);
+            if (runTime == 0.0f)
+                continue;
+            if (taken >= stage.data.size() || runTime != stage.data.at(taken).runTime)
+                return false;
+            const float dsc = stage.data.at(taken++).dsc;
+            if (cellFloat(&book, r, 4) != dsc)
+                book.write(r, 4, dsc);
+        }
+        if (taken != stage.data.size())
+            return false;
+        row = end;
+    }
+    return true;
+}
+
+// The source with its analysis block replaced by the analyses on the plot,
+// saved at path.
+bool saveUpdatedSource(Workbook& book, const QString& path, XlsxHandler::Snapshot& snapshot)
+{
+    if (refusedInPlace(path, book, snapshot))
+        return false;
+    // The reader looks for the block right after the stages; the block there
+    // gives way to the analyses now on the plot.
+    const int row = stageBlocksEnd(&book);
+    LOG(DEBUG) << "lastRow:" << book.lastRow() << "operation row:" << row;
+    removeOperationBlock(book, row);
+    const QVector<AnalysisOperation>& operations = snapshot.workbookOperations;
+    const QVector<QVariantList>& keptRows = snapshot.workbook.unplacedOperationRows;
+    const int count = int(operations.size() + keptRows.size());
+    if (count > 0 && sameFile(path, snapshot.workbook.path) && blockPlaceTaken(book, row, count)) {
+        LOG(DEBUG) << "xlsx not replaced: cells at the operation block.";
+        snapshot.reason = refusalToReplace(QStringLiteral("该文件在分析结果的位置已有其他内容"));
         return false;
     }
-    Workbook source;
-    if (sameFile(path, file.path) && source.load(file.path) && refusedInPlace(path, source, snapshot))
+    writeOperations(book, row, operations, keptRows);
+    if (!save(book, path, snapshot.reason))
         return false;
+    LOG(DEBUG) << "Save xlsx succ.";
+    keepIdentityInPlace(path, snapshot);
+    return true;
+}
+
+// The workbook as loaded, written anew: its information, its stages with the
+// points in memory (smoothed or not) and its analyses.
+bool writeFromMemory(const QString& path, XlsxHandler::Snapshot& snapshot)
+{
+    const Global::CurveFileData& file = snapshot.workbook;
     Workbook book;
     writeInformation(book, file.info);
     // Stages by their index in the record; block numbers count the stages
@@ -417,11 +511,48 @@ bool XlsxHandler::writeSmoothnessFile(const QString& path, Snapshot& snapshot)
     QVector<AnalysisOperation> operations = snapshot.workbookOperations;
     for (AnalysisOperation& op : operations)
         op.stage = op.stage >= 0 && op.stage < blockOf.size() ? blockOf.at(op.stage) : -1;
-    writeOperations(book, row, operations);
-    if (!save(book, path))
+    writeOperations(book, row, operations, file.unplacedOperationRows);
+    return save(book, path, snapshot.reason);
+}
+
+// Over the file it was read from, that file with the signal and the analysis
+// block replaced, so whatever else it holds stays as it was; refused once the
+// file changed. Under another name the same while the file is unchanged, so
+// the copy keeps what else it holds; otherwise the workbook is written from
+// memory, since a new name needs nothing of the old file.
+bool writeLoadedWorkbook(const QString& path, XlsxHandler::Snapshot& snapshot)
+{
+    const bool inPlace = sameFile(path, snapshot.workbook.path);
+    QString unusable;
+    const std::unique_ptr<Workbook> source = unchangedSource(snapshot.workbook, unusable);
+    if (source && putSignals(*source, snapshot.workbook.phases))
+        return saveUpdatedSource(*source, path, snapshot);
+    if (inPlace) {
+        snapshot.reason = source ? QStringLiteral("原文件的内容与打开时不一致。") + AnotherName : unusable;
         return false;
-    keepIdentityInPlace(path, snapshot);
+    }
+    LOG(DEBUG) << "xlsx written from memory:" << path;
+    return writeFromMemory(path, snapshot);
+}
+
+// Nothing is saved for a workspace without workbooks.
+bool noWorkbook(const XlsxHandler::Snapshot& snapshot, QString& reason)
+{
+    if (!snapshot.workbook.fileName.isEmpty())
+        return false;
+    reason = QStringLiteral("没有打开的工作簿可以保存。");
     return true;
+}
+
+} // namespace
+
+bool XlsxHandler::writeSmoothnessFile(const QString& path, Snapshot& snapshot)
+{
+    if (noWorkbook(snapshot, snapshot.reason)) {
+        LOG(DEBUG) << "curve file data vtr empty...";
+        return false;
+    }
+    return writeLoadedWorkbook(path, snapshot);
 }
 
 bool XlsxHandler::appendAnalysisOperation(QString path)
@@ -436,39 +567,11 @@ bool XlsxHandler::appendAnalysisOperation(QString path)
 // operation's stage index is its block's.
 bool XlsxHandler::appendAnalysisOperation(const QString& path, Snapshot& snapshot)
 {
-    const QString& source = snapshot.workbook.path;
-    // Another run may have saved over the workbook since it was read: its
-    // points are not the ones these analyses were made on.
-    if (source.isEmpty() || identityOf(source) != snapshot.workbook.identity) {
-        LOG(DEBUG) << "xlsx changed since it was read:" << source;
-        return false;
-    }
-    const std::unique_ptr<Workbook> book = openXlsxFile(source);
-    if (!book) {
+    if (noWorkbook(snapshot, snapshot.reason)) {
         LOG(DEBUG) << "xlsx is nullptr.";
         return false;
     }
-    if (refusedInPlace(path, *book, snapshot))
-        return false;
-    // The reader looks for the block right after the stages; the block there
-    // gives way to the analyses now on the plot.
-    const int row = stageBlocksEnd(book.get());
-    LOG(DEBUG) << "lastRow:" << book->lastRow() << "operation row:" << row;
-    removeOperationBlock(*book, row);
-    const QVector<AnalysisOperation>& operations = snapshot.workbookOperations;
-    if (!operations.isEmpty() && sameFile(path, source) && blockPlaceTaken(*book, row, int(operations.size()))) {
-        LOG(DEBUG) << "xlsx not replaced: cells at the operation block.";
-        snapshot.refusal = refusalToReplace(QStringLiteral("该文件在分析结果的位置已有其他内容"));
-        return false;
-    }
-    writeOperations(*book, row, operations);
-    if (!book->saveAs(path)) {
-        LOG(DEBUG) << "Save xlsx failed." << " " << book->errorString();
-        return false;
-    }
-    LOG(DEBUG) << "Save xlsx succ.";
-    keepIdentityInPlace(path, snapshot);
-    return true;
+    return writeLoadedWorkbook(path, snapshot);
 }
 
 std::unique_ptr<Workbook> XlsxHandler::openXlsxFile(const QString& path)
@@ -503,22 +606,6 @@ void XlsxHandler::rememberReadFile(const QString& path)
 
 namespace {
 
-// Each operation on the stage it was made on; one that fits no stage is
-// left out, as it would draw figures of another stage.
-void placeOperations(Global::CurveFileData& data)
-{
-    QVector<AnalysisOperation>& operations = data.analysisOperations;
-    for (int i = operations.size() - 1; i >= 0; --i) {
-        AnalysisOperation& op = operations[i];
-        op.stage = StoredOperations::stageOf(data.phases, op);
-        if (op.stage >= 0)
-            continue;
-        LOG(DEBUG) << "analysis operation fits no stage of" << data.fileName << ":" << op.mode << op.x1 << op.x2
-                   << (op.timeAxis ? "min" : "℃");
-        operations.removeAt(i);
-    }
-}
-
 // The information block, as writeInformation lays it out.
 void readInformation(const Workbook& sheet, Global::ExperimentInfo& info)
 {
@@ -532,10 +619,14 @@ void readInformation(const Workbook& sheet, Global::ExperimentInfo& info)
 
 } // namespace
 
-int XlsxHandler::readWorkbook(const QString& path, Global::CurveFileData& data)
+int XlsxHandler::readWorkbook(const QString& path, Global::CurveFileData& data, QString* reason)
 {
-    if (const int refusal = pathRefusal(path))
+    QString unused;
+    QString& why = reason ? *reason : unused;
+    if (const int refusal = pathRefusal(path)) {
+        why = FailureReasons::ofRead(refusal, path, QString());
         return refusal;
+    }
     // The hash is taken alongside the read; both describe the same bytes only
     // if the file stayed as it was from before the one to after the other.
     const QByteArray before = stampOf(path);
@@ -547,10 +638,12 @@ int XlsxHandler::readWorkbook(const QString& path, Global::CurveFileData& data)
         // Nothing is kept of a refused workbook, so a later append still
         // goes to the last one that was read.
         LOG(DEBUG) << "current sheet is empty." << " " << sheet.errorString();
+        why = FailureReasons::ofRead(3, path, sheet.errorString());
         return 3;
     }
     if (before.isEmpty() || stampOf(path) != before) {
         LOG(DEBUG) << "xlsx changed while it was read:" << path;
+        why = QStringLiteral("文件在读取的过程中被修改了，请稍后再打开。");
         return 3;
     }
     data.fileName = QFileInfo(path).fileName();
@@ -565,7 +658,6 @@ int XlsxHandler::readWorkbook(const QString& path, Global::CurveFileData& data)
         data.phases.append(stage);
     }
     readAnalysisOperation(&sheet, row, data);
-    placeOperations(data);
     return 0;
 }
 
@@ -609,6 +701,17 @@ int stageAt(const Workbook* sheet, int row)
     return int(number) - 1;
 }
 
+// Cells A to E of a row as they stand, up to the last one present.
+QVariantList rowCells(const Workbook* sheet, int row)
+{
+    QVariantList cells;
+    for (int column = 1; column <= OperationColumns; ++column)
+        cells.append(sheet->cellAt(row, column));
+    while (!cells.isEmpty() && !cells.last().isValid())
+        cells.removeLast();
+    return cells;
+}
+
 } // namespace
 
 void XlsxHandler::readAnalysisOperation(Workbook* sheet, int& row, Global::CurveFileData& data)
@@ -628,8 +731,19 @@ void XlsxHandler::readAnalysisOperation(Workbook* sheet, int& row, Global::Curve
                              cellDouble(sheet, row, 2), cellDouble(sheet, row, 3),
                              sheet->cellAt(row, 4).toString() == XlsxLabels::TimeMin, stageAt(sheet, row)};
         LOG(DEBUG) << " ao mode:" << name << "x1:" << op.x1 << ",x2:" << op.x2;
-        // The redraw re-runs modes 1 to 7 only; a row naming none is left out.
+        // Only modes 1 to 7 are drawn again, each on the stage it was made
+        // on: one that fits no stage would draw figures of another. Any other
+        // row is kept as it stands, so that a save does not delete it.
         if (op.mode >= 1)
+            op.stage = StoredOperations::stageOf(data.phases, op);
+        if (op.mode >= 1 && op.stage >= 0) {
             data.analysisOperations.append(op);
+            continue;
+        }
+        LOG(DEBUG) << "analysis operation fits no stage of" << data.fileName << ":" << name << op.x1 << op.x2
+                   << (op.timeAxis ? "min" : "℃");
+        const QVariantList cells = rowCells(sheet, row);
+        if (!cells.isEmpty())
+            data.unplacedOperationRows.append(cells);
     }
 }

@@ -71,8 +71,9 @@ public:
         // Its analyses as the plot shows them: those stored in it and still
         // drawn, then those applied to it since, in order, each once.
         QVector<AnalysisOperation> workbookOperations;
-        // Why a writer refused, in words for the user; empty otherwise.
-        QString refusal;
+        // Why a writer failed or refused, in words for the user; empty
+        // after a success.
+        QString reason;
 
         // The records as they are now; GUI thread only. Every loaded
         // workbook counts as on the plot: the workspace forgets those whose
@@ -88,19 +89,23 @@ public:
     // A new workbook of the current run (_experimentInfo, _experimentDataVtr)
     // with the analyses made on its curve.
     static bool writeExperimentFile(QString path);
-    static bool writeExperimentFile(const QString& path, const Snapshot& snapshot);
-    // A new workbook of snapshot.workbook with its in-memory (smoothed)
-    // points and its analyses.
+    static bool writeExperimentFile(const QString& path, Snapshot& snapshot);
+    // snapshot.workbook saved at path with its in-memory (smoothed) points
+    // and its analyses: those of snapshot.workbookOperations, then the
+    // stored rows no stage could draw, as they were read.
     static bool writeSmoothnessFile(QString path);
     static bool writeSmoothnessFile(const QString& path, Snapshot& snapshot);
-    // The file snapshot.workbook was read from, its analysis block replaced
-    // by snapshot.workbookOperations, saved at path. False, and nothing
-    // written, when that file changed on disk since it was read.
+    // The same save; with points as they were read, only the analysis block
+    // differs from the file.
     static bool appendAnalysisOperation(QString path);
-    // Both workbook writers refuse to replace the workbook they were read
-    // from when it holds what they cannot keep (snapshot.refusal says what);
-    // after replacing it, snapshot.workbook.identity is that of what they
-    // wrote.
+    // Both take the file the workbook was read from, while it still holds
+    // what was read, and replace only its signal and its analysis block, so
+    // the rest stays as it was. Over that file they refuse, writing nothing,
+    // once it changed on disk or when it holds what a rewrite cannot keep
+    // (formatting, notes, several sheets, ...); snapshot.reason says why.
+    // Under another name a changed or vanished file is no obstacle: the
+    // workbook is then written anew from memory. After replacing the file,
+    // snapshot.workbook.identity is that of what they wrote.
     static bool appendAnalysisOperation(const QString& path, Snapshot& snapshot);
     // After a save that wrote written: the workbook saved in place keeps its
     // new identity, and those analyses count as saved. GUI thread only.
@@ -119,8 +124,9 @@ public:
     // was read). data and _currentFilePath change only on 0.
     static int readFile(QString path, Global::CurveFileData& data);
     // readFile without remembering the workbook; data.path and
-    // data.identity describe the file as it was read.
-    static int readWorkbook(const QString& path, Global::CurveFileData& data);
+    // data.identity describe the file as it was read. A refusal tells why
+    // in reason, in words for the user.
+    static int readWorkbook(const QString& path, Global::CurveFileData& data, QString* reason = nullptr);
     // Makes a workbook read by readWorkbook the last one read. GUI thread only.
     static void rememberReadFile(const QString& path);
     static void readPhaseData(Workbook* sheet, int& row, Global::PhaseTotalInfo& stage);

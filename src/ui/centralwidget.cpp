@@ -620,16 +620,23 @@ void CentralWidget::slotRecvAnalysisFileName(QString path)
 }
 
 // A refused workbook leaves nothing behind: no record, no curve, and a later
-// append still goes to the workbook read before it.
+// append still goes to the workbook read before it. Stored analyses that
+// cannot be drawn are not on the plot, yet stay in the file: the user is
+// told how many.
 void CentralWidget::takeReadWorkbook(const WorkbookLoader::Result& read)
 {
     if (read.status != 0) {
         _openedFilePaths.removeOne(read.path);
-        MessageBox::warning(parentWidget(), QStringLiteral("warnning"), QStringLiteral("File parse error."));
+        MessageBox::warning(parentWidget(), QStringLiteral("warnning"), QStringLiteral("File parse error."),
+                            read.reason);
         return;
     }
     XlsxHandler::rememberReadFile(read.path);
     addCurveFile(read.file);
+    if (const int undrawn = read.file.unplacedOperationRows.size())
+        emit sigStatusMessage(QStringLiteral("%1 中有 %2 个已保存的分析无法在曲线上显示，保存时将原样保留。")
+                                  .arg(read.file.fileName)
+                                  .arg(undrawn));
 }
 
 // Only the new workbook is drawn: the others are on the plot already, with

@@ -102,6 +102,8 @@ signals:
     void sigSendLineXCoord(int which, double x);
     void sigRightDockWidgetHide();
     void sigGetAxisInfoWithData(QVector<CentralWidget::AxisInfo> info);
+    // A text for the status bar.
+    void sigStatusMessage(const QString& text);
 
 public slots:
     void slotRecvCommonData(const CommonData& data);

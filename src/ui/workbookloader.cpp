@@ -53,7 +53,7 @@ void WorkbookLoader::next()
     read->path = _queue.takeFirst();
     _current = read;
     _currentDropped = false;
-    _work->start([read]() { read->status = XlsxHandler::readWorkbook(read->path, read->file); });
+    _work->start([read]() { read->status = XlsxHandler::readWorkbook(read->path, read->file, &read->reason); });
 }
 
 void WorkbookLoader::handOver()

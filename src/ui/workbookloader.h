@@ -26,6 +26,8 @@ public:
         QString path;
         // XlsxHandler::readWorkbook's result; 0 when read.
         int status = 0;
+        // Why it was refused, in words for the user.
+        QString reason;
         Global::CurveFileData file;
     };
     using Consumer = std::function<void(const Result&)>;
