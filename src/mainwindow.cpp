@@ -273,6 +273,9 @@ void MainWindow::on_actionStart_triggered()
     }
     _rightDockWidget->hide();
     _centralWidget->clearAllData();
+    // The dialog's date is that of its last showing, which may have been for
+    // an earlier run: each run is dated when it starts.
+    Global::_experimentInfo.dateTime = ExperimentSettingForm::currentDateTime();
     // A run is drawn and analysed against temperature: the abscissa goes back
     // to it, with its captions, before the first point arrives.
     if (Global::_timeAxisFlag == 1)

@@ -98,6 +98,7 @@ private slots:
     void run();
     void deviceLostMidRun();
     void startReturnsToTemperature();
+    void eachRunDatedWhenItStarts();
 
 private:
     QAction* action(const char* name) { return _window->findChild<QAction*>(QLatin1String(name)); }
@@ -295,6 +296,34 @@ void TestLiveRun::startReturnsToTemperature()
     QVERIFY(label);
     QVERIFY2(label->text().startsWith(QStringLiteral("数值：\n%1℃,").arg(key, 0, 'f', 3)), qPrintable(label->text()));
     action("actionStop")->trigger();
+}
+
+// The settings were delivered with a date long past, as when "新建" was last
+// opened for an earlier run: the run is saved with the time "开始" started it.
+void TestLiveRun::eachRunDatedWhenItStarts()
+{
+    connectAndDeliverProgramme();
+    action("actionNew")->trigger();
+    edit("dateTimeLineEdit")->setText("2001/02/03 04:05:06");
+    _window->findChild<QPushButton*>("pushButton_deliverData")->click();
+    QCOMPARE(Global::_experimentInfo.dateTime, QString("2001/02/03 04:05:06"));
+    const QString path = _dir.filePath("dated.xlsx");
+    _dialogs->fileNames = QStringList{path};
+
+    const QDateTime before = QDateTime::currentDateTime().addMSecs(-999);
+    action("actionStart")->trigger();
+    const QDateTime after = QDateTime::currentDateTime();
+    auto* centralWidget = _window->findChild<CentralWidget*>();
+    QTRY_VERIFY_WITH_TIMEOUT(centralWidget->liveCurve() && centralWidget->liveCurve()->dataCount() > 5, RunTimeout);
+    action("actionStop")->trigger();
+
+    QProcess python;
+    python.start(QUARNEL_PYTHON,
+                 {"-c", "import sys, openpyxl; print(openpyxl.load_workbook(sys.argv[1]).active['B6'].value)", path});
+    QVERIFY(python.waitForFinished(30000));
+    const QDateTime dated = QDateTime::fromString(QString::fromUtf8(python.readAllStandardOutput()).trimmed(),
+                                                  "yyyy/MM/dd hh:mm:ss");
+    QVERIFY2(dated.isValid() && before <= dated && dated <= after, qPrintable(dated.toString()));
 }
 
 QTEST_MAIN(TestLiveRun)

@@ -89,9 +89,14 @@ ExperimentSettingForm::~ExperimentSettingForm()
     delete _ui;
 }
 
+QString ExperimentSettingForm::currentDateTime()
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd hh:mm:ss"));
+}
+
 void ExperimentSettingForm::showEvent(QShowEvent* event)
 {
-    _ui->dateTimeLineEdit->setText(QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd hh:mm:ss")));
+    _ui->dateTimeLineEdit->setText(currentDateTime());
     QWidget::showEvent(event);
 }
 

@@ -26,6 +26,10 @@ public:
     void showCutoffTempError(int phase);
     void showScanRateError(int phase);
 
+    // The form of the experiment date, as the dialog shows it and a run is
+    // stamped with.
+    static QString currentDateTime();
+
 signals:
     void sigDeliverData(QByteArray frame);
 
