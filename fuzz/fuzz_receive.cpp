@@ -29,6 +29,7 @@
 #include <QList>
 #include <QVector>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 
@@ -203,9 +204,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (quietAfter(i))
             port->dropStalledFrame();
     }
-    // Fewer bytes than a frame can wait, and each quiet period drops at
-    // least one: the next input starts on an empty buffer.
-    for (int i = 0; i < FrameAssembler::MaxFrameSize; ++i)
+    // Fewer bytes than a frame, and than this input, can wait, and each quiet
+    // period drops at least one: the next input starts on an empty buffer.
+    for (int i = std::min(int(stream.size()), FrameAssembler::MaxFrameSize); i > 0; --i)
         port->dropStalledFrame();
     Global::clearCurveExperimentData();
     return 0;
