@@ -4,6 +4,17 @@
 
 #include <QDebug>
 
+namespace {
+
+const char HeaderBytes[2] = {char(SerialPort::HeaderByte1), char(SerialPort::HeaderByte2)};
+
+QByteArray header()
+{
+    return QByteArray::fromRawData(HeaderBytes, 2);
+}
+
+} // namespace
+
 void FrameAssembler::append(const QByteArray& bytes)
 {
     _buffer.append(bytes);
@@ -26,12 +37,18 @@ bool FrameAssembler::takeFrame(QByteArray* frame)
             continue;
         }
         const int frameSize = length + 3;
-        if (_buffer.size() < frameSize)
-            return false;
-        const auto* bytes = reinterpret_cast<const quint8*>(_buffer.constData());
-        const quint16 expected = SerialPort::crc16(bytes + 3, static_cast<quint16>(length - 2));
-        const quint16 received = static_cast<quint16>(bytes[frameSize - 2] | (bytes[frameSize - 1] << 8));
-        if (expected != received) {
+        if (_buffer.size() < frameSize) {
+            // A frame still on its way holds no complete frame with a sound
+            // CRC, short of data bytes that form one by chance; one standing
+            // behind this header shows the header was not a frame's.
+            const int later = nextCompleteFrame(1);
+            if (later < 0)
+                return false;
+            qDebug() << "Incomplete frame skipped:" << _buffer.left(later).toHex(' ');
+            discard(later);
+            continue;
+        }
+        if (!crcMatches(0, frameSize)) {
             qDebug() << "CRC error." << _buffer.left(frameSize).toHex(' ');
             discard(1);
             continue;
@@ -41,6 +58,18 @@ bool FrameAssembler::takeFrame(QByteArray* frame)
         return true;
     }
     return false;
+}
+
+bool FrameAssembler::dropStalledHeader()
+{
+    if (_buffer.isEmpty())
+        return false;
+    int next = _buffer.indexOf(header(), 1);
+    if (next < 0)
+        next = _buffer.size();
+    qDebug() << "Receive timeout, incomplete frame dropped:" << _buffer.left(next).toHex(' ');
+    discard(next);
+    return true;
 }
 
 void FrameAssembler::clear()
@@ -57,10 +86,9 @@ int FrameAssembler::pendingBytes() const
 // since its second header byte may still be on its way.
 bool FrameAssembler::dropUntilHeader()
 {
-    const char header[2] = {char(SerialPort::HeaderByte1), char(SerialPort::HeaderByte2)};
-    int at = _buffer.indexOf(QByteArray::fromRawData(header, 2));
+    int at = _buffer.indexOf(header());
     if (at < 0) {
-        const bool lastMayStart = !_buffer.isEmpty() && _buffer.endsWith(header[0]);
+        const bool lastMayStart = !_buffer.isEmpty() && _buffer.endsWith(HeaderBytes[0]);
         at = lastMayStart ? _buffer.size() - 1 : _buffer.size();
     }
     if (at > 0) {
@@ -68,6 +96,27 @@ bool FrameAssembler::dropUntilHeader()
         discard(at);
     }
     return _buffer.size() >= 2;
+}
+
+// The offset of the first header at or after from that starts a complete
+// frame with a matching CRC; -1 when there is none.
+int FrameAssembler::nextCompleteFrame(int from) const
+{
+    for (int at = _buffer.indexOf(header(), from); at >= 0 && at + 3 <= _buffer.size();
+         at = _buffer.indexOf(header(), at + 1)) {
+        const int length = static_cast<quint8>(_buffer.at(at + 2));
+        if (length >= MinLength && at + length + 3 <= _buffer.size() && crcMatches(at, length + 3))
+            return at;
+    }
+    return -1;
+}
+
+bool FrameAssembler::crcMatches(int at, int frameSize) const
+{
+    const auto* bytes = reinterpret_cast<const quint8*>(_buffer.constData()) + at;
+    const quint16 expected = SerialPort::crc16(bytes + 3, static_cast<quint16>(frameSize - 5));
+    const quint16 received = static_cast<quint16>(bytes[frameSize - 2] | (bytes[frameSize - 1] << 8));
+    return expected == received;
 }
 
 void FrameAssembler::discard(int count)

@@ -9,6 +9,13 @@
 // Bytes before a header are dropped, a frame is returned only once all its
 // bytes are in and its CRC-16/MODBUS matches, and a frame whose CRC fails
 // costs only its first header byte before the search resumes.
+//
+// A header whose length byte claims more than has arrived is waited for,
+// but it never holds back what stands behind it: a stray header on the
+// line, or a length byte with a flipped bit, claims bytes the instrument
+// never sends. As soon as a complete frame with a sound CRC stands later in
+// the buffer, the waiting header is given up for it; when the line goes
+// quiet, dropStalledHeader() gives it up as well.
 class FrameAssembler
 {
 public:
@@ -22,11 +29,19 @@ public:
     void append(const QByteArray& bytes);
     // Takes the next complete frame out of the buffer; false when none is complete.
     bool takeFrame(QByteArray* frame);
+    // For a line that has been quiet for longer than a frame takes: the
+    // bytes still waiting, once takeFrame() has returned false, wait for
+    // bytes that are not coming. Drops the waiting header and what follows
+    // it up to the next header, where the search resumes; false when
+    // nothing was waiting.
+    bool dropStalledHeader();
     void clear();
     int pendingBytes() const;
 
 private:
     bool dropUntilHeader();
+    int nextCompleteFrame(int from) const;
+    bool crcMatches(int at, int frameSize) const;
     void discard(int count);
 
     QByteArray _buffer;

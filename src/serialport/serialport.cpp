@@ -6,6 +6,7 @@
 #include <QMetaEnum>
 #include <QSerialPort>
 #include <QSerialPortInfo>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstring>
@@ -16,6 +17,10 @@ namespace {
 constexpr int LivePointMinBytes = 26;
 // What the reader takes out of the port per step, so the receive buffer stays bounded.
 constexpr int ReadStep = 4096;
+// Milliseconds of silence after which the rest of a frame is no longer
+// expected: the longest frame, 258 bytes of ten bits at 115200 baud, takes
+// 22.4 ms.
+constexpr int QuietTime = 50;
 
 QByteArray frameHead(quint8 length, quint8 command, quint16 address)
 {
@@ -56,8 +61,12 @@ SerialPort* SerialPort::instance()
 SerialPort::SerialPort()
     : QObject(nullptr)
     , _serialPort(new QSerialPort(this))
+    , _quietTimer(new QTimer(this))
 {
     qRegisterMetaType<CommonData>("CommonData");
+    _quietTimer->setSingleShot(true);
+    _quietTimer->setInterval(QuietTime);
+    connect(_quietTimer, &QTimer::timeout, this, &SerialPort::dropStalledFrame);
     connect(_serialPort, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError error) { handlePortError(error); });
 }
@@ -84,6 +93,7 @@ bool SerialPort::open()
         _readyReadConnected = true;
     }
     _assembler.clear();
+    _quietTimer->stop();
     if (!_serialPort->open(QIODevice::ReadWrite)) {
         const QMetaEnum errors = QMetaEnum::fromType<QSerialPort::SerialPortError>();
         qDebug() << "open failed." << errors.valueToKey(_serialPort->error());
@@ -128,6 +138,7 @@ void SerialPort::close()
     _serialPort->clear(QSerialPort::AllDirections);
     _serialPort->close();
     _assembler.clear();
+    _quietTimer->stop();
 }
 
 bool SerialPort::isOpen() const
@@ -140,6 +151,7 @@ void SerialPort::slotCloseSp()
     if (_serialPort->isOpen()) {
         _serialPort->close();
         _assembler.clear();
+        _quietTimer->stop();
     }
 }
 
@@ -268,15 +280,40 @@ void SerialPort::readAvailable()
 // run a nested event loop (the end-of-run question), in which frames that
 // arrive meanwhile are read and handled before that receiver returns. Large
 // inputs go in by read steps, drained after each, so the bounded buffer never
-// has to drop bytes of complete frames.
+// has to drop bytes of complete frames. Every arrival starts the quiet time
+// afresh; it runs only while bytes wait for the rest of their frame.
 void SerialPort::receiveBytes(const QByteArray& bytes)
 {
+    _quietTimer->start();
     for (int at = 0; at < bytes.size(); at += ReadStep) {
         _assembler.append(bytes.mid(at, ReadStep));
-        QByteArray frame;
-        while (_assembler.takeFrame(&frame))
-            handleFrame(frame);
+        handleTakenFrames();
     }
+    if (_assembler.pendingBytes() == 0)
+        _quietTimer->stop();
+}
+
+// The quiet time may run out inside a nested event loop of a read that has
+// frames left to hand out, or with bytes still unread in the port: those
+// come first, and bytes arriving meanwhile start the quiet time afresh. A
+// header given up lets the search resume behind it, where the next header
+// gets a quiet time of its own.
+void SerialPort::dropStalledFrame()
+{
+    readAvailable();
+    handleTakenFrames();
+    if (_quietTimer->isActive() || !_assembler.dropStalledHeader())
+        return;
+    handleTakenFrames();
+    if (_assembler.pendingBytes() > 0)
+        _quietTimer->start();
+}
+
+void SerialPort::handleTakenFrames()
+{
+    QByteArray frame;
+    while (_assembler.takeFrame(&frame))
+        handleFrame(frame);
 }
 
 void SerialPort::handleFrame(const QByteArray& frame)

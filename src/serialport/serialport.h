@@ -11,6 +11,7 @@
 #include <QVector>
 
 class QSerialPort;
+class QTimer;
 
 // The program's one link to the DSC instrument: a process-wide singleton in
 // the GUI thread that finds the instrument's USB virtual COM port, writes the
@@ -62,6 +63,10 @@ public:
     // Feeds received bytes through the frame reassembly and acts on every
     // complete frame in order; slotReadData's worker, also used by tests.
     void receiveBytes(const QByteArray& bytes);
+    // What the receive timer runs once the line has been quiet for longer
+    // than a frame takes: a frame still waiting for its rest will not get
+    // it, and gives up its header. Also used by tests.
+    void dropStalledFrame();
 
 signals:
     void sigSendCommonData(const CommonData& data);
@@ -87,6 +92,7 @@ private:
     void readAvailable();
     void handlePortError(int error);
     void closeLostDevice();
+    void handleTakenFrames();
     void handleFrame(const QByteArray& frame);
     void handleReadReply(const QByteArray& frame, quint16 address, int copied, const CommonData& data);
     static QString statusText(const CommonData& data);
@@ -96,6 +102,7 @@ private:
     bool _readQueued = false;
     bool _lossPending = false;
     FrameAssembler _assembler;
+    QTimer* _quietTimer = nullptr;
     // Modes remembered by the axis and end-of-run watchers; both start in analysis.
     int _axisLastMode = Global::Analysis;
     int _runEndLastMode = Global::Analysis;

@@ -20,6 +20,9 @@ private slots:
 
 using Chunks = QList<QByteArray>;
 
+// In a list of chunks: the line goes quiet for longer than a frame takes.
+static const QByteArray Quiet = QByteArrayLiteral("quiet");
+
 static QByteArray hex(const char* text)
 {
     return QByteArray::fromHex(text);
@@ -30,7 +33,10 @@ static Chunks takeAll(FrameAssembler& assembler, const Chunks& chunks)
     Chunks taken;
     QByteArray frame;
     for (const QByteArray& chunk : chunks) {
-        assembler.append(chunk);
+        if (chunk == Quiet)
+            assembler.dropStalledHeader();
+        else
+            assembler.append(chunk);
         while (assembler.takeFrame(&frame))
             taken.append(frame);
     }
@@ -74,6 +80,10 @@ void TestLinkFrames::assembler_data()
     const QByteArray stop = SerialPort::buildStartStopFrame(false);
     QByteArray badCrc = stop;
     badCrc[8] = char(badCrc.at(8) ^ 1);
+    // Length 6 with its top bit flipped claims 134 bytes, far more than follow.
+    QByteArray longLength = run;
+    longLength[2] = char(longLength.at(2) ^ 0x80);
+    const QByteArray stray = hex("A55AF0");
 
     QTest::addColumn<Chunks>("chunks");
     QTest::addColumn<Chunks>("frames");
@@ -87,6 +97,13 @@ void TestLinkFrames::assembler_data()
     QTest::newRow("bad CRC skipped") << Chunks {badCrc + run} << Chunks {run} << 0;
     QTest::newRow("length below five") << Chunks {hex("A55A04") + run} << Chunks {run} << 0;
     QTest::newRow("frame inside bad CRC frame") << Chunks {hex("A55A0C83000000") + stop} << Chunks {stop} << 0;
+    QTest::newRow("stray header before frames") << Chunks {stray, run, stop} << Chunks {run, stop} << 0;
+    QTest::newRow("flipped length bit") << Chunks {longLength + stop} << Chunks {stop} << 0;
+    QTest::newRow("split frame behind stray header") << Chunks {stray + run.left(4), run.mid(4)} << Chunks {run} << 0;
+    QTest::newRow("quiet drops stray header") << Chunks {stray, Quiet} << Chunks {} << 0;
+    QTest::newRow("quiet keeps what follows the stray header")
+        << Chunks {stray + run.left(4), Quiet, run.mid(4)} << Chunks {run} << 0;
+    QTest::newRow("quiet inside a frame gives it up") << Chunks {run.left(4), Quiet, run.mid(4)} << Chunks {} << 0;
 }
 
 void TestLinkFrames::assembler()

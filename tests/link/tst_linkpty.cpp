@@ -7,6 +7,17 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+using Pieces = QList<QByteArray>;
+
+// A status reply as short as still carries the DSC signal.
+static QByteArray statusFrame(quint8 runStatus, quint8 stage)
+{
+    QByteArray record(26, '\0');
+    record[0] = char(runStatus);
+    record[1] = char(stage);
+    return InstrumentSimulator::buildFrame(SerialPort::ReadCommand, 0, record);
+}
+
 // The whole link through a real pseudo-terminal and a real QSerialPort, with
 // the simulated instrument on the other end in the same event loop.
 class TestLinkPty : public QObject
@@ -25,6 +36,8 @@ private slots:
     void writeProgramme();
     void hangUpClosesPortOnce();
     void framesHandledDuringEndOfRunQuestion();
+    void damagedFrameAtRunEnd_data();
+    void damagedFrameAtRunEnd();
 
 private:
     InstrumentSimulator* _simulator = nullptr;
@@ -171,26 +184,73 @@ void TestLinkPty::framesHandledDuringEndOfRunQuestion()
 {
     QVERIFY(_port->open());
     QSignalSpy texts(_port, &SerialPort::sigUpdateStatusbarMsg);
-    const auto status = [](quint8 runStatus, quint8 stage) {
-        QByteArray record(26, '\0');
-        record[0] = char(runStatus);
-        record[1] = char(stage);
-        return InstrumentSimulator::buildFrame(SerialPort::ReadCommand, 0, record);
-    };
     bool heardDuringQuestion = false;
     const auto question = connect(_port, &SerialPort::sigSaveExperimentalDataMsgBox, this, [&] {
-        _simulator->sendFrame(status(RunStatusIdle, 9));
+        _simulator->sendFrame(statusFrame(RunStatusIdle, 9));
         heardDuringQuestion = QTest::qWaitFor([&] {
             return !texts.isEmpty() && texts.last().at(0).toString().contains(QStringLiteral("阶段:9"));
         }, 2000);
     });
-    _simulator->sendFrame(status(RunStatusHeating, 1));
+    _simulator->sendFrame(statusFrame(RunStatusHeating, 1));
     QTRY_COMPARE(texts.size(), 1);
-    _simulator->sendFrame(status(RunStatusCooling, 1));
+    _simulator->sendFrame(statusFrame(RunStatusCooling, 1));
     QTRY_COMPARE(texts.size(), 3);
     disconnect(question);
     QVERIFY(heardDuringQuestion);
     QCOMPARE(Global::_globalMode, Global::Analysis);
+}
+
+// The instrument sends the last frames of a run and then nothing: a damaged
+// frame among them must neither hold back the frames behind it nor wait
+// for ever for bytes that are not coming.
+void TestLinkPty::damagedFrameAtRunEnd_data()
+{
+    const QByteArray heating = statusFrame(RunStatusHeating, 1);
+    const QByteArray cooling = statusFrame(RunStatusCooling, 2);
+    const QByteArray idle = statusFrame(RunStatusIdle, 3);
+    // Length 31 (0x1F) with its top bit flipped claims 162 bytes, more than
+    // the 34-byte frame after it brings.
+    const auto flipped = [](QByteArray frame) {
+        frame[2] = char(frame.at(2) ^ 0x80);
+        return frame;
+    };
+    const QString started = QStringLiteral("设备运行状态:升温 实验阶段:1 实验进行中");
+    const QString cooled = QStringLiteral("设备运行状态:冷却 实验阶段:2 实验结束");
+    const QString ended = QStringLiteral("设备运行状态:冷却 实验阶段:3 实验结束");
+    QTest::addColumn<Pieces>("pieces");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<bool>("dropsWhenQuiet");
+    QTest::newRow("stray header before the cooling frame")
+        << Pieces {heating, QByteArray::fromHex("A55AF0"), cooling, idle} << QStringList {started, cooled, ended}
+        << false;
+    QTest::newRow("flipped length bit in the cooling frame")
+        << Pieces {heating, flipped(cooling), idle} << QStringList {started, ended} << false;
+    QTest::newRow("flipped length bit in the last frame")
+        << Pieces {heating, cooling, flipped(idle)} << QStringList {started, cooled} << true;
+}
+
+void TestLinkPty::damagedFrameAtRunEnd()
+{
+    QFETCH(Pieces, pieces);
+    QFETCH(QStringList, expected);
+    QFETCH(bool, dropsWhenQuiet);
+    QVERIFY(_port->open());
+    QSignalSpy texts(_port, &SerialPort::sigUpdateStatusbarMsg);
+    QSignalSpy questions(_port, &SerialPort::sigSaveExperimentalDataMsgBox);
+    for (const QByteArray& piece : pieces)
+        _simulator->sendRaw(piece);
+    QTRY_COMPARE(texts.size(), expected.size());
+    for (int i = 0; i < expected.size(); ++i)
+        QCOMPARE(texts.at(i).at(0).toString(), expected.at(i));
+    QCOMPARE(questions.size(), 1);
+    QCOMPARE(Global::_globalMode, Global::Analysis);
+    // Frames behind the damage are not held back until the line goes quiet;
+    // only bytes that no frame completes wait that long.
+    const auto timeouts = [] { return LogCapture::debugLines().filter(QStringLiteral("Receive timeout")).size(); };
+    if (dropsWhenQuiet)
+        QTRY_COMPARE(timeouts(), 1);
+    else
+        QCOMPARE(timeouts(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestLinkPty)

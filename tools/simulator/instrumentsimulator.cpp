@@ -291,6 +291,12 @@ void InstrumentSimulator::sendFrame(const QByteArray& frame)
         flushMerged();
 }
 
+void InstrumentSimulator::sendRaw(const QByteArray& bytes)
+{
+    flushMerged();
+    writeToMaster(bytes);
+}
+
 void InstrumentSimulator::flushMerged()
 {
     QByteArray bytes;

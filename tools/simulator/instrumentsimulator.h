@@ -82,6 +82,9 @@ public:
 
     // Sends a frame as built by the caller, through the fault injection.
     void sendFrame(const QByteArray& frame);
+    // Sends bytes as they are, after everything sent before, past the fault
+    // injection and the log of sent frames: line noise, damaged frames.
+    void sendRaw(const QByteArray& bytes);
     // Builds a frame of the protocol with its CRC.
     static QByteArray buildFrame(quint8 command, quint16 address, const QByteArray& data);
 
