@@ -292,7 +292,7 @@ void TestAnalysis::glassTransitionStep_data()
     QTest::addColumn<QVector<double>>("expected");
     QTest::addColumn<QString>("unit");
     QTest::newRow("temperature") << true << QVector<double>{70.0, 80.0, 90.0} << "℃";
-    QTest::newRow("no inflection: baselines only") << false << QVector<double>{} << "";
+    QTest::newRow("no inflection: nothing drawn, a box says so") << false << QVector<double>{} << "";
 }
 
 void TestAnalysis::glassTransitionStep()
@@ -303,9 +303,16 @@ void TestAnalysis::glassTransitionStep()
     QVERIFY(loadWorkbook(_widget, workbook("step.xlsx", {curve(hasStep ? step : line)})));
     _widget->setAnalysisMode(CentralWidget::GlassTransition);
     applyAt(60.0, 100.0);
+    if (!hasStep) {
+        QCOMPARE(PlotItemRegistry::graphs().size() + PlotItemRegistry::texts().size(), 0);
+        QCOMPARE(_dialogs->boxes.size(), 1);
+        QCOMPARE(_dialogs->boxes.first().text, QStringLiteral("所选区域内未找到玻璃化转变。"));
+        QVERIFY(Global::_analysisOperationVtr.isEmpty());
+        return;
+    }
 
     // Two baseline stubs 10 ℃ long from the picked samples, then the tangent.
-    QCOMPARE(PlotItemRegistry::graphs().size(), hasStep ? 3 : 2);
+    QCOMPARE(PlotItemRegistry::graphs().size(), 3);
     auto* first = static_cast<QCPGraph*>(PlotItemRegistry::graphs().at(0));
     auto* second = static_cast<QCPGraph*>(PlotItemRegistry::graphs().at(1));
     QCOMPARE(first->data()->at(0)->key, 60.0);
@@ -313,10 +320,6 @@ void TestAnalysis::glassTransitionStep()
     QCOMPARE(second->data()->at(0)->key, 90.0);
     QCOMPARE(second->data()->at(1)->key, 100.0);
     const QStringList texts = labelTexts(_plot);
-    if (!hasStep) {
-        QVERIFY(texts.isEmpty());
-        return;
-    }
     QCOMPARE(texts.size(), 1);
     QVERIFY2(texts.first().startsWith("T1：") && texts.first().contains("\nTg：") && texts.first().contains("\nT2："),
              qPrintable(texts.first()));

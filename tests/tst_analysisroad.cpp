@@ -45,6 +45,7 @@ private slots:
     void coolingPeak();
     void liveRunEnthalpyPerGram();
     void liveRunAnalysedOnItsLaterStage();
+    void sameLinesApplyToAnotherAnalysisOrCurve();
     void labelsStayInsideThePlot();
     void savedWorkbookIsWhatThePlotShows_data();
     void savedWorkbookIsWhatThePlotShows();
@@ -368,21 +369,25 @@ void TestAnalysisRoad::failedResultsShowNoNumber_data()
     QTest::addColumn<double>("x2");
     QTest::addColumn<QStringList>("labels");
     QTest::addColumn<int>("graphs");
-    QTest::addColumn<bool>("warned");
+    QTest::addColumn<QString>("box");
+    const QString noGlassTransition = QStringLiteral("所选区域内未找到玻璃化转变。");
     // curve() spans 30 to 130 ℃.
     QTest::newRow("region beside the curve") << "actionPeakSynthesisAnalysis" << false << 5.0 << 25.0 << QStringList()
-                                             << 0 << true;
+                                             << 0 << "曲线选择错误.";
     QTest::newRow("onset with no positive signal") << "actionOnsetTemperaturePoint" << true << 40.0 << 120.0
-                                                   << QStringList{"--"} << 0 << false;
+                                                   << QStringList{"--"} << 0 << "";
     // On a straight line every flank segment runs along the baseline.
     QTest::newRow("start point of a straight line") << "actionStartPoint" << false << 40.0 << 120.0
-                                                    << QStringList{"外推起始点：\n--℃"} << 0 << false;
+                                                    << QStringList{"外推起始点：\n--℃"} << 0 << "";
     QTest::newRow("stop point of a straight line") << "actionStopPoint" << false << 40.0 << 120.0
-                                                   << QStringList{"外推终止点：\n--℃"} << 0 << false;
-    // The first sample has no earlier ones to fit a baseline on: only the
-    // right stub is drawn.
+                                                   << QStringList{"外推终止点：\n--℃"} << 0 << "";
+    // A straight line has no inflection point, and the first sample has no
+    // earlier ones to fit a baseline on: no glass transition, and no stubs
+    // that would pass for one.
+    QTest::newRow("glass transition of a straight line") << "actionGlassTransition" << false << 40.0 << 120.0
+                                                         << QStringList() << 0 << noGlassTransition;
     QTest::newRow("glass transition from the first sample") << "actionGlassTransition" << false << 30.0 << 100.0
-                                                            << QStringList() << 1 << false;
+                                                            << QStringList() << 0 << noGlassTransition;
 }
 
 void TestAnalysisRoad::failedResultsShowNoNumber()
@@ -393,7 +398,7 @@ void TestAnalysisRoad::failedResultsShowNoNumber()
     QFETCH(double, x2);
     QFETCH(QStringList, labels);
     QFETCH(int, graphs);
-    QFETCH(bool, warned);
+    QFETCH(QString, box);
     const auto negativeLine = [](double t) { return -line(t); };
     const QString fileName = QStringLiteral("f.xlsx");
     QVERIFY(writeWorkbook(Global::SampleDataFolderPath + "/" + fileName, {negative ? curve(negativeLine) : curve(line)}));
@@ -402,9 +407,10 @@ void TestAnalysisRoad::failedResultsShowNoNumber()
     analyse(qPrintable(action), x1, x2, nullptr);
     QCOMPARE(labelTexts(_plot), labels);
     QCOMPARE(_plot->graphCount(), graphs);
-    QCOMPARE(_dialogs->boxes.size(), warned ? 1 : 0);
-    if (warned) {
+    QCOMPARE(_dialogs->boxes.size(), box.isEmpty() ? 0 : 1);
+    if (!box.isEmpty()) {
         QCOMPARE(_dialogs->boxes.first().title, QStringLiteral("warnning"));
+        QCOMPARE(_dialogs->boxes.first().text, box);
         QVERIFY(Global::_analysisOperationVtr.isEmpty());
     }
 }
@@ -527,6 +533,25 @@ void TestAnalysisRoad::liveRunAnalysedOnItsLaterStage()
     selectCurve(_central->liveCurve());
     analyse("actionNumericalLabel", 200.0, 0.0, nullptr);
     QCOMPARE(labelTexts(_plot), QStringList{"数值：\n200.000℃,51.000"});
+}
+
+// The same lines give another analysis and another curve their own result:
+// 起始点 then 终止点 on a.xlsx, then 终止点 on b.xlsx. peak()'s flanks meet
+// its baseline at 58 and 102 ℃ (see analysistesthelpers.h).
+void TestAnalysisRoad::sameLinesApplyToAnotherAnalysisOrCurve()
+{
+    for (const char* name : {"/a.xlsx", "/b.xlsx"})
+        QVERIFY(writeWorkbook(Global::SampleDataFolderPath + name, {curve(peak)}));
+    _window->findChild<LeftWidget*>()->refreshTree();
+    openFromTree("样品数据", "a.xlsx");
+    openFromTree("样品数据", "b.xlsx");
+    selectCurve(Global::_curveFileDataVtr.first().phases.first().curve);
+    analyse("actionStartPoint", 40.0, 120.0, nullptr);
+    analyse("actionStopPoint", 40.0, 120.0, nullptr);
+    selectCurve(Global::_curveFileDataVtr.last().phases.first().curve);
+    click("pushButtonApply");
+    QCOMPARE(labelTexts(_plot), (QStringList{"外推起始点：\n58.000℃", "外推终止点：\n102.000℃", "外推终止点：\n102.000℃"}));
+    QCOMPARE(Global::_analysisOperationVtr.size(), 3);
 }
 
 // The indium peak near the right edge of the x range: its label would stand a

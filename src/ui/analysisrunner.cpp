@@ -114,8 +114,7 @@ AnalysisRunner::Outcome AnalysisRunner::run(CentralWidget::AnalysisMode mode, do
         peakSynthesis(clampToCurve(x1), clampToCurve(x2), name);
         break;
     case CentralWidget::GlassTransition:
-        glassTransition(clampToCurve(x1), clampToCurve(x2), name);
-        break;
+        return glassTransition(clampToCurve(x1), clampToCurve(x2), name);
     default:
         meltingPoint(mode, x1, x2, name);
         break;
@@ -378,24 +377,25 @@ QPair<double, double> AnalysisRunner::linearFit(const QVector<double>& xs, const
 
 // T1 and T2 are where the tangent at the step's steepest inflection meets the
 // baselines fitted before and after the step; Tg is the sample whose signal
-// lies halfway between the two boundary samples. A baseline fitted on a
-// single sample (the left line on the first sample) is not finite: what can
-// be drawn is, and no label is.
-void AnalysisRunner::glassTransition(double x1, double x2, const QString& name)
+// lies halfway between the two boundary samples. Without a tangent (a clean
+// step has no inflection point) or without finite figures (a baseline fitted
+// on the first sample alone) there is no glass transition to show, and
+// nothing is drawn: baselines alone would look like a result.
+AnalysisRunner::Outcome AnalysisRunner::glassTransition(double x1, double x2, const QString& name)
 {
     const QPointF p1 = PointCalculate::getClosestPointByX(static_cast<float>(x1));
     const QPointF p2 = PointCalculate::getClosestPointByX(static_cast<float>(x2));
     LOG(DEBUG) << "point1:" << p1.x() << "," << p1.y();
     LOG(DEBUG) << "point2:" << p2.x() << "," << p2.y();
 
-    const QPair<double, double> line1 = drawBaseline(p1, 10.0, name);
-    const QPair<double, double> line2 = drawBaseline(p2, -10.0, name);
+    const QPair<double, double> line1 = baselineNear(p1);
+    const QPair<double, double> line2 = baselineNear(p2);
 
     QPair<double, double> tangent;
     if (!steepestTangent(PointCalculate::getPointsInRange(static_cast<float>(p1.x()), static_cast<float>(p2.x())),
                          tangent)) {
         LOG(DEBUG) << "glass transition: no inflection point with a tangent between" << p1.x() << "and" << p2.x();
-        return;
+        return Outcome::NotFound;
     }
     const QPointF lineOfTangent(tangent.first, tangent.second);
     const QPair<double, double> t1 =
@@ -406,20 +406,20 @@ void AnalysisRunner::glassTransition(double x1, double x2, const QString& name)
     if (!std::isfinite(t1.first) || !std::isfinite(t1.second) || !std::isfinite(t2.first)
         || !std::isfinite(t2.second) || !std::isfinite(q.x())) {
         LOG(DEBUG) << "glass transition: no finite result, T1" << t1.first << "Tg" << q.x() << "T2" << t2.first;
-        return;
+        return Outcome::NotFound;
     }
+    drawBaselineStub(p1, baselineStubEnd(p1.x(), 10.0), line1, name);
+    drawBaselineStub(p2, baselineStubEnd(p2.x(), -10.0), line2, name);
     addResultGraph({t1.first, t2.first}, {t1.second, t2.second}, name)->setPen(baselinePen());
     drawGlassTransitionLabel(t1.first, q, t2.first, name);
+    return Outcome::Drawn;
 }
 
-// The baseline fitted to the samples near the picked one, drawn as a stub of
-// the given length along it.
-QPair<double, double> AnalysisRunner::drawBaseline(const QPointF& from, double length, const QString& name)
+// The baseline fitted to the samples near the picked one.
+QPair<double, double> AnalysisRunner::baselineNear(const QPointF& from)
 {
     const auto near = splitPoints(PointCalculate::getNearbyPoints(static_cast<float>(from.x())));
-    const QPair<double, double> line = linearFit(near.first, near.second);
-    drawBaselineStub(from, baselineStubEnd(from.x(), length), line, name);
-    return line;
+    return linearFit(near.first, near.second);
 }
 
 // On the time axis T1, Tg and T2 read as the run times of the samples there.
@@ -451,17 +451,11 @@ double AnalysisRunner::baselineStubEnd(double from, double length) const
     return _data.at(end).runTime;
 }
 
-// A stub from the picked sample along the fitted baseline; none when the
-// baseline is not finite.
+// A stub from the picked sample along the fitted baseline.
 void AnalysisRunner::drawBaselineStub(const QPointF& from, double toX, const QPair<double, double>& line,
                                       const QString& name)
 {
-    const double y = line.first * toX + line.second;
-    if (!std::isfinite(y)) {
-        LOG(DEBUG) << "glass transition: baseline at" << from.x() << "is not finite";
-        return;
-    }
-    addResultGraph({from.x(), toX}, {from.y(), y}, name)->setPen(baselinePen());
+    addResultGraph({from.x(), toX}, {from.y(), line.first * toX + line.second}, name)->setPen(baselinePen());
 }
 
 // The tangent by central difference at the inflection point of steepest

@@ -31,6 +31,7 @@ public:
     {
         Drawn,   // a result, or the part of one that could be found, is on the plot
         Refused, // the region cannot be analysed; nothing was drawn
+        NotFound, // the region holds nothing the analysis looks for; nothing was drawn
         Nothing  // no analysis mode
     };
 
@@ -44,7 +45,7 @@ public:
     // The items the last run drew.
     const QList<QObject*>& lastItems() const;
 
-    void glassTransition(double x1, double x2, const QString& name);
+    Outcome glassTransition(double x1, double x2, const QString& name);
     void drawResultLabel(const QPointF& point, const QString& text, const QString& name);
     QPointF textBoxPlace(const QPointF& point) const;
     void drawPeakRegion(double x1, double x2, const QString& name);
@@ -60,7 +61,7 @@ private:
     double clampToCurve(double x) const;
     double peakArea();
     double timeOf(double x) const;
-    QPair<double, double> drawBaseline(const QPointF& from, double length, const QString& name);
+    static QPair<double, double> baselineNear(const QPointF& from);
     void drawGlassTransitionLabel(double t1, const QPointF& q, double t2, const QString& name);
     double baselineStubEnd(double from, double length) const;
     QCPGraph* addResultGraph(const QVector<double>& keys, const QVector<double>& values, const QString& name);

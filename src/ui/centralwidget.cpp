@@ -412,11 +412,15 @@ void CentralWidget::switchAxisQuantity()
     drawCurveFileData();
 }
 
+// The last applied position belongs to the curve it was applied to: the same
+// lines on another curve give that curve's result.
 void CentralWidget::slotSelectionChangedByUser()
 {
     for (QCPAbstractPlottable* plottable : _plot->selectedPlottables()) {
         if (auto* curve = qobject_cast<QCPCurve*>(plottable)) {
             LOG(DEBUG) << "Selected Curve:" << curve->objectName();
+            if (curve != _currentCurve)
+                forgetLastApply();
             _currentCurve = curve;
         }
     }
@@ -564,9 +568,12 @@ void CentralWidget::slotAnalysisSettingLineXPoint(int which, double index)
     Q_UNUSED(index)
 }
 
+// A new analysis starts afresh: lines that stand where the last one was
+// applied give its own result.
 void CentralWidget::setAnalysisMode(AnalysisMode mode)
 {
     _analysisMode = mode;
+    forgetLastApply();
     if (mode == NoAnalysis) {
         _plot->setInteractions(FreeInteractions);
     } else if (mode >= NumericalLabel && mode <= EndsetTemperaturePoint) {
@@ -714,8 +721,9 @@ void CentralWidget::redrawOperation(const Global::CurveFileData& file, const Ana
     _runner->setSampleMass(file.info.sampleWeight.toDouble());
     const double x1 = StoredOperations::boundOn(onTime, operation.x1, operation.timeAxis, data);
     const double x2 = StoredOperations::boundOn(onTime, operation.x2, operation.timeAxis, data);
-    if (_runner->run(static_cast<AnalysisMode>(operation.mode), x1, x2, file.fileName)
-        == AnalysisRunner::Outcome::Refused)
+    const AnalysisRunner::Outcome outcome = _runner->run(static_cast<AnalysisMode>(operation.mode), x1, x2,
+                                                         file.fileName);
+    if (outcome == AnalysisRunner::Outcome::Refused || outcome == AnalysisRunner::Outcome::NotFound)
         LOG(DEBUG) << "analysis operation draws nothing on stage" << stage + 1 << "of" << file.fileName;
     if (!confirmed)
         return;
@@ -810,10 +818,14 @@ void CentralWidget::slotAnalysisSettingApply()
     const QString name = _currentCurve->objectName();
     const AnalysisRunner::Outcome outcome = _runner->run(_analysisMode, x1, x2, name);
     _plot->replot(QCustomPlot::rpRefreshHint);
-    // A refused region drew nothing: the same lines may be applied again,
-    // once another curve is selected.
+    // A region that drew nothing may be applied again, once another curve is
+    // selected or the lines moved.
     if (outcome == AnalysisRunner::Outcome::Refused) {
         MessageBox::warning(parentWidget(), QStringLiteral("warnning"), QStringLiteral("曲线选择错误."));
+        return;
+    }
+    if (outcome == AnalysisRunner::Outcome::NotFound) {
+        MessageBox::warning(parentWidget(), QStringLiteral("warnning"), QStringLiteral("所选区域内未找到玻璃化转变。"));
         return;
     }
     _lastApplyX1 = x1;
@@ -931,6 +943,11 @@ void CentralWidget::slotAnalysisSettingConfirm()
 void CentralWidget::slotAnalysisSettingUndo()
 {
     clearData(ClearTemporaryItems);
+    forgetLastApply();
+}
+
+void CentralWidget::forgetLastApply()
+{
     _lastApplyX1 = 0.0;
     _lastApplyX2 = 0.0;
 }

@@ -159,6 +159,7 @@ private:
     void drawResults(const Global::CurveFileData& file);
     void redrawOperation(const Global::CurveFileData& file, const AnalysisOperation& operation, bool confirmed);
     bool curveData(const QCPCurve* curve, QVector<Global::ExperimentData>& data) const;
+    void forgetLastApply();
     bool curveOnTime(const QCPCurve* curve) const;
     double sampleMassOf(const QCPCurve* curve) const;
 
