@@ -45,6 +45,8 @@ private slots:
     void coolingPeak();
     void liveRunEnthalpyPerGram();
     void liveRunAnalysedOnItsLaterStage();
+    void meltingPointsInThePeaksOwnDirection_data();
+    void meltingPointsInThePeaksOwnDirection();
     void sameLinesApplyToAnotherAnalysisOrCurve();
     void labelsStayInsideThePlot();
     void savedWorkbookIsWhatThePlotShows_data();
@@ -533,6 +535,45 @@ void TestAnalysisRoad::liveRunAnalysedOnItsLaterStage()
     selectCurve(_central->liveCurve());
     analyse("actionNumericalLabel", 200.0, 0.0, nullptr);
     QCOMPARE(labelTexts(_plot), QStringList{"数值：\n200.000℃,51.000"});
+}
+
+void TestAnalysisRoad::meltingPointsInThePeaksOwnDirection_data()
+{
+    QTest::addColumn<QString>("sample");
+    QTest::addColumn<bool>("down");
+    QTest::addColumn<double>("x1");
+    QTest::addColumn<double>("x2");
+    QTest::addColumn<QStringList>("labels");
+    // peak() tops out at 6 mW from 78 to 82 ℃, 77 and 83 ℃ read 5.75 (see
+    // analysistesthelpers.h): 初熔点 reads the top's last sample and 终熔点
+    // its first, as they always have.
+    QTest::newRow("upward") << QString() << false << 40.0 << 120.0 << QStringList{"82.000", "78.000"};
+    // 8 - peak(): the baseline at 7 mW, the bottom at 2 mW from 78 to 82 ℃;
+    // within 1 % of 2 mW lies the bottom only.
+    QTest::newRow("downward") << QString() << true << 40.0 << 120.0 << QStringList{"82.000", "78.000"};
+    // The workbook's signal read in Python (float32): its minimum, -11.654 mW
+    // at 156.6 ℃, is the only sample within 0.117 mW of it.
+    QTest::newRow("indium") << "indium.xlsx" << true << 140.0 << 170.0 << QStringList{"156.600", "156.600"};
+}
+
+void TestAnalysisRoad::meltingPointsInThePeaksOwnDirection()
+{
+    QFETCH(QString, sample);
+    QFETCH(bool, down);
+    QFETCH(double, x1);
+    QFETCH(double, x2);
+    QFETCH(QStringList, labels);
+    if (sample.isEmpty()) {
+        const auto dip = [](double t) { return 8.0 - peak(t); };
+        QVERIFY(writeWorkbook(Global::SampleDataFolderPath + "/m.xlsx", {down ? curve(dip) : curve(peak)}));
+        _window->findChild<LeftWidget*>()->refreshTree();
+        openFromTree("样品数据", "m.xlsx");
+    } else {
+        openSample(sample);
+    }
+    analyse("actionOnsetTemperaturePoint", x1, x2);
+    analyse("actionEndsetTemperaturePoint", x1, x2);
+    QCOMPARE(labelTexts(_plot), labels);
 }
 
 // The same lines give another analysis and another curve their own result:

@@ -23,7 +23,7 @@ constexpr float LargestFloat = std::numeric_limits<float>::max();
 constexpr float SmallestNormalFloat = std::numeric_limits<float>::min();
 // The calorimeter's fixed conversion from the integrated signal to joules.
 constexpr double AreaToEnergyFactor = 8.177;
-// Samples within this share of the range's maximum count as its plateau.
+// Samples within this share of the range's extreme count as its plateau.
 constexpr double PlateauTolerance = 0.01;
 constexpr float NearbyDistance = 10.0f;
 constexpr int NearbyCount = 10;
@@ -311,30 +311,56 @@ QVector<Global::ExperimentData> PointCalculate::getDataInRange(float x1, float x
 
 Global::ExperimentData PointCalculate::getLastDataNearMaxValue(double x1, double x2)
 {
-    return findDataNearMaxValue(x1, x2, true);
+    return findDataNearExtreme(x1, x2, true, false);
 }
 
 Global::ExperimentData PointCalculate::getFirstDataNearMaxValue(double x1, double x2)
 {
-    return findDataNearMaxValue(x1, x2, false);
+    return findDataNearExtreme(x1, x2, false, false);
+}
+
+Global::ExperimentData PointCalculate::getLastDataNearMinValue(double x1, double x2)
+{
+    return findDataNearExtreme(x1, x2, true, true);
+}
+
+Global::ExperimentData PointCalculate::getFirstDataNearMinValue(double x1, double x2)
+{
+    return findDataNearExtreme(x1, x2, false, true);
 }
 
 // The sample nearest the end (or the start) of the range whose signal lies
-// within 1 % of the range's maximum: the end of the plateau on that side.
-Global::ExperimentData PointCalculate::findDataNearMaxValue(double x1, double x2, bool fromEnd)
+// within 1 % of the range's maximum (or minimum): the end of the plateau on
+// that side. The maximum's running value starts at the smallest positive
+// float, so a range that is nowhere positive has no plateau above; the
+// minimum's share is taken of its magnitude, since a peak below its chord
+// lies mostly below 0.
+Global::ExperimentData PointCalculate::findDataNearExtreme(double x1, double x2, bool fromEnd, bool minimum)
 {
     const QVector<Global::ExperimentData> range = getDataInRange(toFloat(x1), toFloat(x2));
-    float maxSignal = SmallestNormalFloat;
+    float extremeSignal = minimum ? LargestFloat : SmallestNormalFloat;
     for (const Global::ExperimentData& d : range)
-        maxSignal = std::max(maxSignal, d.dsc);
-    const double max = maxSignal;
+        extremeSignal = minimum ? std::min(extremeSignal, d.dsc) : std::max(extremeSignal, d.dsc);
+    const double extreme = extremeSignal;
+    const double tolerance = PlateauTolerance * (minimum ? std::fabs(extreme) : extreme);
     const int n = range.size();
     for (int k = 0; k < n; ++k) {
         const Global::ExperimentData& d = range.at(fromEnd ? n - 1 - k : k);
-        if (std::fabs(d.dsc - max) < PlateauTolerance * max)
+        if (std::fabs(d.dsc - extreme) < tolerance)
             return d;
     }
     return Global::ExperimentData();
+}
+
+// The peak is the sample farthest from the region's start or end level, on
+// either side; the chord tells which side it lies on.
+bool PointCalculate::peakPointsDown()
+{
+    const double xs = startPoint.x(), ys = startPoint.y();
+    const double xe = endPoint.x(), ye = endPoint.y();
+    if (xs == xe)
+        return peakPoint.y() < ys;
+    return peakPoint.y() < ys + (ye - ys) * (peakPoint.x() - xs) / (xe - xs);
 }
 
 QString PointCalculate::formatNumericalLabelText(const QPointF& point)

@@ -45,6 +45,13 @@ public:
     static QVector<Global::ExperimentData> getDataInRange(float x1, float x2);
     static Global::ExperimentData getLastDataNearMaxValue(double x1, double x2);
     static Global::ExperimentData getFirstDataNearMaxValue(double x1, double x2);
+    // The same within 1 % of the magnitude of the range's minimum, for a peak
+    // that points down.
+    static Global::ExperimentData getLastDataNearMinValue(double x1, double x2);
+    static Global::ExperimentData getFirstDataNearMinValue(double x1, double x2);
+    // Whether the region's peak lies below the chord from its start to its
+    // end.
+    static bool peakPointsDown();
 
     // Result texts, temperature and run-time forms.
     static QString formatNumericalLabelText(const QPointF& point);
@@ -86,7 +93,7 @@ public:
 
 private:
     static QVector<int> findInflectionIndices(const QVector<double>& x, const QVector<double>& y);
-    static Global::ExperimentData findDataNearMaxValue(double x1, double x2, bool fromEnd);
+    static Global::ExperimentData findDataNearExtreme(double x1, double x2, bool fromEnd, bool minimum);
     static QPair<float, float> getMinAndMax(float Global::ExperimentData::*field);
 };
 

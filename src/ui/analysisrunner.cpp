@@ -267,13 +267,20 @@ double AnalysisRunner::peakArea()
     return area;
 }
 
+// The plateau of the peak in its own direction: above its chord the range's
+// maximum, below it the minimum.
 void AnalysisRunner::meltingPoint(CentralWidget::AnalysisMode mode, double x1, double x2, const QString& name)
 {
+    PointCalculate::setRegionPointX(static_cast<float>(clampToCurve(x1)), static_cast<float>(clampToCurve(x2)));
+    const bool down = PointCalculate::peakPointsDown();
     const bool onset = mode == CentralWidget::OnsetTemperaturePoint;
-    const Global::ExperimentData d = onset ? PointCalculate::getLastDataNearMaxValue(x1, x2)
-                                           : PointCalculate::getFirstDataNearMaxValue(x1, x2);
+    Global::ExperimentData d;
+    if (down)
+        d = onset ? PointCalculate::getLastDataNearMinValue(x1, x2) : PointCalculate::getFirstDataNearMinValue(x1, x2);
+    else
+        d = onset ? PointCalculate::getLastDataNearMaxValue(x1, x2) : PointCalculate::getFirstDataNearMaxValue(x1, x2);
     if (isNoSample(d)) {
-        LOG(DEBUG) << "no sample near the maximum between" << x1 << "and" << x2;
+        LOG(DEBUG) << "no sample near the" << (down ? "minimum" : "maximum") << "between" << x1 << "and" << x2;
         const float side = static_cast<float>(onset ? x1 : x2);
         drawResultLabel(placeOf(PointCalculate::getClosestDataByX(side)), QStringLiteral("--"), name);
         return;
