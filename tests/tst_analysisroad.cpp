@@ -3,6 +3,7 @@
 #include "curvesmoother.h"
 #include "eventhandler.h"
 #include "filesizelimit.h"
+#include "instrumentcoefficientform.h"
 #include "leftwidget.h"
 #include "localcustomplot.h"
 #include "mainwindow.h"
@@ -12,6 +13,8 @@
 #include "workbook.h"
 
 #include <QAction>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
@@ -47,6 +50,7 @@ private slots:
     void liveRunAnalysedOnItsLaterStage();
     void meltingPointsInThePeaksOwnDirection_data();
     void meltingPointsInThePeaksOwnDirection();
+    void calibrationUsesTheCoefficientInForce();
     void sameLinesApplyToAnotherAnalysisOrCurve();
     void labelsStayInsideThePlot();
     void savedWorkbookIsWhatThePlotShows_data();
@@ -574,6 +578,38 @@ void TestAnalysisRoad::meltingPointsInThePeaksOwnDirection()
     analyse("actionOnsetTemperaturePoint", x1, x2);
     analyse("actionEndsetTemperaturePoint", x1, x2);
     QCOMPARE(labelTexts(_plot), labels);
+}
+
+// K = 0.731 is put in force once the window stands, so "仪器系数" must read
+// it when opened. Indium between 140 and 170 ℃ then reads 28.461 J/g; 28.42
+// (its theoretical enthalpy) against 28.461 gives 0.731 × 28.42 / 28.461 =
+// 0.72994697 however often "计算" is pressed, and indium then reads 28.420
+// J/g (Python, float32, with the enthalpy taken as the peak analysis takes
+// it from the workbook's samples).
+void TestAnalysisRoad::calibrationUsesTheCoefficientInForce()
+{
+    Global::_configMap.insert(Global::InstrumentCoefficientKey, 0.731f);
+    openSample("indium.xlsx");
+    analyse("actionPeakSynthesisAnalysis", 140.0, 170.0);
+    QVERIFY2(labelTexts(_plot).last().contains("焓值：28.461 J/g"), qPrintable(labelTexts(_plot).last()));
+    trigger("actionInstrumentParameter");
+    auto* form = _window->findChild<InstrumentCoefficientForm*>();
+    auto* coefficient = form->findChild<QLineEdit*>("LineEditCoefficient");
+    QCOMPARE(coefficient->text(), QStringLiteral("0.731"));
+    QTest::keyClicks(form->findChild<QLineEdit*>("LineEditTheory"), "28.42");
+    QTest::keyClicks(form->findChild<QLineEdit*>("LineEditActualMeasurement"), "28.461");
+    for (int i = 0; i < 2; ++i)
+        QTest::mouseClick(form->findChild<QPushButton*>("pushButtonCalculate"), Qt::LeftButton);
+    QCOMPARE(coefficient->text(), QStringLiteral("0.730"));
+    QFile config(Global::ConfigFilePath);
+    QVERIFY(config.open(QIODevice::ReadOnly));
+    QCOMPARE(QJsonDocument::fromJson(config.readAll()).object().value("InstrumentCoefficient").toDouble(),
+             0.7299469709396362);
+    config.remove();
+    form->hide();
+    analyse("actionPeakSynthesisAnalysis", 140.0, 170.0);
+    QVERIFY2(labelTexts(_plot).last().contains("焓值：28.420 J/g"), qPrintable(labelTexts(_plot).last()));
+    QVERIFY(_dialogs->boxes.isEmpty());
 }
 
 // The same lines give another analysis and another curve their own result:

@@ -1,5 +1,6 @@
 #include "coefficientselectionform.h"
 #include "confighandler.h"
+#include "enthalpydatacorrectionform.h"
 #include "filesizelimit.h"
 #include "global.h"
 #include "instrumentcoefficientform.h"
@@ -7,8 +8,10 @@
 #include "windowtesthelpers.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
@@ -64,6 +67,8 @@ private slots:
     void actionsOpenDialogs_data();
     void actionsOpenDialogs();
     void selectionStoresTheCurrentK();
+    void calibrationsScaleTheCoefficientInForce_data();
+    void calibrationsScaleTheCoefficientInForce();
     void unusableStoredKWarnsAtStartUp_data();
     void unusableStoredKWarnsAtStartUp();
     void unwritableConfigKeepsTheOldK_data();
@@ -76,6 +81,7 @@ void TestEnthalpyDialogsInWindow::init()
     QDir().rmdir(Global::ConfigFilePath);
     Global::_configMap = Global::_defaultConfigMap;
     Global::_enthalpyCoefficientEnableFlag = false;
+    Global::_enthalpyCoefficientVtr.clear();
 }
 
 void TestEnthalpyDialogsInWindow::cleanup()
@@ -139,6 +145,57 @@ void TestEnthalpyDialogsInWindow::selectionStoresTheCurrentK()
     click(selection, "pushButtonConfirm");
     QVERIFY(!selection->isVisible());
     QCOMPARE(QJsonDocument::fromJson(readConfig()).object().value("InstrumentCoefficient").toDouble(), IndiumK);
+    QVERIFY(dialogs.boxes.isEmpty());
+}
+
+// K = 0.731 in force, or the correction 0.005 T (0.783 at indium's 156.6 ℃
+// in float32); indium's 28.42 J/g read as 28.45. "单点系数" gives float32
+// 0.731 × 28.42 / 28.45; a row of the correction table holds that product
+// in double, from the coefficient in force at the row's temperature (Python).
+void TestEnthalpyDialogsInWindow::calibrationsScaleTheCoefficientInForce_data()
+{
+    QTest::addColumn<QString>("dialog");
+    QTest::addColumn<bool>("correction");
+    QTest::addColumn<double>("expected");
+    QTest::newRow("单点系数") << "单点系数" << false << 0.7302291989326477;
+    QTest::newRow("table, K") << "table" << false << 0.7302291801818017;
+    QTest::newRow("table, correction") << "table" << true << 0.782174333327684;
+}
+
+void TestEnthalpyDialogsInWindow::calibrationsScaleTheCoefficientInForce()
+{
+    QFETCH(QString, dialog);
+    QFETCH(bool, correction);
+    QFETCH(double, expected);
+    DialogAnswers dialogs;
+    MainWindow window;
+    window.show();
+    Global::_configMap.insert(Global::InstrumentCoefficientKey, 0.731f);
+    Global::_enthalpyCoefficientEnableFlag = correction;
+    Global::_enthalpyCoefficientVtr = {0.0, 0.005, 0.0};
+    if (dialog == "单点系数") {
+        auto* form = openDialog<CoefficientSelectionForm>(window, "actionEnthalpyCorrectionSelection");
+        QCOMPARE(form->findChild<QLineEdit*>("LineEditCoefficient")->text(), QString("0.731"));
+        QTest::keyClicks(form->findChild<QLineEdit*>("LineEditTheory"), "28.42");
+        QTest::keyClicks(form->findChild<QLineEdit*>("LineEditActualMeasurement"), "28.45");
+        click(form, "pushButtonCalculate");
+        QCOMPARE(form->findChild<QLineEdit*>("LineEditCoefficient")->text(), QString("0.730"));
+        click(form, "pushButtonConfirm");
+        QCOMPARE(QJsonDocument::fromJson(readConfig()).object().value("InstrumentCoefficient").toDouble(), expected);
+    } else {
+        auto* form = openDialog<EnthalpyDataCorrectionForm>(window, "actionEnthalpyCorrectionEdit");
+        form->findChild<QCheckBox*>("checkBoxIn")->setChecked(true);
+        QTest::keyClicks(form->findChild<QLineEdit*>("lineEditMeasIn"), "28.45");
+        const QString table = QDir::current().filePath("table.json");
+        dialogs.fileNames = QStringList{table};
+        click(form, "pushButtonSave");
+        QFile file(table);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonObject row = QJsonDocument::fromJson(file.readAll()).object().value("sampleData").toArray().at(0).toObject();
+        file.remove();
+        QCOMPARE(row.value("temperature").toDouble(), 156.6);
+        QCOMPARE(row.value("rate").toDouble(), expected);
+    }
     QVERIFY(dialogs.boxes.isEmpty());
 }
 

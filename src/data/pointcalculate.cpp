@@ -226,21 +226,26 @@ float PointCalculate::calculateArea()
         sum += std::fabs(term);
     }
 
+    const float k = coefficientAt(toFloat(xs));
+    const float area = toFloat(static_cast<double>(sum * k) * AreaToEnergyFactor);
+    LOG(DEBUG) << "area:" << area;
+    return area;
+}
+
+float PointCalculate::coefficientAt(float x)
+{
     float k = Global::_configMap.value(Global::InstrumentCoefficientKey).toFloat();
     LOG(DEBUG) << "coefficient:" << k;
     if (Global::_enthalpyCoefficientEnableFlag) {
         LOG(DEBUG) << "_enthalpyCoefficientEnableFlag...";
         const float a = toFloat(Global::_enthalpyCoefficientVtr.value(0));
-        const float bq = toFloat(Global::_enthalpyCoefficientVtr.value(1));
+        const float b = toFloat(Global::_enthalpyCoefficientVtr.value(1));
         const float c = toFloat(Global::_enthalpyCoefficientVtr.value(2));
-        const float x = toFloat(xs);
-        LOG(DEBUG) << "a,b,c:" << a << "," << bq << "," << c;
-        k = a * x * x + bq * x + c;
+        LOG(DEBUG) << "a,b,c:" << a << "," << b << "," << c;
+        k = a * x * x + b * x + c;
         LOG(DEBUG) << "coefficient:" << k;
     }
-    const float area = toFloat(static_cast<double>(sum * k) * AreaToEnergyFactor);
-    LOG(DEBUG) << "area:" << area;
-    return area;
+    return k;
 }
 
 // The pair of neighbouring samples with the largest signal step on one flank:

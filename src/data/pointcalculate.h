@@ -35,6 +35,10 @@ public:
     // Area and enthalpy.
     static QVector<QPointF> getPointsInRegion();
     static float calculateArea();
+    // The factor a region's area is scaled by when the region starts at x:
+    // the instrument coefficient, or while the enthalpy correction is on its
+    // quadratic at x.
+    static float coefficientAt(float x);
 
     // Extrapolated start and end points, onset and endset.
     static Segment findSteepestSegment(int side);

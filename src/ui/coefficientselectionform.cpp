@@ -19,15 +19,19 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <stdexcept>
 
 CoefficientSelectionForm::CoefficientSelectionForm(QWidget* parent)
     : QWidget(parent)
     , _ui(new Ui_CoefficientSelectionForm)
+    , _measuredWith(std::numeric_limits<float>::quiet_NaN())
 {
     _ui->setupUi(this);
     setWindowTitle(QStringLiteral("热焓校正系数选择"));
     showStoredCoefficient();
+    connect(_ui->LineEditActualMeasurement, &QLineEdit::textEdited, this,
+            [this]() { _measuredWith = InstrumentCoefficientForm::coefficientInForce(); });
     _ui->radioButtonSinglePointCoefficient->setChecked(true);
     on_radioButtonSinglePointCoefficient_toggled(true);
     on_radioButtonMultiPointCoefficient_toggled(false);
@@ -69,11 +73,15 @@ void CoefficientSelectionForm::on_radioButtonMultiPointCoefficient_toggled(bool 
     _ui->textEditFileContent->setEnabled(checked);
 }
 
+// As in "仪器系数": the measured enthalpy was read off a label scaled by the
+// K in force when it was typed (by the K in force now when none was typed).
 void CoefficientSelectionForm::on_pushButtonCalculate_clicked()
 {
     const float theory = _ui->LineEditTheory->text().toFloat();
     const float measured = _ui->LineEditActualMeasurement->text().toFloat();
-    _coefficient = theory / measured;
+    if (std::isnan(_measuredWith))
+        _measuredWith = InstrumentCoefficientForm::coefficientInForce();
+    _coefficient = InstrumentCoefficientForm::calibrated(_measuredWith, theory, measured);
     _ui->LineEditCoefficient->setText(QString::number(_coefficient, 'f', 3));
 }
 

@@ -44,6 +44,8 @@ private:
     QString _fileContent;
     Ui_CoefficientSelectionForm* _ui;
     float _coefficient;
+    // K in force when the measured enthalpy was last typed.
+    float _measuredWith;
 };
 
 #endif // COEFFICIENTSELECTIONFORM_H

@@ -4,6 +4,8 @@
 #include "filedialog.h"
 #include "global.h"
 #include "messagebox.h"
+#include "numerichelpers.h"
+#include "pointcalculate.h"
 #include "ui_enthalpydatacorrectionform.h"
 
 #include <QDebug>
@@ -11,6 +13,7 @@
 #include <QJsonObject>
 
 #include <cmath>
+#include <limits>
 
 EnthalpyDataCorrectionForm::EnthalpyDataCorrectionForm(QWidget* parent)
     : QWidget(parent)
@@ -20,6 +23,12 @@ EnthalpyDataCorrectionForm::EnthalpyDataCorrectionForm(QWidget* parent)
 {
     _ui->setupUi(this);
     setWindowTitle(QStringLiteral("热焓校正参数编辑"));
+    const QVector<SubstanceRow> rows = substanceRows();
+    _measuredWith.fill(std::numeric_limits<float>::quiet_NaN(), rows.size());
+    for (int i = 0; i < rows.size(); ++i) {
+        connect(rows.at(i).measured, &QLineEdit::textEdited, this,
+                [this, i, row = rows.at(i)]() { _measuredWith[i] = coefficientInForce(row); });
+    }
 }
 
 EnthalpyDataCorrectionForm::~EnthalpyDataCorrectionForm()
@@ -70,15 +79,29 @@ void EnthalpyDataCorrectionForm::on_pushButtonExit_clicked()
     hide();
 }
 
+// The coefficient a peak at the substance's temperature is scaled by now.
+float EnthalpyDataCorrectionForm::coefficientInForce(const SubstanceRow& row)
+{
+    return PointCalculate::coefficientAt(Global::toFloat(row.temperature->text().toDouble()));
+}
+
 // The vector is rebuilt on every save, so a file holds exactly the rows
 // checked at that moment. A checked substance without a usable theoretical
 // or measured enthalpy (empty, 0, negative, not a number) has no ratio; a
 // table carrying it would later be fitted as a ratio of 0, inf or below 0 and
 // bend every corrected enthalpy, so the first such row is named instead.
+//
+// The fitted table replaces the instrument coefficient, so a row's ratio is
+// the coefficient under which its measured enthalpy reads the theoretical
+// one: the coefficient its measured enthalpy was shown with (in force when it
+// was typed, or now when it was not typed) × theoretical / measured. One
+// shown while no usable coefficient was in force counts as unscaled.
 QString EnthalpyDataCorrectionForm::collectCheckedRows()
 {
     _standardSampleDataVtr.clear();
-    for (const SubstanceRow& row : substanceRows()) {
+    const QVector<SubstanceRow> rows = substanceRows();
+    for (int i = 0; i < rows.size(); ++i) {
+        const SubstanceRow& row = rows.at(i);
         if (!row.check->isChecked()) {
             continue;
         }
@@ -90,7 +113,10 @@ QString EnthalpyDataCorrectionForm::collectCheckedRows()
         if (!usableEnthalpy(measured)) {
             return QStringLiteral("%1的实测焓值为空、为0或为负, 无法计算校正比例!").arg(row.name->text());
         }
-        _standardSampleDataVtr.append({row.name->text(), row.temperature->text().toDouble(), theory / measured});
+        const float measuredWith = std::isnan(_measuredWith.at(i)) ? coefficientInForce(row) : _measuredWith.at(i);
+        const double base = std::isfinite(measuredWith) && measuredWith > 0.0f ? measuredWith : 1.0;
+        _standardSampleDataVtr.append(
+            {row.name->text(), row.temperature->text().toDouble(), base * theory / measured});
     }
     return QString();
 }

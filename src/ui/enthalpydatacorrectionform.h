@@ -37,6 +37,7 @@ private:
     };
 
     QVector<SubstanceRow> substanceRows() const;
+    static float coefficientInForce(const SubstanceRow& row);
     QString collectCheckedRows();
     static bool usableEnthalpy(double value);
     QJsonDocument buildDocument() const;
@@ -45,6 +46,9 @@ private:
     double _atmosphere;
     double _heatingRate;
     QVector<StandardSampleData> _standardSampleDataVtr;
+    // Per row, the coefficient in force when its measured enthalpy was last
+    // typed; NaN until then.
+    QVector<float> _measuredWith;
     Ui_EnthalpyDataCorrectionForm* _ui;
 };
 

@@ -7,16 +7,21 @@
 
 #include <easylogging++.h>
 
+#include <QShowEvent>
+
 #include <cmath>
+#include <limits>
 
 InstrumentCoefficientForm::InstrumentCoefficientForm(QWidget* parent)
     : QWidget(parent)
     , _ui(new Ui_InstrumentCoefficientForm)
+    , _measuredWith(std::numeric_limits<float>::quiet_NaN())
 {
     _ui->setupUi(this);
     setWindowTitle(QStringLiteral("仪器系数"));
-    const float coefficient = Global::_configMap.value(Global::InstrumentCoefficientKey).toFloat();
-    _ui->LineEditCoefficient->setText(QString::number(static_cast<double>(coefficient), 'f', 3));
+    showCoefficientInForce();
+    connect(_ui->LineEditActualMeasurement, &QLineEdit::textEdited, this,
+            [this]() { _measuredWith = coefficientInForce(); });
 }
 
 InstrumentCoefficientForm::~InstrumentCoefficientForm()
@@ -24,6 +29,33 @@ InstrumentCoefficientForm::~InstrumentCoefficientForm()
     delete _ui;
 }
 
+// K may have changed since the last opening ("热焓校正系数选择" stores it
+// too). A spontaneous show (the window restored) keeps what the field shows.
+void InstrumentCoefficientForm::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        showCoefficientInForce();
+}
+
+void InstrumentCoefficientForm::showCoefficientInForce()
+{
+    _ui->LineEditCoefficient->setText(QString::number(static_cast<double>(coefficientInForce()), 'f', 3));
+}
+
+float InstrumentCoefficientForm::coefficientInForce()
+{
+    return Global::_configMap.value(Global::InstrumentCoefficientKey).toFloat();
+}
+
+float InstrumentCoefficientForm::calibrated(float measuredWith, float theory, float measured)
+{
+    const float base = std::isfinite(measuredWith) && measuredWith > 0.0f ? measuredWith : 1.0f;
+    return base * theory / measured;
+}
+
+// The measured enthalpy was read off a label scaled by the K in force then;
+// one set without typing (none typed yet) was read with the K in force now.
 // K multiplies every peak enthalpy, so a K that is not a positive finite
 // number (an empty or zero field) would spoil every later result and the
 // saved configuration; it is refused and the stored K is kept.
@@ -31,14 +63,17 @@ void InstrumentCoefficientForm::on_pushButtonCalculate_clicked()
 {
     const float theory = _ui->LineEditTheory->text().toFloat();
     const float measured = _ui->LineEditActualMeasurement->text().toFloat();
-    const float coefficient = theory / measured;
+    const float measuredWith = std::isnan(_measuredWith) ? coefficientInForce() : _measuredWith;
+    const float coefficient = calibrated(measuredWith, theory, measured);
     if (!std::isfinite(coefficient) || coefficient <= 0.0f) {
         MessageBox::warning(this, QStringLiteral("warnning"),
                             QStringLiteral("Both enthalpies must be numbers greater than 0."));
         return;
     }
+    LOG(DEBUG) << "instrument coefficient" << coefficient << "from" << measuredWith << "x" << theory << "/" << measured;
     if (!storeCoefficient(this, coefficient))
         return;
+    _measuredWith = measuredWith;
     _ui->LineEditCoefficient->setText(QString::number(static_cast<double>(coefficient), 'f', 3));
 }
 

@@ -5,8 +5,9 @@
 
 class Ui_InstrumentCoefficientForm;
 
-// "仪器系数": K = theoretical / measured melting enthalpy of a reference
-// material, kept in the configuration map and written to config.json.
+// "仪器系数": K from a reference material's theoretical melting enthalpy and
+// the enthalpy this instrument showed for it, kept in the configuration map
+// and written to config.json.
 class InstrumentCoefficientForm : public QWidget
 {
     Q_OBJECT
@@ -21,13 +22,28 @@ public:
     // Called once at start-up: a K that is missing, not a number or not above
     // 0 would make every enthalpy 0 (or negative) without a word.
     static void warnIfStoredCoefficientUnusable(QWidget* parent);
+    // The K every peak enthalpy is scaled by now.
+    static float coefficientInForce();
+    // The K under which an enthalpy measured with the coefficient measuredWith
+    // reads theory: measuredWith × theory / measured. An enthalpy shown while
+    // no usable K was in force (0, negative, not a number) was scaled by
+    // nothing usable and counts as unscaled.
+    static float calibrated(float measuredWith, float theory, float measured);
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private slots:
     void on_pushButtonCalculate_clicked();
     void on_pushButtonCancel_clicked();
 
 private:
+    void showCoefficientInForce();
+
     Ui_InstrumentCoefficientForm* _ui;
+    // K in force when the measured enthalpy was last typed: the label it was
+    // read off was scaled by that K, however often "计算" is pressed since.
+    float _measuredWith;
 };
 
 #endif // INSTRUMENTCOEFFICIENTFORM_H
