@@ -48,6 +48,8 @@ private slots:
     void coolingPeak();
     void liveRunEnthalpyPerGram();
     void liveRunAnalysedOnItsLaterStage();
+    void heatThenCoolRunAnalysedOnItsHeatingStage_data();
+    void heatThenCoolRunAnalysedOnItsHeatingStage();
     void meltingPointsInThePeaksOwnDirection_data();
     void meltingPointsInThePeaksOwnDirection();
     void calibrationUsesTheCoefficientInForce();
@@ -106,6 +108,7 @@ void TestAnalysisRoad::init()
     Global::_analysisOperationVtr.clear();
     Global::_savedAnalysisOperationVtr.clear();
     Global::clearCurveExperimentData();
+    Global::_experimentInfo = Global::ExperimentInfo();
     _dialogs = std::make_unique<DialogAnswers>();
     _window = std::make_unique<MainWindow>();
     Global::_configMap.insert(Global::InstrumentCoefficientKey, 1.0);
@@ -539,6 +542,50 @@ void TestAnalysisRoad::liveRunAnalysedOnItsLaterStage()
     selectCurve(_central->liveCurve());
     analyse("actionNumericalLabel", 200.0, 0.0, nullptr);
     QCOMPARE(labelTexts(_plot), QStringList{"数值：\n200.000℃,51.000"});
+}
+
+void TestAnalysisRoad::heatThenCoolRunAnalysedOnItsHeatingStage_data()
+{
+    QTest::addColumn<float>("coolTo");
+    QTest::newRow("cools to 50 ℃") << 50.0f;
+    QTest::newRow("cools below the first temperature") << 20.0f;
+}
+
+// A finished run of 2 mg heats 30 → 170 ℃ over step() and a peak 5 mW high
+// from 140 over 150 to 160 ℃, one sample per degree, then cools back at a
+// flat 0.5 mW; every region holds as many cooling samples as heating ones,
+// so the first stage, the heating one, is taken. By hand: the peak's area over
+// its 3 mW chord is 20 × 5 / 2 = 50 mW·℃, 50 × 8.177 / 2 = 204.425 J/g; its
+// straight flanks meet the chord at 140 and 160 ℃; within 1 % of its 8 mW
+// lies its top only. T1 and T2 were computed in Python (float32 samples) as
+// the central-difference tangent at 72 ℃ meeting the baselines 1 and 3 mW.
+void TestAnalysisRoad::heatThenCoolRunAnalysedOnItsHeatingStage()
+{
+    QFETCH(float, coolTo);
+    const auto heating = [](double t) { return step(t) + 5.0 * std::max(0.0, 1.0 - std::fabs(t - 150.0) / 10.0); };
+    QVector<Global::ExperimentData> cooling;
+    for (float t = 170.0f; t >= coolTo; t -= 1.0f)
+        cooling.append(Global::ExperimentData{15.0f + 0.1f * float(cooling.size()), 0.0f, t, 0.5f});
+    Global::_experimentInfo.sampleWeight = QStringLiteral("2");
+    Global::_globalMode = Global::Experiment;
+    sendLivePoints(1, curve(heating, 141));
+    sendLivePoints(2, cooling);
+    Global::_globalMode = Global::Analysis;
+    selectCurve(_central->liveCurve());
+    for (const char* action : {"actionPeakSynthesisAnalysis", "actionStartPoint", "actionStopPoint",
+                               "actionOnsetTemperaturePoint", "actionEndsetTemperaturePoint"})
+        analyse(action, 130.2, 167.8);
+    analyse("actionNumericalLabel", 150.0);
+    analyse("actionGlassTransition", 60.0, 100.0);
+    const QStringList expected{"峰的综合信息：\n焓值：204.425 J/g \n峰值：150.000℃ \n起始点：140.000℃ \n终止点：160.000℃",
+                               "外推起始点：\n140.000℃",
+                               "外推终止点：\n160.000℃",
+                               "150.000",
+                               "150.000",
+                               "数值：\n150.000℃,8.000",
+                               "T1：69.999℃\nTg：80.000℃\nT2：89.999℃"};
+    QCOMPARE(saveClearAndReload(), expected);
+    QCOMPARE(labelTexts(_plot), expected);
 }
 
 void TestAnalysisRoad::meltingPointsInThePeaksOwnDirection_data()

@@ -42,8 +42,8 @@ struct AnalysisOperation
     // before run times were kept holds them.
     bool timeAxis = false;
     // Index of the workbook stage the analysis was applied to (a workbook
-    // keeps it counted from 1); -1 for the run's curve, whose stages are
-    // drawn as one.
+    // keeps it counted from 1), or for the run's curve, whose stages are drawn
+    // as one, of the stage record it was analysed on; -1 when not known.
     int stage = -1;
 };
 

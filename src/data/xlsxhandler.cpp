@@ -366,8 +366,9 @@ int writeBlocks(Workbook& book, const QVector<Global::PhaseTotalInfo>& blocks)
 
 } // namespace
 
-// The run's stages are drawn as one curve, so an analysis made on it knows no
-// stage: it is stored with the one that gives its result alone.
+// The run's stages are drawn as one curve: an analysis made on it is stored
+// with the stage record it was analysed on, or when it knows none with the
+// one stage that gives its result alone.
 bool XlsxHandler::writeExperimentFile(const QString& path, Snapshot& snapshot)
 {
     LOG(DEBUG) << "write file...";
@@ -378,7 +379,11 @@ bool XlsxHandler::writeExperimentFile(const QString& path, Snapshot& snapshot)
     const int row = writeBlocks(book, blocks);
     QVector<AnalysisOperation> operations = snapshot.runOperations;
     for (AnalysisOperation& op : operations) {
-        op.stage = StoredOperations::runStageOf(blocks, op);
+        const auto analysed = std::find_if(blocks.cbegin(), blocks.cend(), [&op](const Global::PhaseTotalInfo& block) {
+            return op.stage >= 0 && block.phaseIndex == op.stage + 1;
+        });
+        op.stage = analysed != blocks.cend() ? int(analysed - blocks.cbegin())
+                                             : StoredOperations::runStageOf(blocks, op);
         if (op.stage < 0)
             LOG(DEBUG) << "analysis operation fits no single stage of the run:" << op.mode << op.x1 << op.x2;
     }

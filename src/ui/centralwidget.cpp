@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -803,19 +804,21 @@ void CentralWidget::slotAnalysisSettingApply()
         LOG(DEBUG) << "failed. current curve is nullptr.";
         return;
     }
-    QVector<Global::ExperimentData> data;
-    if (!curveData(_currentCurve, data))
-        return;
     const double x1 = _line1->point1->key();
     const double x2 = _line2->point1->key();
-    if (x1 == _lastApplyX1 && x2 == _lastApplyX2)
-        return;
     // The region is taken on the abscissa the curve is drawn against, and the
     // operation records its bounds with that abscissa.
     const bool onTime = curveOnTime(_currentCurve);
+    const QString name = _currentCurve->objectName();
+    AnalysisOperation operation{name, static_cast<int>(_analysisMode), x1, x2, onTime,
+                                fileStageIndexOf(_currentCurve)};
+    QVector<Global::ExperimentData> data;
+    if (!curveData(_currentCurve, operation, data))
+        return;
+    if (x1 == _lastApplyX1 && x2 == _lastApplyX2)
+        return;
     _runner->setCurve(data, onTime);
     _runner->setSampleMass(sampleMassOf(_currentCurve));
-    const QString name = _currentCurve->objectName();
     const AnalysisRunner::Outcome outcome = _runner->run(_analysisMode, x1, x2, name);
     _plot->replot(QCustomPlot::rpRefreshHint);
     // A region that drew nothing may be applied again, once another curve is
@@ -831,8 +834,7 @@ void CentralWidget::slotAnalysisSettingApply()
     _lastApplyX1 = x1;
     _lastApplyX2 = x2;
     if (outcome == AnalysisRunner::Outcome::Drawn && Global::_globalMode == Global::Analysis)
-        recordAnalysisOperation(AnalysisOperation{name, static_cast<int>(_analysisMode), x1, x2, onTime,
-                                                  fileStageIndexOf(_currentCurve)});
+        recordAnalysisOperation(operation);
 }
 
 // The live curve is drawn against temperature whatever the abscissa.
@@ -892,28 +894,66 @@ void CentralWidget::removeAnalysisOperationsIf(const std::function<bool(const An
     _unconfirmedOperationCount = qMax(0, _unconfirmedOperationCount);
 }
 
-// The points of a curve as drawn: a loaded workbook's stage or, failing that,
-// the stages of the run, which share one curve. A curve that no record holds
-// is not analysed at all: the data of another curve would give its label
-// wrong figures.
-bool CentralWidget::curveData(const QCPCurve* curve, QVector<Global::ExperimentData>& data) const
+// The points of the curve's stage the operation is made on: a loaded
+// workbook's stage, or the stage of the run whose samples hold the region. A
+// curve that no record holds is not analysed at all: the data of another
+// curve would give its label wrong figures.
+bool CentralWidget::curveData(const QCPCurve* curve, AnalysisOperation& operation,
+                              QVector<Global::ExperimentData>& data) const
 {
     if (const Global::PhaseTotalInfo* stage = fileStageOf(curve)) {
         data = stage->data;
         return true;
     }
     LOG(DEBUG) << "experiment vtr size:" << Global::_experimentDataVtr.size();
-    bool found = false;
-    for (const Global::CurveExperimentData& record : qAsConst(Global::_experimentDataVtr)) {
-        if (record.curve == curve) {
-            LOG(DEBUG) << "load experiment data.";
-            data += record.data;
-            found = true;
+    QVector<Global::PhaseTotalInfo> stages;
+    QVector<int> records;
+    for (int i = 0; i < Global::_experimentDataVtr.size(); ++i) {
+        const Global::CurveExperimentData& record = Global::_experimentDataVtr.at(i);
+        if (record.curve != curve)
+            continue;
+        LOG(DEBUG) << "load experiment data.";
+        stages.append(Global::PhaseTotalInfo{i + 1, PhaseInfoData(), record.data, nullptr});
+        records.append(i);
+    }
+    if (stages.isEmpty()) {
+        LOG(DEBUG) << "failed. no data for curve:" << curve->objectName();
+        return false;
+    }
+    const int stage = runStageHolding(stages, operation);
+    operation.stage = stage < 0 ? -1 : records.at(stage);
+    data = stage < 0 ? QVector<Global::ExperimentData>() : stages.at(stage).data;
+    return true;
+}
+
+// The run's stages are drawn as one curve, and a stage that cools passes the
+// temperatures one that heats went through: the region is analysed on the
+// stage that holds it, by the rule that places a workbook's stored analyses
+// (the same stage comes back when the saved run is opened). A region is first
+// taken to the span the whole curve covers, so that a line beyond the run's
+// first or last temperature still finds the stage that reaches there. No
+// stage holding it gives -1, and an empty curve, which every analysis
+// refuses.
+int CentralWidget::runStageHolding(const QVector<Global::PhaseTotalInfo>& stages, const AnalysisOperation& operation)
+{
+    AnalysisOperation placed = operation;
+    placed.stage = -1;
+    if (placed.mode != NumericalLabel) {
+        const auto field = placed.timeAxis ? &Global::ExperimentData::runTime : &Global::ExperimentData::temperature;
+        float lo = std::numeric_limits<float>::infinity();
+        float hi = -std::numeric_limits<float>::infinity();
+        for (const Global::PhaseTotalInfo& stage : stages) {
+            for (const Global::ExperimentData& d : stage.data) {
+                lo = std::min(lo, d.*field);
+                hi = std::max(hi, d.*field);
+            }
+        }
+        if (lo <= hi) {
+            placed.x1 = qBound<double>(lo, placed.x1, hi);
+            placed.x2 = qBound<double>(lo, placed.x2, hi);
         }
     }
-    if (!found)
-        LOG(DEBUG) << "failed. no data for curve:" << curve->objectName();
-    return found;
+    return StoredOperations::stageOf(stages, placed);
 }
 
 // The mass typed for the analysed curve: its workbook's, or for a curve of

@@ -158,7 +158,8 @@ private:
     void drawWorkbook(Global::CurveFileData& file);
     void drawResults(const Global::CurveFileData& file);
     void redrawOperation(const Global::CurveFileData& file, const AnalysisOperation& operation, bool confirmed);
-    bool curveData(const QCPCurve* curve, QVector<Global::ExperimentData>& data) const;
+    bool curveData(const QCPCurve* curve, AnalysisOperation& operation, QVector<Global::ExperimentData>& data) const;
+    static int runStageHolding(const QVector<Global::PhaseTotalInfo>& stages, const AnalysisOperation& operation);
     void forgetLastApply();
     bool curveOnTime(const QCPCurve* curve) const;
     double sampleMassOf(const QCPCurve* curve) const;
