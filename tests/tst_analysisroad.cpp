@@ -660,11 +660,12 @@ void TestAnalysisRoad::calibrationUsesTheCoefficientInForce()
 }
 
 // The same lines give another analysis and another curve their own result:
-// 起始点 then 终止点 on a.xlsx, then 终止点 on b.xlsx. peak()'s flanks meet
-// its baseline at 58 and 102 ℃ (see analysistesthelpers.h).
+// 起始点 then 终止点 on a.xlsx, then 终止点 on b.xlsx once selected and on
+// c.xlsx once drawn. peak()'s flanks meet its baseline at 58 and 102 ℃ (see
+// analysistesthelpers.h).
 void TestAnalysisRoad::sameLinesApplyToAnotherAnalysisOrCurve()
 {
-    for (const char* name : {"/a.xlsx", "/b.xlsx"})
+    for (const char* name : {"/a.xlsx", "/b.xlsx", "/c.xlsx"})
         QVERIFY(writeWorkbook(Global::SampleDataFolderPath + name, {curve(peak)}));
     _window->findChild<LeftWidget*>()->refreshTree();
     openFromTree("样品数据", "a.xlsx");
@@ -674,8 +675,11 @@ void TestAnalysisRoad::sameLinesApplyToAnotherAnalysisOrCurve()
     analyse("actionStopPoint", 40.0, 120.0, nullptr);
     selectCurve(Global::_curveFileDataVtr.last().phases.first().curve);
     click("pushButtonApply");
-    QCOMPARE(labelTexts(_plot), (QStringList{"外推起始点：\n58.000℃", "外推终止点：\n102.000℃", "外推终止点：\n102.000℃"}));
-    QCOMPARE(Global::_analysisOperationVtr.size(), 3);
+    openFromTree("样品数据", "c.xlsx");
+    click("pushButtonApply");
+    const QString stop = QStringLiteral("外推终止点：\n102.000℃");
+    QCOMPARE(labelTexts(_plot), (QStringList{"外推起始点：\n58.000℃", stop, stop, stop}));
+    QCOMPARE(Global::_analysisOperationVtr.size(), 4);
 }
 
 // The indium peak near the right edge of the x range: its label would stand a

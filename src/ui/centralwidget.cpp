@@ -257,7 +257,7 @@ QCPCurve* CentralWidget::ensureLiveCurve()
     LOG(DEBUG) << "_currentCurve is nullptr";
     _liveCurve = new QCPCurve(_plot->xAxis, _plot->yAxis);
     _liveCurve->setObjectName(Global::ExperimentKey);
-    _currentCurve = _liveCurve;
+    makeCurrent(_liveCurve);
     return _liveCurve;
 }
 
@@ -413,18 +413,23 @@ void CentralWidget::switchAxisQuantity()
     drawCurveFileData();
 }
 
-// The last applied position belongs to the curve it was applied to: the same
-// lines on another curve give that curve's result.
 void CentralWidget::slotSelectionChangedByUser()
 {
     for (QCPAbstractPlottable* plottable : _plot->selectedPlottables()) {
         if (auto* curve = qobject_cast<QCPCurve*>(plottable)) {
             LOG(DEBUG) << "Selected Curve:" << curve->objectName();
-            if (curve != _currentCurve)
-                forgetLastApply();
-            _currentCurve = curve;
+            makeCurrent(curve);
         }
     }
+}
+
+// The last applied position belongs to the curve it was applied to: the same
+// lines on another curve (selected, or drawn since) give that curve's result.
+void CentralWidget::makeCurrent(QCPCurve* curve)
+{
+    if (curve != _currentCurve)
+        forgetLastApply();
+    _currentCurve = curve;
 }
 
 void CentralWidget::slotDelCurve(QCPCurve* curve)
@@ -782,7 +787,7 @@ QCPCurve* CentralWidget::addDataCurve(const QVector<Global::ExperimentData>& dat
     curve->setLineStyle(QCPCurve::lsLine);
     curve->setSelectable(QCP::stWhole);
     curve->setObjectName(name);
-    _currentCurve = curve;
+    makeCurrent(curve);
     return curve;
 }
 

@@ -160,6 +160,7 @@ private:
     void redrawOperation(const Global::CurveFileData& file, const AnalysisOperation& operation, bool confirmed);
     bool curveData(const QCPCurve* curve, AnalysisOperation& operation, QVector<Global::ExperimentData>& data) const;
     static int runStageHolding(const QVector<Global::PhaseTotalInfo>& stages, const AnalysisOperation& operation);
+    void makeCurrent(QCPCurve* curve);
     void forgetLastApply();
     bool curveOnTime(const QCPCurve* curve) const;
     double sampleMassOf(const QCPCurve* curve) const;
