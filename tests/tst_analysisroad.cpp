@@ -55,6 +55,7 @@ private slots:
     void calibrationUsesTheCoefficientInForce();
     void sameLinesApplyToAnotherAnalysisOrCurve();
     void labelsStayInsideThePlot();
+    void labelsHideNothing();
     void savedWorkbookIsWhatThePlotShows_data();
     void savedWorkbookIsWhatThePlotShows();
     void inPlaceSaveKeepsTheWorkbook_data();
@@ -82,6 +83,7 @@ private:
     void smooth(QCPCurve* curve);
     QString setUpSave(const QString& scenario);
     QStringList labelsOf(const QString& curveName) const;
+    void verifyLabelsReadable(const QVector<Global::ExperimentData>& curve);
 
     std::unique_ptr<DialogAnswers> _dialogs;
     std::unique_ptr<MainWindow> _window;
@@ -696,6 +698,76 @@ void TestAnalysisRoad::labelsStayInsideThePlot()
     const QRectF area = _plot->axisRect()->rect();
     QVERIFY2(area.contains(box), qPrintable(QString("%1,%2 %3x%4").arg(box.x()).arg(box.y()).arg(box.width()).arg(box.height())));
     QVERIFY(box.width() > QFontMetrics(label->font()).horizontalAdvance(QStringLiteral("终止点：158.216℃")));
+}
+
+namespace {
+
+QRectF boxOf(QCPItemText* text)
+{
+    return QRectF(text->topLeft->pixelPosition(), text->bottomRight->pixelPosition()).normalized();
+}
+
+bool crosses(const QLineF& segment, const QRectF& box)
+{
+    if (box.contains(segment.p1()) || box.contains(segment.p2()))
+        return true;
+    const QLineF edges[] = {{box.topLeft(), box.topRight()}, {box.topRight(), box.bottomRight()},
+                            {box.bottomRight(), box.bottomLeft()}, {box.bottomLeft(), box.topLeft()}};
+    return std::any_of(std::begin(edges), std::end(edges), [&segment](const QLineF& edge) {
+        return segment.intersects(edge, nullptr) == QLineF::BoundedIntersection;
+    });
+}
+
+} // namespace
+
+// Every result label whole in the axis rectangle and over no other one nor
+// over any line of its curve; its arrow (the item drawn after it) ends on the
+// point its text names (the nearest sample, 0.2 ℃ apart in indium) and
+// leaves the label from an edge, not through its text.
+void TestAnalysisRoad::verifyLabelsReadable(const QVector<Global::ExperimentData>& curve)
+{
+    _plot->replot(QCustomPlot::rpImmediateRefresh);
+    const QRectF area = _plot->axisRect()->rect();
+    QVector<QRectF> boxes;
+    for (int i = 0; i + 1 < _plot->itemCount(); ++i) {
+        auto* label = qobject_cast<QCPItemText*>(_plot->item(i));
+        auto* arrow = qobject_cast<QCPItemLine*>(_plot->item(i + 1));
+        if (!label || !arrow)
+            continue;
+        const QRectF box = boxOf(label);
+        QVERIFY2(area.contains(box), qPrintable(label->text()));
+        for (const QRectF& other : qAsConst(boxes))
+            QVERIFY2(!other.intersects(box), qPrintable(label->text()));
+        boxes << box;
+        const QLineF shaft(arrow->start->pixelPosition(), arrow->end->pixelPosition());
+        QVERIFY2(!crosses(QLineF(shaft.pointAt(0.02), shaft.p2()), box), qPrintable(label->text()));
+        const QRegularExpression temperature(QStringLiteral("([0-9.]+)℃"));
+        bool named = false;
+        for (auto m = temperature.globalMatch(label->text()); m.hasNext();)
+            named = qAbs(m.next().captured(1).toDouble() - arrow->end->key()) <= 0.1 || named;
+        QVERIFY2(named, qPrintable(label->text()));
+        for (int j = 1; j < curve.size(); ++j) {
+            const QLineF piece(_plot->xAxis->coordToPixel(curve.at(j - 1).temperature),
+                               _plot->yAxis->coordToPixel(curve.at(j - 1).dsc),
+                               _plot->xAxis->coordToPixel(curve.at(j).temperature),
+                               _plot->yAxis->coordToPixel(curve.at(j).dsc));
+            QVERIFY2(!crosses(piece, box), qPrintable(label->text()));
+        }
+    }
+    QCOMPARE(boxes.size(), 3);
+}
+
+// The peak of indium, then its extrapolated start and end points, three
+// labels about one spot; the same after a save and a reload.
+void TestAnalysisRoad::labelsHideNothing()
+{
+    openSample("indium.xlsx");
+    analyse("actionPeakSynthesisAnalysis", 145.0, 168.0);
+    analyse("actionStartPoint", 145.5, 168.0);
+    analyse("actionStopPoint", 146.0, 168.0);
+    verifyLabelsReadable(Global::_curveFileDataVtr.first().phases.first().data);
+    saveClearAndReload();
+    verifyLabelsReadable(Global::_curveFileDataVtr.first().phases.first().data);
 }
 
 void TestAnalysisRoad::save(const QString& path)

@@ -1,12 +1,13 @@
 #include "analysisrunner.h"
 
+#include "labelplacer.h"
+#include "localcustomplot.h"
 #include "plotitemregistry.h"
 #include "pointcalculate.h"
 #include "storedoperations.h"
 
 #include <easylogging++.h>
 #include <qcustomplot.h>
-
 
 #include <algorithm>
 #include <cmath>
@@ -53,9 +54,15 @@ QPen baselinePen()
     return pen;
 }
 
+const QFont& labelFont()
+{
+    static const QFont font(QStringLiteral("Arial"), 10);
+    return font;
+}
+
 } // namespace
 
-AnalysisRunner::AnalysisRunner(QCustomPlot* plot)
+AnalysisRunner::AnalysisRunner(LocalCustomPlot* plot)
     : _plot(plot)
     , _onTime(false)
     , _sampleMass(1.0)
@@ -66,6 +73,7 @@ void AnalysisRunner::setCurve(const QVector<Global::ExperimentData>& data, bool 
 {
     _data = data;
     _onTime = onTime;
+    _plot->labelPlacer()->setCurve(data, onTime);
     if (!onTime) {
         PointCalculate::setExperimentData(data);
         return;
@@ -93,6 +101,7 @@ AnalysisRunner::Outcome AnalysisRunner::run(CentralWidget::AnalysisMode mode, do
                                             const QString& name)
 {
     _items.clear();
+    _plot->labelPlacer()->clearShade();
     if (mode == CentralWidget::NumericalLabel)
         return numericalLabel(x1, name);
     if (mode < CentralWidget::StartPoint || mode > CentralWidget::EndsetTemperaturePoint)
@@ -314,27 +323,34 @@ QPointF AnalysisRunner::textBoxPlace(const QPointF& point) const
 // arrow's head stays on the analysed point.
 void AnalysisRunner::drawResultLabel(const QPointF& point, const QString& text, const QString& name)
 {
-    const QPointF place = textBoxPlace(point);
+    const QPointF centre = labelCentre(point, text);
     auto* label = new QCPItemText(_plot);
     label->setPositionAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-    label->position->setType(QCPItemPosition::ptPlotCoords);
-    label->position->setCoords(place);
     label->setText(text);
-    label->setFont(QFont(QStringLiteral("Arial"), 10));
-    label->setSelectedFont(QFont(QStringLiteral("Arial"), 10));
+    label->setFont(labelFont());
+    label->setSelectedFont(labelFont());
     label->setSelectable(true);
-    label->position->setTypeX(QCPItemPosition::ptAxisRectRatio);
-    label->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
+    label->position->setType(QCPItemPosition::ptAxisRectRatio);
+    label->position->setPixelPosition(centre);
     PlotItemRegistry::addText(label, name);
     _items.append(label);
 
     auto* arrow = new QCPItemLine(_plot);
-    arrow->start->setParentAnchor(label->left);
     arrow->end->setCoords(point);
+    LocalCustomPlot::attachArrow(arrow, label);
     arrow->setHead(QCPLineEnding(QCPLineEnding::esSpikeArrow, 8, 10));
     arrow->setPen(QPen(QBrush(Qt::red, Qt::SolidPattern), 1.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
     PlotItemRegistry::addArrow(arrow, name);
     _items.append(arrow);
+    _plot->labelPlacer()->keep(label, arrow);
+}
+
+// Where the label hides the least, in pixels: about one tick step right of
+// its point when nothing is in the way there.
+QPointF AnalysisRunner::labelCentre(const QPointF& point, const QString& text) const
+{
+    LabelPlacer* placer = _plot->labelPlacer();
+    return placer->placeResult(point, LabelPlacer::textSize(text, labelFont()), textBoxPlace(point));
 }
 
 QCPGraph* AnalysisRunner::addResultGraph(const QVector<double>& keys, const QVector<double>& values,
@@ -365,6 +381,10 @@ void AnalysisRunner::drawPeakRegion(double x1, double x2, const QString& name)
     QCPGraph* region = addResultGraph(keys, values, name);
     region->setBrush(QBrush(Qt::green, Qt::SolidPattern));
     region->setChannelFillGraph(chord);
+    QVector<QPointF> shaded;
+    for (int i = 0; i < keys.size(); ++i)
+        shaded << QPointF(keys.at(i), values.at(i));
+    _plot->labelPlacer()->setShade(shaded, QPointF(d1.temperature, d1.dsc), QPointF(d2.temperature, d2.dsc));
 }
 
 // Ordinary least squares; fewer than two distinct x give a non-finite line.

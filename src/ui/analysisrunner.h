@@ -9,8 +9,9 @@
 #include <QString>
 #include <QVector>
 
+class LocalCustomPlot;
 class QCPGraph;
-class QCustomPlot;
+class QCPItemText;
 class QObject;
 
 // Computes one region analysis of a curve and draws its result: a label with
@@ -35,7 +36,7 @@ public:
         Nothing  // no analysis mode
     };
 
-    explicit AnalysisRunner(QCustomPlot* plot);
+    explicit AnalysisRunner(LocalCustomPlot* plot);
 
     // Loads the samples of the curve into PointCalculate on its abscissa.
     void setCurve(const QVector<Global::ExperimentData>& data, bool onTime);
@@ -64,11 +65,12 @@ private:
     static QPair<double, double> baselineNear(const QPointF& from);
     void drawGlassTransitionLabel(double t1, const QPointF& q, double t2, const QString& name);
     double baselineStubEnd(double from, double length) const;
+    QPointF labelCentre(const QPointF& point, const QString& text) const;
     QCPGraph* addResultGraph(const QVector<double>& keys, const QVector<double>& values, const QString& name);
     void drawBaselineStub(const QPointF& from, double toX, const QPair<double, double>& line, const QString& name);
     static bool steepestTangent(const QVector<QPointF>& region, QPair<double, double>& tangent);
 
-    QCustomPlot* _plot;
+    LocalCustomPlot* _plot;
     // The curve's samples as measured, and whether it is drawn against time.
     QVector<Global::ExperimentData> _data;
     bool _onTime;

@@ -2,6 +2,7 @@
 
 #include "analysisrunner.h"
 #include "eventhandler.h"
+#include "labelplacer.h"
 #include "localcustomplot.h"
 #include "messagebox.h"
 #include "numerichelpers.h"
@@ -527,17 +528,22 @@ void CentralWidget::slotSetAxisSettings(QVector<double> values)
     _plot->replot(QCustomPlot::rpRefreshHint);
 }
 
+// Whole inside the axis rectangle, in its first free place from the top left
+// corner: over no earlier text, so no result is read with another's digits.
 void CentralWidget::slotDrawCustomText(QString text)
 {
+    const QFont font(QStringLiteral("Arial"), 10);
+    const QPointF centre = _plot->labelPlacer()->placeFixed(LabelPlacer::textSize(text, font));
     auto* label = new QCPItemText(_plot);
     label->position->setType(QCPItemPosition::ptAbsolute);
-    label->position->setCoords(150.0, 50.0);
+    label->position->setCoords(centre);
     label->setText(text);
-    label->setFont(QFont(QStringLiteral("Arial"), 10));
+    label->setFont(font);
     label->setPen(QPen(Qt::black));
     label->setBrush(QBrush(Qt::white, Qt::SolidPattern));
     label->setSelectable(false);
     label->setObjectName(LocalCustomPlot::FixedTextName);
+    _plot->labelPlacer()->keep(label);
     _plot->replot(QCustomPlot::rpRefreshHint);
 }
 

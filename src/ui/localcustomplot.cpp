@@ -1,20 +1,39 @@
 #include "localcustomplot.h"
 
+#include "labelplacer.h"
+
+#include <QHash>
+
 const QString LocalCustomPlot::FixedTextName = QStringLiteral("fixed");
 
 namespace {
 
 const QString DragLayerName = QStringLiteral("drag");
 
-// How far a box from lo to hi must move to lie between areaLo and areaHi; a
-// box wider than the area keeps its start in it.
-double shiftInto(double lo, double hi, double areaLo, double areaHi)
+// The anchors an arrow may start at.
+QVector<QCPItemAnchor*> sideAnchors(QCPItemText* label)
 {
-    if (lo < areaLo || hi - lo > areaHi - areaLo)
-        return areaLo - lo;
-    if (hi > areaHi)
-        return areaHi - hi;
-    return 0.0;
+    return {label->left, label->right, label->top, label->bottom};
+}
+
+QCPItemAnchor* facingAnchor(QCPItemText* label, const QRectF& box, const QPointF& end)
+{
+    switch (LabelPlacer::facingSide(box, end)) {
+    case LabelPlacer::Right:
+        return label->right;
+    case LabelPlacer::Top:
+        return label->top;
+    case LabelPlacer::Bottom:
+        return label->bottom;
+    default:
+        return label->left;
+    }
+}
+
+void attachTo(QCPItemLine* arrow, QCPItemAnchor* anchor)
+{
+    if (arrow->start->parentAnchor() != anchor)
+        arrow->start->setParentAnchor(anchor);
 }
 
 } // namespace
@@ -25,11 +44,38 @@ LocalCustomPlot::LocalCustomPlot(QWidget* parent)
     , _lastMousePos(0, 0)
     , _dragLayer(nullptr)
     , _liftedFrom(nullptr)
+    , _labelPlacer(new LabelPlacer(this))
+    , _mouseHandling(false)
 {
     addLayer(DragLayerName, layer(QStringLiteral("main")), QCustomPlot::limAbove);
     _dragLayer = layer(DragLayerName);
     _dragLayer->setMode(QCPLayer::lmBuffered);
-    connect(this, &QCustomPlot::afterLayout, this, &LocalCustomPlot::keepLabelsInside);
+    connect(this, &QCustomPlot::afterLayout, this, &LocalCustomPlot::keepLabelsReadable);
+    for (QCPAxis* axis : {xAxis, yAxis})
+        connect(axis, QOverload<const QCPRange&>::of(&QCPAxis::rangeChanged), this, &LocalCustomPlot::noteRangeChange);
+}
+
+LocalCustomPlot::~LocalCustomPlot() = default;
+
+LabelPlacer* LocalCustomPlot::labelPlacer() const
+{
+    return _labelPlacer.get();
+}
+
+void LocalCustomPlot::layOutNow()
+{
+    updateLayout();
+}
+
+void LocalCustomPlot::attachArrow(QCPItemLine* arrow, QCPItemText* label)
+{
+    attachTo(arrow, facingAnchor(label, LabelPlacer::boxOf(label), arrow->end->pixelPosition()));
+}
+
+void LocalCustomPlot::noteRangeChange()
+{
+    if (_mouseHandling)
+        emit axesMovedByUser();
 }
 
 QCPLayer* LocalCustomPlot::dragLayer() const
@@ -59,21 +105,35 @@ QCPItemText* LocalCustomPlot::labelAt(const QPoint& pos)
     return nullptr;
 }
 
-// Every result label whole inside the axis rectangle, at each layout: one
-// placed a tick step right of a point near the edge, or left near it when
-// the plot shrinks, would otherwise lose its last characters.
-void LocalCustomPlot::keepLabelsInside()
+// Every text whole inside the axis rectangle, at each layout: the rectangle
+// shrinks with the window. Then every arrow leaves its label towards its
+// point, which panning, zooming or the label's drag may have moved to
+// another side.
+void LocalCustomPlot::keepLabelsReadable()
 {
     const QRectF area = axisRect()->rect();
+    QHash<QCPItemAnchor*, QPair<QCPItemText*, QRectF>> sides;
+    bool moved = false;
     for (int i = 0; i < itemCount(); ++i) {
         auto* label = qobject_cast<QCPItemText*>(item(i));
-        if (!label || label->objectName() == FixedTextName)
+        if (!label)
             continue;
-        const QRectF box(label->topLeft->pixelPosition(), label->bottomRight->pixelPosition());
-        const QPointF shift(shiftInto(box.left(), box.right(), area.left(), area.right()),
-                            shiftInto(box.top(), box.bottom(), area.top(), area.bottom()));
-        if (!shift.isNull())
-            label->position->setPixelPosition(label->position->pixelPosition() + shift);
+        const QRectF box = LabelPlacer::boxOf(label);
+        const QRectF inside = LabelPlacer::shiftedInto(box, area);
+        if (inside != box) {
+            label->position->setPixelPosition(label->position->pixelPosition() + inside.topLeft() - box.topLeft());
+            moved = true;
+        }
+        for (QCPItemAnchor* anchor : sideAnchors(label))
+            sides.insert(anchor, qMakePair(label, inside));
+    }
+    if (moved)
+        _labelPlacer->invalidate();
+    for (int i = 0; i < itemCount(); ++i) {
+        auto* arrow = qobject_cast<QCPItemLine*>(item(i));
+        const auto side = arrow ? sides.constFind(arrow->start->parentAnchor()) : sides.constEnd();
+        if (side != sides.constEnd())
+            attachTo(arrow, facingAnchor(side->first, side->second, arrow->end->pixelPosition()));
     }
 }
 
@@ -84,7 +144,7 @@ void LocalCustomPlot::liftDraggedLabel(QCPItemText* label)
     _liftedItems = {label};
     for (int i = 0; i < itemCount(); ++i) {
         auto* arrow = qobject_cast<QCPItemLine*>(item(i));
-        if (arrow && arrow->start->parentAnchor() == label->left)
+        if (arrow && sideAnchors(label).contains(arrow->start->parentAnchor()))
             _liftedItems.append(arrow);
     }
     for (QCPAbstractItem* lifted : qAsConst(_liftedItems))
@@ -95,6 +155,7 @@ void LocalCustomPlot::dropDraggedLabel()
 {
     if (_liftedItems.isEmpty())
         return;
+    _labelPlacer->invalidate();
     for (QCPAbstractItem* lifted : qAsConst(_liftedItems)) {
         if (lifted)
             lifted->setLayer(_liftedFrom);
@@ -126,12 +187,25 @@ void LocalCustomPlot::mouseReleaseEvent(QMouseEvent* event)
 void LocalCustomPlot::mouseMoveEvent(QMouseEvent* event)
 {
     if (!_draggedText) {
+        _mouseHandling = true;
         QCustomPlot::mouseMoveEvent(event);
+        _mouseHandling = false;
         return;
     }
     const QPoint delta = event->pos() - _lastMousePos;
     _draggedText->position->setType(QCPItemPosition::ptAbsolute);
     _draggedText->position->setCoords(_draggedText->position->coords() + QPointF(delta));
     _lastMousePos = event->pos();
+    for (QCPAbstractItem* lifted : qAsConst(_liftedItems)) {
+        if (auto* arrow = qobject_cast<QCPItemLine*>(lifted))
+            attachArrow(arrow, _draggedText);
+    }
     _dragLayer->replot();
+}
+
+void LocalCustomPlot::wheelEvent(QWheelEvent* event)
+{
+    _mouseHandling = true;
+    QCustomPlot::wheelEvent(event);
+    _mouseHandling = false;
 }
