@@ -1,6 +1,7 @@
 #include "analysistesthelpers.h"
 #include "centralwidget.h"
 #include "curvesmoother.h"
+#include "degreeofcrystallinityform.h"
 #include "eventhandler.h"
 #include "filesizelimit.h"
 #include "instrumentcoefficientform.h"
@@ -9,10 +10,12 @@
 #include "mainwindow.h"
 #include "plotitemregistry.h"
 #include "serialport.h"
+#include "specificheatcomparisonmethodform.h"
 #include "windowtesthelpers.h"
 #include "workbook.h"
 
 #include <QAction>
+#include <QGroupBox>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
@@ -25,6 +28,26 @@
 
 using namespace AnalysisTest;
 
+namespace {
+
+QRectF boxOf(QCPItemText* text)
+{
+    return QRectF(text->topLeft->pixelPosition(), text->bottomRight->pixelPosition()).normalized();
+}
+
+bool crosses(const QLineF& segment, const QRectF& box)
+{
+    if (box.contains(segment.p1()) || box.contains(segment.p2()))
+        return true;
+    const QLineF edges[] = {{box.topLeft(), box.topRight()}, {box.topRight(), box.bottomRight()},
+                            {box.bottomRight(), box.bottomLeft()}, {box.bottomLeft(), box.topLeft()}};
+    return std::any_of(std::begin(edges), std::end(edges), [&segment](const QLineF& edge) {
+        return segment.intersects(edge, nullptr) == QLineF::BoundedIntersection;
+    });
+}
+
+} // namespace
+
 // Workbooks opened from the file tree of the real main window, then removed.
 class TestAnalysisRoad : public QObject
 {
@@ -36,6 +59,8 @@ private slots:
     void cleanup();
     void noRecordKeepsARemovedCurve_data();
     void noRecordKeepsARemovedCurve();
+    void specificHeatForgetsClearedWorkbooks();
+    void calculationTextsWholeAndApart();
     void storedAnalysesComeBackOnTheirStage();
     void analysesKeepTheirStageOverAnAxisSwitch();
     void timeAxisRegionsOverAHold();
@@ -84,6 +109,9 @@ private:
     QString setUpSave(const QString& scenario);
     QStringList labelsOf(const QString& curveName) const;
     void verifyLabelsReadable(const QVector<Global::ExperimentData>& curve);
+    QVector<QCPCurve*> chooseSpecificHeatRoles();
+    QWidget* openSpecificHeat();
+    QStringList specificHeatFiles() const;
 
     std::unique_ptr<DialogAnswers> _dialogs;
     std::unique_ptr<MainWindow> _window;
@@ -243,23 +271,10 @@ void TestAnalysisRoad::noRecordKeepsARemovedCurve_data()
 void TestAnalysisRoad::noRecordKeepsARemovedCurve()
 {
     QFETCH(QString, how);
-    QVERIFY(writeWorkbook(Global::SampleDataFolderPath + "/a.xlsx", {curve(line), curve(peak)}));
-    QVERIFY(writeWorkbook(Global::SampleDataFolderPath + "/b.xlsx", {curve(step)}));
-    _window->findChild<LeftWidget*>()->refreshTree();
-    openFromTree("样品数据", "a.xlsx");
-    openFromTree("样品数据", "b.xlsx");
-    QCOMPARE(Global::_curveFileDataVtr.size(), 2);
-    const Global::CurveFileData& a = Global::_curveFileDataVtr.at(0);
-    const QString roles[] = {"基线", "标样", "样品"};
-    QCPCurve* roleCurves[] = {a.phases.at(0).curve, a.phases.at(1).curve, Global::_curveFileDataVtr.at(1).phases.at(0).curve};
-    for (int i = 0; i < 3; ++i) {
-        selectCurve(roleCurves[i]);
-        contextMenu(roles[i]);
-    }
-    trigger("actionSpecificHeatCompMethod");
-    auto* form = _window->findChild<QLineEdit*>("LineEditTemperature")->window();
+    const QVector<QCPCurve*> roleCurves = chooseSpecificHeatRoles();
+    QWidget* form = openSpecificHeat();
     _window->findChild<QLineEdit*>("LineEditTemperature")->setText("60");
-    QTest::mouseClick(_window->findChild<QPushButton*>("pushButtonCalculate"), Qt::LeftButton);
+    QTest::mouseClick(form->findChild<QPushButton*>("pushButtonCalculate"), Qt::LeftButton);
     QCOMPARE(fixedTexts(), 1);
     form->hide();
 
@@ -278,10 +293,107 @@ void TestAnalysisRoad::noRecordKeepsARemovedCurve()
     openFromTree("样品数据", "a.xlsx");
     verifyNoStaleCurve();
     const int before = fixedTexts();
-    trigger("actionSpecificHeatCompMethod");
-    QTest::mouseClick(_window->findChild<QPushButton*>("pushButtonCalculate"), Qt::LeftButton);
+    openSpecificHeat();
+    QTest::mouseClick(form->findChild<QPushButton*>("pushButtonCalculate"), Qt::LeftButton);
     QCOMPARE(fixedTexts(), before);
     form->hide();
+}
+
+// Two workbooks on the plot, the specific-heat roles on a.xlsx's stages
+// (line(), peak()) and b.xlsx (step()); returns the three curves.
+QVector<QCPCurve*> TestAnalysisRoad::chooseSpecificHeatRoles()
+{
+    if (!writeWorkbook(Global::SampleDataFolderPath + "/a.xlsx", {curve(line), curve(peak)})
+        || !writeWorkbook(Global::SampleDataFolderPath + "/b.xlsx", {curve(step)}))
+        return {};
+    _window->findChild<LeftWidget*>()->refreshTree();
+    openFromTree("样品数据", "a.xlsx");
+    openFromTree("样品数据", "b.xlsx");
+    const Global::CurveFileData& a = Global::_curveFileDataVtr.at(0);
+    const QVector<QCPCurve*> roleCurves{a.phases.at(0).curve, a.phases.at(1).curve,
+                                        Global::_curveFileDataVtr.at(1).phases.at(0).curve};
+    const QString roles[] = {"基线", "标样", "样品"};
+    for (int i = 0; i < 3; ++i) {
+        selectCurve(roleCurves[i]);
+        contextMenu(roles[i]);
+    }
+    return roleCurves;
+}
+
+QWidget* TestAnalysisRoad::openSpecificHeat()
+{
+    trigger("actionSpecificHeatCompMethod");
+    return _window->findChild<SpecificHeatComparisonMethodForm*>();
+}
+
+// The file name shown for the baseline, the standard and the sample.
+QStringList TestAnalysisRoad::specificHeatFiles() const
+{
+    QStringList names;
+    for (const QLineEdit* edit : _window->findChild<QGroupBox*>("groupBoxDataFile")->findChildren<QLineEdit*>())
+        names << edit->text();
+    return names;
+}
+
+// "清除数据" takes the three workbooks off the plot: the dialog names none
+// of them any more, and "计算" says which curves it lacks.
+void TestAnalysisRoad::specificHeatForgetsClearedWorkbooks()
+{
+    chooseSpecificHeatRoles();
+    QWidget* form = openSpecificHeat();
+    QCOMPARE(specificHeatFiles(), (QStringList{"a.xlsx", "a.xlsx", "b.xlsx"}));
+    form->hide();
+    trigger("actionClearAllData");
+    openSpecificHeat();
+    QCOMPARE(specificHeatFiles(), (QStringList{"", "", ""}));
+    QTest::mouseClick(form->findChild<QPushButton*>("pushButtonCalculate"), Qt::LeftButton);
+    QCOMPARE(_dialogs->boxTitles(), QStringList{"warnning"});
+    QCOMPARE(_dialogs->boxes.first().text, QStringLiteral("缺少基线、标样、样品曲线，请在曲线右键菜单“比热项”中选择。"));
+    QCOMPARE(fixedTexts(), 0);
+    form->hide();
+}
+
+// A label, then "比热比较法" at 100 ℃ and "结晶度" twice: every text whole
+// inside the axis rectangle ("100.000℃..." with its first digit) and none
+// over another.
+void TestAnalysisRoad::calculationTextsWholeAndApart()
+{
+    chooseSpecificHeatRoles();
+    analyse("actionNumericalLabel", 80.0);
+    QWidget* heat = openSpecificHeat();
+    heat->findChild<QLineEdit*>("LineEditTemperature")->setText("100");
+    QTest::mouseClick(heat->findChild<QPushButton*>("pushButtonCalculate"), Qt::LeftButton);
+    heat->hide();
+    trigger("actionDegreeOfCrystallinity");
+    auto* crystallinity = _window->findChild<DegreeOfCrystallinityForm*>();
+    const char* fields[] = {"LineEditEnthalpyOfCrystallization", "LineEditEnthalpyOfColdCrystallization",
+                            "LineEditTheoreticalEnthalpy"};
+    const QStringList enthalpies{"50", "10", "140"};
+    for (int i = 0; i < 3; ++i)
+        crystallinity->findChild<QLineEdit*>(fields[i])->setText(enthalpies.at(i));
+    for (int i = 0; i < 2; ++i)
+        QTest::mouseClick(crystallinity->findChild<QPushButton*>("pushButtonCalculate"), Qt::LeftButton);
+    crystallinity->hide();
+
+    _plot->replot(QCustomPlot::rpImmediateRefresh);
+    const QRectF area = _plot->axisRect()->rect();
+    QVector<QRectF> boxes;
+    QStringList fixed;
+    for (int i = 0; i < _plot->itemCount(); ++i) {
+        auto* text = qobject_cast<QCPItemText*>(_plot->item(i));
+        if (!text)
+            continue;
+        const QRectF box = boxOf(text);
+        QVERIFY2(area.contains(box), qPrintable(text->text()));
+        for (const QRectF& other : qAsConst(boxes))
+            QVERIFY2(!other.intersects(box), qPrintable(text->text()));
+        boxes << box;
+        if (text->objectName() == "fixed")
+            fixed << text->text();
+    }
+    QCOMPARE(boxes.size(), 4);
+    QCOMPARE(fixed.size(), 3);
+    QVERIFY2(fixed.first().startsWith("100.000℃比热容= "), qPrintable(fixed.first()));
 }
 
 // Stage 1 of two-stage.xlsx heats to 120 ℃; its analyses come back on it,
@@ -699,26 +811,6 @@ void TestAnalysisRoad::labelsStayInsideThePlot()
     QVERIFY2(area.contains(box), qPrintable(QString("%1,%2 %3x%4").arg(box.x()).arg(box.y()).arg(box.width()).arg(box.height())));
     QVERIFY(box.width() > QFontMetrics(label->font()).horizontalAdvance(QStringLiteral("终止点：158.216℃")));
 }
-
-namespace {
-
-QRectF boxOf(QCPItemText* text)
-{
-    return QRectF(text->topLeft->pixelPosition(), text->bottomRight->pixelPosition()).normalized();
-}
-
-bool crosses(const QLineF& segment, const QRectF& box)
-{
-    if (box.contains(segment.p1()) || box.contains(segment.p2()))
-        return true;
-    const QLineF edges[] = {{box.topLeft(), box.topRight()}, {box.topRight(), box.bottomRight()},
-                            {box.bottomRight(), box.bottomLeft()}, {box.bottomLeft(), box.topLeft()}};
-    return std::any_of(std::begin(edges), std::end(edges), [&segment](const QLineF& edge) {
-        return segment.intersects(edge, nullptr) == QLineF::BoundedIntersection;
-    });
-}
-
-} // namespace
 
 // Every result label whole in the axis rectangle and over no other one nor
 // over any line of its curve; its arrow (the item drawn after it) ends on the

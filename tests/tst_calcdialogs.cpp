@@ -223,22 +223,26 @@ void TestCalcDialogs::specificHeatFromThreeCurves()
     QCOMPARE(texts.at(0).at(0).toString(), QString("100.000℃比热容= 1.056J/(g*℃)"));
 }
 
-// Without three distinct, loaded curves the button computes nothing; a
-// temperature outside the curves or a zero denominator warns once. Either way
-// no earlier result stays beside the new inputs.
+// Without three distinct, loaded curves the button computes nothing and says
+// which is missing; a temperature outside the curves or a zero denominator
+// warns once too. Either way no earlier result stays beside the new inputs.
 void TestCalcDialogs::specificHeatRefused_data()
 {
     QTest::addColumn<QString>("sampleRole");
     QTest::addColumn<float>("standardSignal");
     QTest::addColumn<QString>("temperature");
     QTest::addColumn<QString>("sampleMass");
-    QTest::addColumn<bool>("warns");
-    QTest::newRow("sample never chosen") << "unchosen" << 3.0f << "100" << "17.92" << false;
-    QTest::newRow("chosen curve deleted from the plot") << "deleted" << 3.0f << "100" << "17.92" << false;
-    QTest::newRow("curve of no loaded workbook") << "live curve" << 3.0f << "100" << "17.92" << false;
-    QTest::newRow("temperature below the curves") << "sample" << 3.0f << "20" << "17.92" << true;
-    QTest::newRow("sample mass 0") << "sample" << 3.0f << "100" << "0" << true;
-    QTest::newRow("standard equals baseline") << "sample" << 1.0f << "100" << "17.92" << true;
+    QTest::addColumn<QString>("warning");
+    const QString missing = QStringLiteral("缺少样品曲线，请在曲线右键菜单“比热项”中选择。");
+    const QString outside = QStringLiteral("The temperature lies outside the temperature range of a selected curve.");
+    const QString noRatio = QStringLiteral("The standard's signal must differ from the baseline's and the sample mass "
+                                           "must not be 0.");
+    QTest::newRow("sample never chosen") << "unchosen" << 3.0f << "100" << "17.92" << missing;
+    QTest::newRow("chosen curve deleted from the plot") << "deleted" << 3.0f << "100" << "17.92" << missing;
+    QTest::newRow("curve of no loaded workbook") << "live curve" << 3.0f << "100" << "17.92" << missing;
+    QTest::newRow("temperature below the curves") << "sample" << 3.0f << "20" << "17.92" << outside;
+    QTest::newRow("sample mass 0") << "sample" << 3.0f << "100" << "0" << noRatio;
+    QTest::newRow("standard equals baseline") << "sample" << 1.0f << "100" << "17.92" << noRatio;
 }
 
 void TestCalcDialogs::specificHeatRefused()
@@ -247,7 +251,7 @@ void TestCalcDialogs::specificHeatRefused()
     QFETCH(float, standardSignal);
     QFETCH(QString, temperature);
     QFETCH(QString, sampleMass);
-    QFETCH(bool, warns);
+    QFETCH(QString, warning);
     setUpCurves(1.0f, standardSignal, 4.0f);
     SpecificHeatComparisonMethodForm form;
     form.slotSetCurve(0, _curves.at(0));
@@ -272,7 +276,8 @@ void TestCalcDialogs::specificHeatRefused()
     QCOMPARE(texts.count(), 0);
     QVERIFY(field(&form, "LineEditStandardSampleSpecificHeat")->text().isEmpty());
     QVERIFY(field(&form, "LineEditSampleSpecificHeat")->text().isEmpty());
-    QCOMPARE(_dialogs->boxTitles(), warns ? QStringList{"warnning"} : QStringList());
+    QCOMPARE(_dialogs->boxTitles(), QStringList{"warnning"});
+    QCOMPARE(_dialogs->boxes.first().text, warning);
 }
 
 QTEST_MAIN(TestCalcDialogs)

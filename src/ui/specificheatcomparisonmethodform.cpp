@@ -93,7 +93,9 @@ void SpecificHeatComparisonMethodForm::hideEvent(QHideEvent* event)
 }
 
 // A stage fills at most one role, the first whose curve it carries; a role
-// without a curve matches nothing.
+// without a curve matches nothing. A role not found shows no file name: its
+// workbook has left the plot (or its curve was drawn anew) since it was
+// chosen.
 void SpecificHeatComparisonMethodForm::findRoleData()
 {
     _baseLineData = nullptr;
@@ -108,6 +110,8 @@ void SpecificHeatComparisonMethodForm::findRoleData()
     const Role roles[] = {{_baseLineCurve.data(), _baseLineFileEdit, &_baseLineData},
                           {_standardSampleCurve.data(), _standardSampleFileEdit, &_standardSampleData},
                           {_sampleCurve.data(), _sampleFileEdit, &_sampleData}};
+    for (const Role& role : roles)
+        role.fileEdit->clear();
     for (const Global::CurveFileData& file : qAsConst(Global::_curveFileDataVtr)) {
         for (const Global::PhaseTotalInfo& phase : file.phases) {
             for (const Role& role : roles) {
@@ -119,6 +123,19 @@ void SpecificHeatComparisonMethodForm::findRoleData()
             }
         }
     }
+}
+
+// The roles without a curve on the plot, by their row names.
+QStringList SpecificHeatComparisonMethodForm::missingRoles() const
+{
+    QStringList missing;
+    if (!_baseLineData)
+        missing << QStringLiteral("基线");
+    if (!_standardSampleData)
+        missing << QStringLiteral("标样");
+    if (!_sampleData)
+        missing << QStringLiteral("样品");
+    return missing;
 }
 
 bool SpecificHeatComparisonMethodForm::allRolesFound() const
@@ -182,7 +199,8 @@ void SpecificHeatComparisonMethodForm::on_pushButtonCalculate_clicked()
 {
     if (!allRolesFound()) {
         LOG(DEBUG) << "Base,standard,sample not selected.";
-        clearResults();
+        refuse(QStringLiteral("缺少%1曲线，请在曲线右键菜单“比热项”中选择。")
+                   .arg(missingRoles().join(QStringLiteral("、"))));
         return;
     }
     const float temperature = _ui->LineEditTemperature->text().toFloat();

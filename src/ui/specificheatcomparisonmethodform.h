@@ -5,6 +5,7 @@
 
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 #include <QWidget>
 
@@ -49,6 +50,7 @@ private:
     QLineEdit* addDataFileRow(const QString& role, const QString& colour, QLabel** colourLabel);
     void findRoleData();
     bool allRolesFound() const;
+    QStringList missingRoles() const;
     bool signalsAt(float temperature, double* baseLine, double* standardSample, double* sample) const;
     void clearResults();
     void refuse(const QString& text);
