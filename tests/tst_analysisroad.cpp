@@ -15,6 +15,7 @@
 #include "workbook.h"
 
 #include <QAction>
+#include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -81,6 +82,7 @@ private slots:
     void sameLinesApplyToAnotherAnalysisOrCurve();
     void labelsStayInsideThePlot();
     void labelsHideNothing();
+    void boundsFollowTheLines();
     void savedWorkbookIsWhatThePlotShows_data();
     void savedWorkbookIsWhatThePlotShows();
     void inPlaceSaveKeepsTheWorkbook_data();
@@ -860,6 +862,45 @@ void TestAnalysisRoad::labelsHideNothing()
     verifyLabelsReadable(Global::_curveFileDataVtr.first().phases.first().data);
     saveClearAndReload();
     verifyLabelsReadable(Global::_curveFileDataVtr.first().phases.first().data);
+}
+
+// 左边界 and 右边界 read the keys of the lines (two decimals) when a new
+// analysis places them, while one is dragged, and when "Y轴" puts them on the
+// run-time range; a value typed in moves no line.
+void TestAnalysisRoad::boundsFollowTheLines()
+{
+    openSample("two-stage.xlsx");
+    auto* left = _window->findChild<QDoubleSpinBox*>("leftBoundSpinBox");
+    auto* right = _window->findChild<QDoubleSpinBox*>("rightBoundSpinBox");
+    const auto verifyShown = [&]() {
+        const QCPRange range = _plot->xAxis->range();
+        for (const auto& pair : {qMakePair(left, _central->line1()), qMakePair(right, _central->line2())}) {
+            const double key = pair.second->point1->key();
+            QVERIFY(range.contains(key));
+            QVERIFY2(qAbs(pair.first->value() - key) < 0.006, qPrintable(QString::number(key)));
+        }
+    };
+    trigger("actionPeakSynthesisAnalysis");
+    verifyShown();
+    const int x = qRound(_plot->xAxis->coordToPixel(_central->line1()->point1->key()));
+    const int y = _plot->height() / 2;
+    for (const auto& step : {qMakePair(QEvent::MouseButtonPress, x), qMakePair(QEvent::MouseMove, x + 37),
+                             qMakePair(QEvent::MouseButtonRelease, x + 37)}) {
+        QMouseEvent event(step.first, QPoint(step.second, y), Qt::LeftButton,
+                          step.first == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(_plot, &event);
+    }
+    QCOMPARE(qRound(_plot->xAxis->coordToPixel(_central->line1()->point1->key())), x + 37);
+    verifyShown();
+    trigger("actionStartPoint");
+    verifyShown();
+    trigger("actionYAxis");
+    verifyShown();
+    const double key = _central->line1()->point1->key();
+    left->selectAll();
+    QTest::keyClicks(left, "3.5");
+    QTest::keyClick(left, Qt::Key_Enter);
+    QCOMPARE(_central->line1()->point1->key(), key);
 }
 
 void TestAnalysisRoad::save(const QString& path)

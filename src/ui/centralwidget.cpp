@@ -404,6 +404,8 @@ void CentralWidget::hideBoundaryLines()
     _line2->setVisible(false);
 }
 
+// Lines of an analysis in progress would stand at a temperature read as a
+// time (or the reverse): they go to the new range as for a new analysis.
 void CentralWidget::switchAxisQuantity()
 {
     if (Global::_globalMode != Global::Analysis)
@@ -412,6 +414,8 @@ void CentralWidget::switchAxisQuantity()
     forgetDeletedWorkbooks();
     clearData(ClearPlotObjects);
     drawCurveFileData();
+    if (_line1->visible())
+        setEventHandlerEnable(true);
 }
 
 void CentralWidget::slotSelectionChangedByUser()
@@ -595,7 +599,8 @@ void CentralWidget::setAnalysisMode(AnalysisMode mode)
 }
 
 // The lines go to one and two thirds of the visible x range; the numerical
-// label uses the left line only.
+// label uses the left line only. The analysis panel shows where they now
+// stand, as it does while one is dragged.
 void CentralWidget::setEventHandlerEnable(bool on)
 {
     LOG(DEBUG) << "setEventHandlerEnable..." << on;
@@ -607,6 +612,8 @@ void CentralWidget::setEventHandlerEnable(bool on)
     _line1->point2->setCoords(key1, _line1->point2->value());
     _line2->point1->setCoords(key2, _line2->point1->value());
     _line2->point2->setCoords(key2, _line2->point2->value());
+    emit sigSendLineXCoord(1, key1);
+    emit sigSendLineXCoord(2, key2);
     _line1->setSelected(on);
     _line1->setVisible(on);
     if (_analysisMode != NumericalLabel) {
