@@ -83,6 +83,8 @@ private slots:
     void labelsStayInsideThePlot();
     void labelsHideNothing();
     void boundsFollowTheLines();
+    void loadedRangesCoverAllStages();
+    void liveRangeWidensUntilTheUserMovesIt();
     void savedWorkbookIsWhatThePlotShows_data();
     void savedWorkbookIsWhatThePlotShows();
     void inPlaceSaveKeepsTheWorkbook_data();
@@ -901,6 +903,49 @@ void TestAnalysisRoad::boundsFollowTheLines()
     QTest::keyClicks(left, "3.5");
     QTest::keyClick(left, Qt::Key_Enter);
     QCOMPARE(_central->line1()->point1->key(), key);
+}
+
+// two-stage.xlsx heats from 25.4 to 120 ℃ and holds (stage 1), then on to
+// 200 ℃ over a peak down to -11.567 mW (stage 2). Its ranges take in both
+// stages with a fifth of each span either side; by openpyxl and numpy
+// float32: -9.520 to 234.920 ℃ (or -3.124 to 18.884 min), -13.919 to 2.545 mW.
+void TestAnalysisRoad::loadedRangesCoverAllStages()
+{
+    openSample("two-stage.xlsx");
+    const auto verifyRange = [](const QCPAxis* axis, double lower, double upper) {
+        QVERIFY2(qAbs(axis->range().lower - lower) < 1e-3 && qAbs(axis->range().upper - upper) < 1e-3,
+                 qPrintable(QString("%1 %2").arg(axis->range().lower).arg(axis->range().upper)));
+    };
+    verifyRange(_plot->xAxis, -9.520, 234.920);
+    verifyRange(_plot->yAxis, -13.919, 2.545);
+    trigger("actionYAxis");
+    verifyRange(_plot->xAxis, -3.124, 18.884);
+    verifyRange(_plot->yAxis, -13.919, 2.545);
+}
+
+// A run starts with the signal range -5 to 5 mW: a point at -11.6 mW moves
+// its lower end to -11.6 - (5 + 11.6) / 5 = -14.92, a point inside it
+// narrows nothing, and once the user zooms, a point at -30 mW stays off.
+void TestAnalysisRoad::liveRangeWidensUntilTheUserMovesIt()
+{
+    emit SerialPort::instance()->sigAxisModify(170.0f);
+    Global::_globalMode = Global::Experiment;
+    const auto send = [this](float dsc) {
+        Global::ExperimentData d{1.0f, 0.0f, 150.0f, dsc};
+        sendLivePoints(1, {d});
+    };
+    send(-11.6f);
+    send(0.5f);
+    QVERIFY(qAbs(_plot->yAxis->range().lower + 14.92) < 1e-4);
+    QCOMPARE(_plot->yAxis->range().upper, 5.0);
+    const QPointF centre = _plot->axisRect()->rect().center();
+    QWheelEvent wheel(centre, _plot->mapToGlobal(centre.toPoint()), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(_plot, &wheel);
+    const QCPRange zoomed = _plot->yAxis->range();
+    QVERIFY(zoomed.size() < 5.0 + 14.92);
+    send(-30.0f);
+    QCOMPARE(_plot->yAxis->range(), zoomed);
 }
 
 void TestAnalysisRoad::save(const QString& path)

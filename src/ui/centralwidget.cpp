@@ -45,6 +45,9 @@ double abscissaOf(const Global::ExperimentData& d)
     return Global::_timeAxisFlag == 1 ? d.runTime : d.temperature;
 }
 
+// The start of a running minimum and maximum.
+const QPair<float, float> NoRange(std::numeric_limits<float>::max(), std::numeric_limits<float>::lowest());
+
 // The loaded workbook stage drawn as the curve, or null; file, when given,
 // receives the workbook the stage belongs to.
 const Global::PhaseTotalInfo* fileStageOf(const QCPCurve* curve, const Global::CurveFileData** file = nullptr)
@@ -91,6 +94,7 @@ CentralWidget::CentralWidget(QWidget* parent)
     , _lastApplyX2(0.0)
     , _unconfirmedOperationCount(0)
     , _liveReplotTimer(new QTimer(this))
+    , _followLiveSignal(false)
 {
     qRegisterMetaType<CentralWidget::AxisInfo>("CentralWidget::AxisInfo");
     qRegisterMetaType<QVector<CentralWidget::AxisInfo>>("QVector<CentralWidget::AxisInfo>");
@@ -162,6 +166,7 @@ void CentralWidget::createEventHandler()
     connect(_eventHandler, &EventHandler::sigSendLineXCoord, this, &CentralWidget::sigSendLineXCoord);
     connect(_eventHandler, &EventHandler::sigDelCurve, this, &CentralWidget::slotDelCurve);
     connect(_plot, &QCustomPlot::selectionChangedByUser, this, &CentralWidget::slotSelectionChangedByUser);
+    connect(_plot, &LocalCustomPlot::axesMovedByUser, this, [this]() { _followLiveSignal = false; });
 }
 
 LocalCustomPlot* CentralWidget::plot() const
@@ -233,6 +238,8 @@ void CentralWidget::appendLivePoint(const Global::ExperimentData& point, double 
     QCPCurve* curve = ensureLiveCurve();
     curve->addData(liveKeyCounter, key, value);
     liveKeyCounter += 1.0;
+    if (_followLiveSignal)
+        widenToShow(value);
     scheduleLiveReplot();
 
     Global::CurveExperimentData* record = ensureStageRecord(stage);
@@ -273,12 +280,29 @@ Global::CurveExperimentData* CentralWidget::ensureStageRecord(int stage)
     return Global::openStageRecord(stage);
 }
 
+// A run starts: its signal range is not known yet, so the fixed one widens
+// to every point beyond it until the user moves the axes.
 void CentralWidget::slotAxisModify(float temp)
 {
     _plot->setInteractions(FreeInteractions);
     const float upper = temp + 20.0f;
     _plot->xAxis->setRange(10.0, upper);
     _plot->yAxis->setRange(-5.0, 5.0);
+    _followLiveSignal = true;
+}
+
+// Only the side the signal left moves, leaving room beyond the point of a
+// fifth of the new span, as a loaded curve has.
+void CentralWidget::widenToShow(double value)
+{
+    QCPRange range = _plot->yAxis->range();
+    if (range.contains(value) || !std::isfinite(value))
+        return;
+    if (value < range.lower)
+        range.lower = value - 0.2 * (range.upper - value);
+    else
+        range.upper = value + 0.2 * (value - range.lower);
+    _plot->yAxis->setRange(range);
 }
 
 void CentralWidget::clearAllData()
@@ -525,6 +549,7 @@ void CentralWidget::slotSetAxisSettings(QVector<double> values)
 {
     if (values.size() < 6)
         return;
+    _followLiveSignal = false;
     _plot->xAxis->setRange(values.at(0), values.at(1));
     _plot->yAxis->setRange(values.at(2), values.at(3));
     if (_plot->yAxis2->visible())
@@ -764,13 +789,18 @@ void CentralWidget::setFileAxisCaptions()
     }
 }
 
+// The ranges cover every stage, so a stage measured before the last one is
+// not left off the screen.
 void CentralWidget::drawFileStages(Global::CurveFileData& file)
 {
+    DataExtent all{NoRange, NoRange};
     for (Global::PhaseTotalInfo& stage : file.phases) {
         PointCalculate::setExperimentData(stage.data);
         stage.curve = addDataCurve(stage.data, file.fileName);
-        setDataRanges();
+        all = all.united(heldExtent());
     }
+    if (!file.phases.isEmpty())
+        setDataRanges(all);
 }
 
 void CentralWidget::drawCurveData(QVector<Global::ExperimentData> data, QString name)
@@ -804,14 +834,31 @@ QCPCurve* CentralWidget::addDataCurve(const QVector<Global::ExperimentData>& dat
     return curve;
 }
 
-// Ranges of the data PointCalculate holds, widened by a fifth of their span.
+// Ranges of the data PointCalculate holds.
 void CentralWidget::setDataRanges()
 {
-    const QPair<float, float> x = Global::_timeAxisFlag == 1 ? PointCalculate::getMinAndMaxOfTime()
-                                                             : PointCalculate::getMinAndMaxOfTemperature();
-    const QPair<float, float> xRange = PointCalculate::getRangeWithMargin(x.first, x.second);
-    const QPair<float, float> dsc = PointCalculate::getMinAndMaxOfDSC();
-    const QPair<float, float> yRange = PointCalculate::getRangeWithMargin(dsc.first, dsc.second);
+    setDataRanges(heldExtent());
+}
+
+// As PointCalculate's min/max routines give them.
+CentralWidget::DataExtent CentralWidget::heldExtent()
+{
+    return DataExtent{Global::_timeAxisFlag == 1 ? PointCalculate::getMinAndMaxOfTime()
+                                                 : PointCalculate::getMinAndMaxOfTemperature(),
+                      PointCalculate::getMinAndMaxOfDSC()};
+}
+
+CentralWidget::DataExtent CentralWidget::DataExtent::united(const DataExtent& other) const
+{
+    return DataExtent{{std::min(x.first, other.x.first), std::max(x.second, other.x.second)},
+                      {std::min(dsc.first, other.dsc.first), std::max(dsc.second, other.dsc.second)}};
+}
+
+// Each range widened by a fifth of its span on either side.
+void CentralWidget::setDataRanges(const DataExtent& extent)
+{
+    const QPair<float, float> xRange = PointCalculate::getRangeWithMargin(extent.x.first, extent.x.second);
+    const QPair<float, float> yRange = PointCalculate::getRangeWithMargin(extent.dsc.first, extent.dsc.second);
     _plot->xAxis->setRange(xRange.first, xRange.second);
     _plot->yAxis->setRange(yRange.first, yRange.second);
 }

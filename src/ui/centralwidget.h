@@ -127,12 +127,21 @@ protected:
 private:
     friend class TestPlot;
 
+    // The smallest and largest abscissa and signal of some curves.
+    struct DataExtent
+    {
+        QPair<float, float> x;
+        QPair<float, float> dsc;
+        DataExtent united(const DataExtent& other) const;
+    };
+
     void createBoundaryLines();
     QCPItemStraightLine* createBoundaryLine(double key);
     void createEventHandler();
     void appendLivePoint(const Global::ExperimentData& point, double key, double value, int stage);
     QCPCurve* ensureLiveCurve();
     void scheduleLiveReplot();
+    void widenToShow(double value);
     Global::CurveExperimentData* ensureStageRecord(int stage);
     void removeCurve(QCPCurve* curve);
     void removeGraph(QCPGraph* graph);
@@ -151,6 +160,8 @@ private:
     void endAnalysis();
     QCPCurve* addDataCurve(const QVector<Global::ExperimentData>& data, const QString& name);
     void setDataRanges();
+    void setDataRanges(const DataExtent& extent);
+    static DataExtent heldExtent();
     void setFileAxisCaptions();
     void drawFileStages(Global::CurveFileData& file);
     void addCurveFile(const Global::CurveFileData& file);
@@ -192,6 +203,9 @@ private:
     // Live points are drawn at most this often, however fast they come.
     QTimer* _liveReplotTimer;
     QElapsedTimer _lastLiveReplot;
+    // The signal range of a run widens to show every live point until the
+    // user drags, zooms or sets the axes.
+    bool _followLiveSignal;
 };
 
 Q_DECLARE_METATYPE(CentralWidget::AxisInfo)
