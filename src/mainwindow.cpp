@@ -461,10 +461,12 @@ void MainWindow::on_actionEnthalpyCorrectionSelection_triggered()
     _coefficientSelectionForm->show();
 }
 
-// Only the preview dialog is shown; the form itself stays hidden.
+// Only the preview dialog is shown; the form itself stays hidden. The page
+// names the workbook whose curve the picture shows.
 void MainWindow::on_actionPrintPreview_triggered()
 {
     _printPreviewForm->setPixmap(_centralWidget->grabPlotPixmap());
+    _printPreviewForm->setDescribedFile(_centralWidget->describedFile());
     _printPreviewForm->showPreview();
 }
 

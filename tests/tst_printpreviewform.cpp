@@ -1,3 +1,4 @@
+#include "analysistesthelpers.h"
 #include "centralwidget.h"
 #include "mainwindow.h"
 #include "printpreviewform.h"
@@ -111,10 +112,13 @@ private slots:
     void landscapeA4WithPlotPicture();
     void previewActionPaintsThroughForm();
     void everyOpeningPaintsTheCurrentPage();
+    void pageDescribesThePlottedCurve_data();
+    void pageDescribesThePlottedCurve();
 
 private:
     QString paintToPdf(QPrinter::Orientation orientation = QPrinter::Portrait);
     QStringList reportLines(const QString& pdf);
+    void verifyPrinted(const QStringList& lines, const QStringList& expected);
 
     std::unique_ptr<QTemporaryDir> _dir;
     std::unique_ptr<PrintPreviewForm> _form;
@@ -191,7 +195,7 @@ void TestPrintPreviewForm::stageLines()
 {
     QFETCH(QVector<Global::PhaseTotalInfo>, phases);
     QFETCH(QStringList, printed);
-    Global::_curveFileDataVtr << workbook(QStringLiteral("run.xlsx"), phases);
+    _form->setDescribedFile(workbook(QStringLiteral("run.xlsx"), phases));
 
     const QStringList lines = reportLines(paintToPdf());
 
@@ -206,34 +210,32 @@ void TestPrintPreviewForm::stageLines()
 
 void TestPrintPreviewForm::sampleInformation_data()
 {
-    QTest::addColumn<QVector<Global::CurveFileData>>("loaded");
+    QTest::addColumn<Global::CurveFileData>("described");
     QTest::addColumn<QStringList>("expected");
 
     auto percent = workbook(QStringLiteral("percent.xlsx"), {});
     percent.info.sampleName = QStringLiteral("PE%2");
     QTest::newRow("sample texts as stored")
-        << QVector<Global::CurveFileData>{workbook(QStringLiteral("indium-10K.xlsx"), {})}
+        << workbook(QStringLiteral("indium-10K.xlsx"), {})
         << QStringList{"设备：差式扫描量热仪 文件名：indium-10K.xlsx", "样品名称：Indium", "样品重量：12.5 mg",
                        "实验日期：2025-06-11 14:22:36", "实验人员：Li"};
-    QTest::newRow("percent sign in a sample name")
-        << QVector<Global::CurveFileData>{percent} << QStringList{"样品名称：PE%2", "样品重量：12.5 mg"};
-    QTest::newRow("first of two loaded workbooks")
-        << QVector<Global::CurveFileData>{workbook(QStringLiteral("first.xlsx"), {}),
-                                          workbook(QStringLiteral("second.xlsx"), {})}
-        << QStringList{"文件名：first.xlsx"};
-    QTest::newRow("no workbook loaded: fixed words only")
-        << QVector<Global::CurveFileData>{}
+    QTest::newRow("percent sign in a sample name") << percent << QStringList{"样品名称：PE%2", "样品重量：12.5 mg"};
+    QTest::newRow("nothing described: fixed words only")
+        << Global::CurveFileData()
         << QStringList{"设备：差式扫描量热仪 文件名：", "样品名称：", "样品重量： mg", "实验日期：", "实验人员："};
 }
 
 void TestPrintPreviewForm::sampleInformation()
 {
-    QFETCH(QVector<Global::CurveFileData>, loaded);
+    QFETCH(Global::CurveFileData, described);
     QFETCH(QStringList, expected);
-    Global::_curveFileDataVtr = loaded;
+    _form->setDescribedFile(described);
+    verifyPrinted(reportLines(paintToPdf()), expected);
+}
 
-    const QStringList lines = reportLines(paintToPdf());
-
+// Each expected text stands as a line or a blank-separated part of one.
+void TestPrintPreviewForm::verifyPrinted(const QStringList& lines, const QStringList& expected)
+{
     for (const QString& printed : expected) {
         // Normalised as the read-back lines are (the full-width colon too).
         const QString text = printed.normalized(QString::NormalizationForm_KC);
@@ -242,7 +244,6 @@ void TestPrintPreviewForm::sampleInformation()
         });
         QVERIFY2(found, qPrintable(text + QStringLiteral(" not in: ") + lines.join(QLatin1Char('|'))));
     }
-    QVERIFY(!lines.join(QLatin1Char('\n')).contains(QStringLiteral("second.xlsx")));
 }
 
 void TestPrintPreviewForm::landscapeA4WithPlotPicture_data()
@@ -259,7 +260,7 @@ void TestPrintPreviewForm::landscapeA4WithPlotPicture()
 {
     QFETCH(int, chosenOrientation);
     QFETCH(bool, withPicture);
-    Global::_curveFileDataVtr << workbook(QStringLiteral("run.xlsx"), {stage(1, true, 150.0f, 10.0f, 5, 1)});
+    _form->setDescribedFile(workbook(QStringLiteral("run.xlsx"), {stage(1, true, 150.0f, 10.0f, 5, 1)}));
     if (withPicture) {
         QPixmap picture(888, 666);
         picture.fill(Qt::darkCyan);
@@ -283,18 +284,18 @@ void TestPrintPreviewForm::previewActionPaintsThroughForm()
     DialogAnswers dialogs;
     MainWindow window;
     auto* form = window.findChild<PrintPreviewForm*>();
+    QVERIFY(loadWorkbook(window.findChild<CentralWidget*>(), QStringLiteral(QUARNEL_SOURCE_DIR "/samples/indium.xlsx")));
     window.findChild<QAction*>(QStringLiteral("actionPrintPreview"))->trigger();
     QVERIFY(form->printPreviewDialog()->windowState() & Qt::WindowMaximized);
     QVERIFY(!form->isVisible());
 
-    Global::_curveFileDataVtr << workbook(QStringLiteral("through-dialog.xlsx"), {});
     const QString path = _dir->filePath(QStringLiteral("dialog.pdf"));
     QPrinter pdf(QPrinter::HighResolution);
     pdf.setOutputFormat(QPrinter::PdfFormat);
     pdf.setOutputFileName(path);
     emit form->printPreviewDialog()->paintRequested(&pdf);
     form->printPreviewDialog()->close();
-    QVERIFY(reportLines(path).join(QLatin1Char('\n')).contains(QStringLiteral("through-dialog.xlsx")));
+    QVERIFY(reportLines(path).join(QLatin1Char('\n')).contains(QStringLiteral("indium.xlsx")));
 }
 
 // The preview opened with one workbook, another, then the first again: each
@@ -335,6 +336,73 @@ void TestPrintPreviewForm::everyOpeningPaintsTheCurrentPage()
     QVERIFY2(twoStage.contains(QStringLiteral("two-stage.xlsx")) && !twoStage.contains(QStringLiteral("indium")),
              qPrintable(twoStage));
     QCOMPARE(indiumAgain, indium);
+}
+
+void TestPrintPreviewForm::pageDescribesThePlottedCurve_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QString>("absent");
+    const QStringList smp{"文件名：smp.xlsx", "样品重量：12.5 mg"};
+    QTest::newRow("base.xlsx deleted") << "delete base" << smp << "base.xlsx";
+    QTest::newRow("nothing selected: the curve drawn last") << "none" << smp << "base.xlsx";
+    QTest::newRow("base.xlsx selected") << "select base" << QStringList{"文件名：base.xlsx", "样品重量：2 mg"}
+                                        << "smp.xlsx";
+    QTest::newRow("the run's curve selected")
+        << "run"
+        << QStringList{"样品名称：run-sample", "样品重量：7.5 mg",
+                       "阶段:1 截止温度:150.000 扫描速率:10.000 恒温时间:0.000 气氛:N2"}
+        << ".xlsx";
+}
+
+// base.xlsx (2 mg) and smp.xlsx (12.5 mg) opened in this order, and for the
+// last row a run of its own: the page names the curve the picture shows.
+void TestPrintPreviewForm::pageDescribesThePlottedCurve()
+{
+    QFETCH(QString, scenario);
+    QFETCH(QStringList, expected);
+    QFETCH(QString, absent);
+    DialogAnswers dialogs;
+    MainWindow window;
+    auto* central = window.findChild<CentralWidget*>();
+    const QStringList files{"base.xlsx", "smp.xlsx"};
+    const QStringList masses{"2", "12.5"};
+    for (int i = 0; i < 2; ++i) {
+        const QString path = _dir->filePath(files.at(i));
+        QVERIFY(AnalysisTest::writeWorkbook(path, {AnalysisTest::curve(AnalysisTest::line)}, masses.at(i)));
+        QVERIFY(loadWorkbook(central, path));
+    }
+    QCPCurve* base = Global::_curveFileDataVtr.first().phases.first().curve;
+    if (scenario == "delete base")
+        central->slotDelCurve(base);
+    if (scenario == "select base")
+        base->setSelection(QCPDataSelection(base->data()->dataRange()));
+    if (scenario == "run") {
+        Global::_experimentInfo.sampleName = QStringLiteral("run-sample");
+        Global::_experimentInfo.sampleWeight = QStringLiteral("7.5");
+        for (const Global::PhaseTotalInfo& phase : {stage(1, true, 150.0f, 10.0f, 0, 1), stage(2, false, 0.0f, 0.0f, 0, 0)})
+            Global::_experimentInfo.phases.append(phase.phase);
+        Global::openStageRecord(1);
+        for (double temperature : {30.0, 31.0}) {
+            CommonData point;
+            point.sampleTemp = temperature;
+            central->slotRecvCommonData(point);
+        }
+        central->liveCurve()->setSelection(QCPDataSelection(central->liveCurve()->data()->dataRange()));
+    }
+    window.findChild<QAction*>(QStringLiteral("actionPrintPreview"))->trigger();
+    auto* dialog = window.findChild<PrintPreviewForm*>()->printPreviewDialog();
+    const QString path = _dir->filePath(QStringLiteral("shown.pdf"));
+    QPrinter pdf(QPrinter::HighResolution);
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    pdf.setOutputFileName(path);
+    emit dialog->paintRequested(&pdf);
+    dialog->close();
+    const QStringList lines = reportLines(path);
+    verifyPrinted(lines, expected);
+    QVERIFY2(!lines.join(QLatin1Char('|')).contains(absent), qPrintable(lines.join(QLatin1Char('|'))));
+    Global::_experimentInfo = Global::ExperimentInfo();
+    Global::clearCurveExperimentData();
 }
 
 QTEST_MAIN(TestPrintPreviewForm)

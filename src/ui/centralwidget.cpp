@@ -585,6 +585,50 @@ QPixmap CentralWidget::grabPlotPixmap()
     return _plot->toPixmap(0, 0, 1.0);
 }
 
+// What a printed page of the plot describes: the workbook of the selected
+// curve or, failing a selection, of the curve drawn last; for the run's curve
+// the run's own information (it has no file name until it is saved). Nothing
+// without a curve.
+Global::CurveFileData CentralWidget::describedFile() const
+{
+    const QCPCurve* curve = describedCurve();
+    const Global::CurveFileData* file = nullptr;
+    if (curve && fileStageOf(curve, &file))
+        return *file;
+    Global::CurveFileData run;
+    if (!curve || !isRunCurve(curve))
+        return run;
+    run.info = Global::_experimentInfo;
+    for (int i = 0; i < run.info.phases.size(); ++i) {
+        Global::PhaseTotalInfo stage;
+        stage.phaseIndex = i + 1;
+        stage.phase = run.info.phases.at(i);
+        run.phases.append(stage);
+    }
+    return run;
+}
+
+const QCPCurve* CentralWidget::describedCurve() const
+{
+    for (const QCPAbstractPlottable* selected : _plot->selectedPlottables()) {
+        if (const auto* curve = qobject_cast<const QCPCurve*>(selected))
+            return curve;
+    }
+    for (int i = _plot->plottableCount() - 1; i >= 0; --i) {
+        if (const auto* curve = qobject_cast<const QCPCurve*>(_plot->plottable(i)))
+            return curve;
+    }
+    return nullptr;
+}
+
+bool CentralWidget::isRunCurve(const QCPCurve* curve) const
+{
+    const QVector<Global::CurveExperimentData>& records = Global::_experimentDataVtr;
+    return curve == _liveCurve || std::any_of(records.cbegin(), records.cend(), [curve](const auto& record) {
+               return record.curve == curve;
+           });
+}
+
 void CentralWidget::timerEvent(QTimerEvent* event)
 {
     Q_UNUSED(event)

@@ -85,6 +85,7 @@ public:
     void removeCurveWithResults(QCPCurve* curve);
     void forgetDeletedWorkbooks();
     QPixmap grabPlotPixmap();
+    Global::CurveFileData describedFile() const;
 
     LocalCustomPlot* plot() const;
     EventHandler* eventHandler() const;
@@ -175,6 +176,8 @@ private:
     void forgetLastApply();
     bool curveOnTime(const QCPCurve* curve) const;
     double sampleMassOf(const QCPCurve* curve) const;
+    const QCPCurve* describedCurve() const;
+    bool isRunCurve(const QCPCurve* curve) const;
 
     QString _timeAxisLabel;
     QString _temperatureAxisLabel;

@@ -52,6 +52,11 @@ void PrintPreviewForm::setPixmap(const QPixmap& pixmap)
     _pixmap = pixmap;
 }
 
+void PrintPreviewForm::setDescribedFile(const Global::CurveFileData& file)
+{
+    _file = file;
+}
+
 // The preview dialog lays out its page only the first time it is shown; each
 // later opening asks for the page again, so the preview shows what the
 // workspace holds now and not what it held at the first opening.
@@ -73,8 +78,8 @@ QPrinter* PrintPreviewForm::printer() const
     return _printer;
 }
 
-// With no workbook loaded the page still shows the plot, with the fixed words
-// and empty values.
+// With no curve described the page still shows the plot, with the fixed
+// words and empty values.
 void PrintPreviewForm::slotPaintRequested(QPrinter* printer)
 {
     printer->setPageOrientation(QPageLayout::Landscape);
@@ -85,9 +90,7 @@ void PrintPreviewForm::slotPaintRequested(QPrinter* printer)
     }
     const QRect page = printer->pageLayout().paintRectPixels(printer->resolution());
     qDebug() << "rect:" << page;
-    const Global::CurveFileData file =
-        Global::_curveFileDataVtr.isEmpty() ? Global::CurveFileData() : Global::_curveFileDataVtr.first();
-    paintPage(painter, page, file, printer->resolution() / 96.0);
+    paintPage(painter, page, _file, printer->resolution() / 96.0);
     painter.end();
 }
 

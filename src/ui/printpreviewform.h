@@ -13,8 +13,8 @@ class QPrinter;
 class QPrintPreviewDialog;
 
 // Owns the printer and the print preview of the one-page report: the plot
-// picture, the first loaded workbook's file name, sample information and
-// temperature programme on a landscape A4 page.
+// picture and the file name, sample information and temperature programme of
+// the workbook (or run) it shows, on a landscape A4 page.
 class PrintPreviewForm : public QWidget
 {
     Q_OBJECT
@@ -24,6 +24,7 @@ public:
     ~PrintPreviewForm() override;
 
     void setPixmap(const QPixmap& pixmap);
+    void setDescribedFile(const Global::CurveFileData& file);
     void showPreview();
     QPrintPreviewDialog* printPreviewDialog() const;
     QPrinter* printer() const;
@@ -41,6 +42,8 @@ private:
     // Outlives the preview dialog, which keeps a pointer to it.
     QPrinter* _printer;
     QPixmap _pixmap;
+    // Empty (fixed words only) until a picture of a curve is given.
+    Global::CurveFileData _file;
     bool _previewShown;
 };
 
