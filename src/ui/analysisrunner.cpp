@@ -349,8 +349,7 @@ void AnalysisRunner::drawResultLabel(const QPointF& point, const QString& text, 
 // its point when nothing is in the way there.
 QPointF AnalysisRunner::labelCentre(const QPointF& point, const QString& text) const
 {
-    LabelPlacer* placer = _plot->labelPlacer();
-    return placer->placeResult(point, LabelPlacer::textSize(text, labelFont()), textBoxPlace(point));
+    return _plot->labelPlacer()->placeResult(point, LabelPlacer::textSize(text, labelFont()), textBoxPlace(point));
 }
 
 QCPGraph* AnalysisRunner::addResultGraph(const QVector<double>& keys, const QVector<double>& values,

@@ -29,11 +29,14 @@ const QPointF Directions[] = {{1, 0}, {-1, 0}, {0, -1}, {0, 1}, {1, -1}, {1, 1},
 // Counting further overlaps than these only costs time: a place over as many
 // texts is as bad as any.
 constexpr int OverlapCap = 3;
+// Curves whose cells are kept counted at once.
 constexpr int KeptCurves = 8;
 // Texts looked at per placement at most: on a plot crowded past any free
 // place the search stops with the best place found so far, so ten thousand
 // labels cost ten thousand times one.
 constexpr int VisitBudget = 2000;
+// A calculation dialog's text tries every place of the rectangle, once per
+// press of 计算.
 constexpr int FixedVisitBudget = 400000;
 
 // The box of a given size whose nearest edge or corner lies gap pixels from
@@ -133,7 +136,7 @@ LabelPlacer::LabelPlacer(LocalCustomPlot* plot)
     , _bucketRows(0)
     , _indexItemCount(-1)
     , _indexDirty(true)
-    , _query(0)
+    , _query(0u)
     , _budget(0)
 {
 }
@@ -350,7 +353,7 @@ void LabelPlacer::rebuildIndex()
         auto* text = qobject_cast<QCPItemText*>(_plot->item(i));
         if (!text || !text->visible())
             continue;
-        _entries.append(Entry{text, boxOf(text), QLineF(), 0});
+        _entries.append(Entry{text, boxOf(text), QLineF(), 0u});
         for (const QCPItemAnchor* anchor : {text->left, text->right, text->top, text->bottom})
             sides.insert(anchor, _entries.size() - 1);
     }
@@ -373,7 +376,7 @@ void LabelPlacer::keep(QCPItemText* text, QCPItemLine* arrow)
         return;
     }
     const QLineF line = arrow ? QLineF(arrow->start->pixelPosition(), arrow->end->pixelPosition()) : QLineF();
-    _entries.append(Entry{text, boxOf(text), line, 0});
+    _entries.append(Entry{text, boxOf(text), line, 0u});
     insert(_entries.size() - 1);
     _indexItemCount = _plot->itemCount();
 }

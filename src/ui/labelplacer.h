@@ -79,7 +79,9 @@ private:
         QPointer<QCPItemText> text;
         QRectF box;
         QLineF arrow;
-        int seen;
+        // The last query that looked at it: an entry in several buckets
+        // counts once.
+        quint32 seen;
     };
     // The cells of the axis rectangle a curve crosses, summed so that any
     // box's count is four look-ups.
@@ -145,7 +147,8 @@ private:
     QRect _indexAxisRect;
     int _indexItemCount;
     bool _indexDirty;
-    int _query;
+    // Wraps around harmlessly: only equality with an entry's seen counts.
+    quint32 _query;
     int _budget;
     // Ranges and size the plot was last laid out for by the placer.
     QCPRange _laidOutX, _laidOutY;
