@@ -160,18 +160,12 @@ int significantDigits(const char* begin, const char* end)
     return digits - zeros;
 }
 
-// libxlsxwriter prints a number with 16 significant digits ("%.16G"). The
-// double nearest a short decimal usually prints as that decimal, but when
-// the decimal's leading digit is large a 16th digit can show up
-// (5.422035000000001E+30); a neighbouring double may then print right.
+// libxlsxwriter prints a number with 16 significant digits ("%.16G");
 // std::to_chars with a precision of 16 gives printf's digits, four times
-// faster.
-bool printsAs(double candidate, int digits)
+// faster. The text ends at end.
+char* printed16(double value, char* begin, char* end)
 {
-    char printed[40];
-    const std::to_chars_result r = std::to_chars(printed, printed + sizeof printed, candidate,
-                                                 std::chars_format::general, 16);
-    return significantDigits(printed, r.ptr) <= digits;
+    return std::to_chars(begin, end, value, std::chars_format::general, 16).ptr;
 }
 
 // A decimal text of std::to_chars as digits x 10^exponent, with the count
@@ -229,32 +223,46 @@ double nearestPrintingAs(const Decimal& dec, bool negative)
     return error < halfUnit ? (negative ? -d : d) : 0.0;
 }
 
-// The double that libxlsxwriter prints as the shortest decimal reading back
-// as value; the float's own double where none does.
+// The double a reader should get back for value: the one nearest its
+// shortest decimal. The file holds a double's 16-digit print, and what counts
+// is that the print reads back as that double; of the nearest double and its
+// two neighbours, the one whose print does so with the fewest digits is
+// written (when the decimal's leading digit is large, the nearest double can
+// print a 16th digit, 5.422035000000001E+30, where a neighbour prints
+// 5.422035E+30). The float's own double where none does.
 double shortestDouble(float value)
 {
     if (!std::isfinite(value))
         return double(value);
     char text[32];
-    const std::to_chars_result printed = std::to_chars(text, text + sizeof text, value);
+    // Scientific, so that a whole number keeps only its significant digits:
+    // 87860890 for the float 87860888, as every shortest print shows it.
+    const std::to_chars_result printed = std::to_chars(text, text + sizeof text, value, std::chars_format::scientific);
     Decimal dec;
     if (decompose(text, printed.ptr, dec)) {
         const double d = nearestPrintingAs(dec, value < 0);
         if (d != 0.0 && float(d) == value)
             return d;
     }
-    double shortest = 0.0;
-    std::from_chars(text, printed.ptr, shortest);
+    double nearest = 0.0;
+    std::from_chars(text, printed.ptr, nearest);
     // Rounding the decimal to double and then to float can, rarely, land
     // on the neighbouring float; the float's own double is exact.
-    if (float(shortest) != value)
+    if (float(nearest) != value)
         return double(value);
-    const int digits = significantDigits(text, printed.ptr);
-    for (const double candidate : {shortest, std::nextafter(shortest, HUGE_VAL), std::nextafter(shortest, -HUGE_VAL)}) {
-        if (printsAs(candidate, digits))
-            return candidate;
+    double chosen = 0.0;
+    int fewest = std::numeric_limits<int>::max();
+    for (const double candidate : {nearest, std::nextafter(nearest, HUGE_VAL), std::nextafter(nearest, -HUGE_VAL)}) {
+        char print[40];
+        const char* end = printed16(candidate, print, print + sizeof print);
+        double back = 0.0;
+        const int digits = significantDigits(print, end);
+        if (std::from_chars(print, end, back).ec == std::errc() && back == nearest && digits < fewest) {
+            chosen = candidate;
+            fewest = digits;
+        }
     }
-    return double(value);
+    return fewest < std::numeric_limits<int>::max() ? chosen : double(value);
 }
 
 } // namespace

@@ -35,10 +35,13 @@ public:
 
     void write(int row, int column, const QString& value);
     void write(int row, int column, int value);
-    // Stored as the double that the file prints as the shortest decimal
-    // reading back as value (25.012, not 25.011999130249); where no double
-    // prints so, or that decimal would round to another float, as the
-    // float's own double. Either way it reads back as the same float.
+    // Stored as the double nearest the shortest decimal that reads back as
+    // value (25.012, not 25.011999130249), whenever the file's 16-digit print
+    // of some double reads back as exactly that double: a reader then holds
+    // the double every program shows as that decimal (0.6666667 is printed
+    // 0.6666666999999999, which reads back as the double nearest 0.6666667).
+    // Where none does, as the float's own double. Either way it reads back as
+    // the same float.
     void write(int row, int column, float value);
     void write(int row, int column, double value);
 

@@ -14,8 +14,13 @@ usage: xlsxfixture.py KIND OUT            write fixture KIND to OUT
        xlsxfixture.py numbers TEXTS OUT   one number cell per line of TEXTS, as written
        xlsxfixture.py dump XLSX           "row col type value" per cell (openpyxl)
        xlsxfixture.py values XLSX         "ref text" per number cell, text as stored
+       xlsxfixture.py float-cases         "bits text value" per float the writer is given:
+                                          its bits, the text it is to store, what that reads as
 """
+import decimal
 import html
+import math
+import random
 import re
 import struct
 import sys
@@ -301,12 +306,67 @@ def values(path):
             print(ref, text)
 
 
+def float32(x):
+    try:
+        return struct.unpack("<f", struct.pack("<f", x))[0]
+    except OverflowError:  # rounds past the largest float
+        return math.copysign(math.inf, x)
+
+
+def significant(text):
+    digits = re.split("[eE]", text)[0].replace("-", "").replace(".", "")
+    return len(digits.strip("0"))
+
+
+def shortest32(f):
+    """The shortest decimal reading back as the float f: the nearer of two, on
+    a tie the one ending in an even digit."""
+    exact = decimal.Decimal(f)
+    for digits in range(1, 10):
+        unit = decimal.Decimal(1).scaleb(exact.adjusted() - digits + 1)
+        down = (exact / unit).to_integral_value(decimal.ROUND_FLOOR) * unit
+        for candidate in sorted((down, down + unit), key=lambda c: (abs(c - exact), int(c / unit) % 2)):
+            if float32(float(candidate)) == f:
+                return candidate
+
+
+def stored(f):
+    """The 16-digit print ("%.16G", as libxlsxwriter prints) reading back as the
+    double nearest f's shortest decimal, the shortest of those of that double
+    and its two neighbours; f's own double's print when none does."""
+    nearest = float(shortest32(f))
+    if float32(nearest) == f:
+        prints = ["%.16G" % c for c in (nearest, math.nextafter(nearest, math.inf),
+                                        math.nextafter(nearest, -math.inf))]
+        good = [p for p in prints if float(p) == nearest]
+        if good:
+            return min(good, key=significant)
+    return "%.16G" % f
+
+
+def float_cases():
+    decimal.getcontext().prec = 200
+    rng = random.Random(20250101)
+    floats = [float32(0.6666667), float32(8.890405e-25), float32(0.1), float32(25.012)]
+    # Temperatures as a run records them: three decimals between 20 and 450.
+    floats += [float32(rng.randrange(20000, 450001) / 1000) for _ in range(20000)]
+    while len(floats) < 40000:
+        f = struct.unpack("<f", struct.pack("<I", rng.getrandbits(32)))[0]
+        if math.isfinite(f):
+            floats.append(f)
+    for f in floats:
+        text = stored(f)
+        print(struct.pack(">f", f).hex(), text, repr(float(text)))
+
+
 if __name__ == "__main__":
     command = sys.argv[1]
     if command == "dump":
         dump(sys.argv[2])
     elif command == "values":
         values(sys.argv[2])
+    elif command == "float-cases":
+        float_cases()
     elif command in ("copy", "program", "ampersand", "numbers"):
         {"copy": copy, "program": program, "ampersand": ampersand, "numbers": numbers}[command](sys.argv[2],
                                                                                                sys.argv[3])
