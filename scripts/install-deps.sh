@@ -11,6 +11,7 @@ packages=(
   fonts-noto-cjk
   xvfb xauth x11-utils imagemagick
   python3 python3-openpyxl python3-pil
+  locales
   poppler-utils
 )
 if [ "${QUARNEL_BENCH:-0}" = 1 ]; then

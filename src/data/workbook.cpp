@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <clocale>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -396,6 +398,43 @@ bool syncFile(const QByteArray& path)
     return synced;
 }
 
+// Holds the C locale on the calling thread while it lives. libxlsxwriter
+// prints numbers with the printf family, which follows the thread's locale
+// (a German one writes <v>150,5</v>, which no reader takes for 150.5), and
+// whoever calls us may have set any locale, globally or for this thread.
+class CLocaleScope
+{
+public:
+    CLocaleScope() : _previous(::uselocale(cLocale())) {}
+    ~CLocaleScope() { ::uselocale(_previous); }
+    CLocaleScope(const CLocaleScope&) = delete;
+    CLocaleScope& operator=(const CLocaleScope&) = delete;
+
+private:
+    static locale_t cLocale()
+    {
+        static const locale_t c = ::newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+        return c;
+    }
+    locale_t _previous;
+};
+
+// Writes the sheet to file; the whole write, the closing included (it
+// prints the column widths and styles), runs in the C locale.
+lxw_error writeBook(const Workbook::Data& data, const QByteArray& file)
+{
+    const CLocaleScope cLocale;
+    lxw_workbook_options options = {};
+    options.constant_memory = LXW_TRUE;
+    lxw_workbook* book = workbook_new_opt(file.constData(), &options);
+    if (!book)
+        return LXW_ERROR_CREATING_XLSX_FILE;
+    lxw_worksheet* sheet = workbook_add_worksheet(book, "Sheet1");
+    const lxw_error e = sheet ? data.writeCells(sheet) : LXW_ERROR_MEMORY_MALLOC_FAILED;
+    const lxw_error closed = workbook_close(book);
+    return e != LXW_NO_ERROR ? e : closed;
+}
+
 } // namespace
 
 bool Workbook::saveAs(const QString& path) const
@@ -414,15 +453,7 @@ bool Workbook::saveAs(const QString& path) const
         return false;
     }
     const QByteArray temporary = scratch + "/book.xlsx";
-    lxw_error e = LXW_ERROR_CREATING_XLSX_FILE;
-    lxw_workbook_options options = {};
-    options.constant_memory = LXW_TRUE;
-    if (lxw_workbook* book = workbook_new_opt(temporary.constData(), &options)) {
-        lxw_worksheet* sheet = workbook_add_worksheet(book, "Sheet1");
-        e = sheet ? _d->writeCells(sheet) : LXW_ERROR_MEMORY_MALLOC_FAILED;
-        const lxw_error closed = workbook_close(book);
-        e = e != LXW_NO_ERROR ? e : closed;
-    }
+    lxw_error e = writeBook(*_d, temporary);
     if (e == LXW_NO_ERROR && replacing)
         ::chmod(temporary.constData(), existing.st_mode & 07777);
     if (e == LXW_NO_ERROR && !syncFile(temporary))

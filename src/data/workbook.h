@@ -72,7 +72,8 @@ public:
     // path and renames it into place, so a failed save leaves any file
     // already at path untouched. A target whose permission bits forbid us to
     // write it is not replaced. A number that is not finite has no form in
-    // the file and is left out.
+    // the file and is left out. Numbers are written with a decimal point
+    // whatever the locale of the process or of the calling thread.
     bool saveAs(const QString& path) const;
 
     QString errorString() const;

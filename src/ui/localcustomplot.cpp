@@ -47,6 +47,12 @@ LocalCustomPlot::LocalCustomPlot(QWidget* parent)
     , _labelPlacer(new LabelPlacer(this))
     , _mouseHandling(false)
 {
+    // Tick labels print numbers as every other number of the program does,
+    // with a point, also on the printed page: the widget's own locale would
+    // follow the system's (a German one prints 0,5).
+    QLocale numbers = QLocale::c();
+    numbers.setNumberOptions(QLocale::OmitGroupSeparator);
+    setLocale(numbers);
     addLayer(DragLayerName, layer(QStringLiteral("main")), QCustomPlot::limAbove);
     _dragLayer = layer(DragLayerName);
     _dragLayer->setMode(QCPLayer::lmBuffered);
