@@ -33,6 +33,7 @@ private slots:
     void savedRunByMode_data();
     void savedRunByMode();
     void livePointsArriveDuringSave();
+    void saveThroughLinks();
 
 private:
     QAction* action(const char* name) { return _window->findChild<QAction*>(QLatin1String(name)); }
@@ -266,6 +267,44 @@ void TestMainWindow::livePointsArriveDuringSave()
     QCOMPARE(saved.phases.size(), 1);
     QCOMPARE(saved.phases.first().data.size(), 1);
     QCOMPARE(saved.phases.first().data.first().temperature, 30.0f);
+}
+
+// A save to a symbolic link replaces the file the link leads to and keeps the
+// link: a run saved through a link to a link, then analyses saved into a
+// workbook opened through a link. A link to no file is refused with a box.
+void TestMainWindow::saveThroughLinks()
+{
+    QTemporaryDir dir;
+    const QString real = dir.filePath("real.xlsx");
+    const QString link = dir.filePath("link.xlsx");
+    QVERIFY(QFile::link("real.xlsx", link));
+    QVERIFY(QFile::link("link.xlsx", dir.filePath("chain.xlsx")));
+    QVERIFY(QFile::link("gone.xlsx", dir.filePath("dangling.xlsx")));
+    QFile(real).open(QIODevice::WriteOnly);
+    putRunPoint(0.5f, 30.0);
+    putRunPoint(1.0f, 31.0);
+    Global::_experimentInfo.phases = {PhaseInfoData{1, 100.0f, 10.0f, 0, 1}};
+    _dialogs->fileNames = QStringList{dir.filePath("chain.xlsx")};
+    QVERIFY(_window->saveFile("run", Global::Experiment));
+
+    Global::_globalMode = Global::Analysis;
+    QVERIFY(loadWorkbook(_window->findChild<CentralWidget*>(), link));
+    Global::_analysisOperationVtr = {{"link.xlsx", 4, 30.0, 31.0, false, 0}};
+    _dialogs->fileNames = QStringList{link};
+    QVERIFY(_window->saveFile("run", Global::Analysis));
+    QVERIFY(_dialogs->boxes.isEmpty());
+    QVERIFY(QFileInfo(link).isSymLink() && QFileInfo(dir.filePath("chain.xlsx")).isSymLink());
+    Global::CurveFileData saved;
+    QCOMPARE(XlsxHandler::readFile(real, saved), 0);
+    QCOMPARE(saved.phases.first().data.size(), 2);
+    QCOMPARE(saved.analysisOperations.size(), 1);
+
+    _dialogs->fileNames = QStringList{dir.filePath("dangling.xlsx")};
+    QVERIFY(!_window->saveFile("run", Global::Experiment));
+    QCOMPARE(_dialogs->boxTitles(), QStringList{"warnning"});
+    QVERIFY(_dialogs->boxes.first().informativeText.contains("链接"));
+    QVERIFY(QFileInfo(dir.filePath("dangling.xlsx")).isSymLink() && !QFileInfo::exists(dir.filePath("gone.xlsx")));
+    Global::_analysisOperationVtr.clear();
 }
 
 QTEST_MAIN(TestMainWindow)

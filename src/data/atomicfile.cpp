@@ -2,6 +2,10 @@
 
 #include <QSaveFile>
 
+#include <cstdlib>
+
+#include <sys/stat.h>
+
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* errorString)
 {
     QSaveFile file(path);
@@ -25,4 +29,17 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
         return false;
     }
     return true;
+}
+
+QByteArray replacementTarget(const QByteArray& path)
+{
+    struct stat st;
+    if (::lstat(path.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return path;
+    char* resolved = ::realpath(path.constData(), nullptr);
+    if (!resolved)
+        return QByteArray();
+    const QByteArray target(resolved);
+    std::free(resolved);
+    return target;
 }

@@ -62,6 +62,8 @@ QString ofRead(int status, const QString& path, const QString& error)
 
 QString ofSave(const QString& path, const QString& error)
 {
+    if (error.contains(QLatin1String("link to no file")))
+        return QStringLiteral("这个文件名是一个链接，它指向的文件已不存在，无法保存到这里。请另选文件名。");
     if (error.contains(QLatin1String("read-only or no file")))
         return QStringLiteral("原有的同名文件是只读的（或不是普通文件），不能覆盖。");
     if (error.contains(QLatin1String("temporary folder")))

@@ -1,5 +1,7 @@
 #include "workbookdata.h"
 
+#include "atomicfile.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -440,14 +442,18 @@ lxw_error writeBook(const Workbook::Data& data, const QByteArray& file)
 bool Workbook::saveAs(const QString& path) const
 {
     _d->error.clear();
-    const QByteArray target = QFile::encodeName(path);
+    const QByteArray target = replacementTarget(QFile::encodeName(path));
+    if (target.isEmpty()) {
+        _d->error = QStringLiteral("%1 is a link to no file").arg(path);
+        return false;
+    }
     struct stat existing;
     const bool replacing = ::stat(target.constData(), &existing) == 0;
     if (replacing && (!S_ISREG(existing.st_mode) || !writableByUs(existing))) {
         _d->error = QStringLiteral("%1 is read-only or no file").arg(path);
         return false;
     }
-    const QByteArray scratch = makeScratchFolder(QFile::encodeName(QFileInfo(path).absolutePath()));
+    const QByteArray scratch = makeScratchFolder(QFile::encodeName(QFileInfo(QFile::decodeName(target)).absolutePath()));
     if (scratch.isEmpty()) {
         _d->error = QStringLiteral("cannot create a temporary folder beside %1").arg(path);
         return false;

@@ -71,8 +71,10 @@ public:
     // Writes the sheet "Sheet1" to a temporary file in a private folder beside
     // path and renames it into place, so a failed save leaves any file
     // already at path untouched. A target whose permission bits forbid us to
-    // write it is not replaced. A number that is not finite has no form in
-    // the file and is left out. Numbers are written with a decimal point
+    // write it is not replaced. When path is a symbolic link, the file it
+    // leads to is replaced and the link kept; a link leading nowhere is
+    // refused. A number that is not finite has no form in the file and is
+    // left out. Numbers are written with a decimal point
     // whatever the locale of the process or of the calling thread.
     bool saveAs(const QString& path) const;
 
