@@ -34,6 +34,7 @@ private slots:
     void savedRunByMode();
     void livePointsArriveDuringSave();
     void saveThroughLinks();
+    void runTooLongForOneSheet();
 
 private:
     QAction* action(const char* name) { return _window->findChild<QAction*>(QLatin1String(name)); }
@@ -305,6 +306,24 @@ void TestMainWindow::saveThroughLinks()
     QVERIFY(_dialogs->boxes.first().informativeText.contains("链接"));
     QVERIFY(QFileInfo(dir.filePath("dangling.xlsx")).isSymLink() && !QFileInfo::exists(dir.filePath("gone.xlsx")));
     Global::_analysisOperationVtr.clear();
+}
+
+// A run one row longer than a sheet holds (8 information rows and a block's
+// 7 head rows before 1,048,562 points make 1,048,577 rows) is refused with a
+// box before anything is written, and stays whole in memory.
+void TestMainWindow::runTooLongForOneSheet()
+{
+    Global::_experimentInfo.phases = {PhaseInfoData{1, 100.0f, 10.0f, 0, 1}};
+    Global::_experimentDataVtr = {Global::CurveExperimentData()};
+    Global::_experimentDataVtr.first().data.resize(1048562);
+    QTemporaryDir dir;
+    _dialogs->fileNames = QStringList{dir.filePath("long.xlsx")};
+    QVERIFY(!_window->saveFile("run", Global::Experiment));
+    QCOMPARE(_dialogs->boxTitles(), QStringList{"warnning"});
+    const QString reason = _dialogs->boxes.first().informativeText;
+    QVERIFY2(reason.contains("1048577") && reason.contains("1048576"), qPrintable(reason));
+    QVERIFY(QDir(dir.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+    QCOMPARE(Global::_experimentDataVtr.first().data.size(), 1048562);
 }
 
 QTEST_MAIN(TestMainWindow)

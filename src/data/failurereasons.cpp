@@ -62,6 +62,8 @@ QString ofRead(int status, const QString& path, const QString& error)
 
 QString ofSave(const QString& path, const QString& error)
 {
+    if (error.contains(QLatin1String("past the sheet's last row")))
+        return QStringLiteral("数据太长，一个工作表放不下（最多 1048576 行、16384 列），没有写入任何文件。");
     if (error.contains(QLatin1String("link to no file")))
         return QStringLiteral("这个文件名是一个链接，它指向的文件已不存在，无法保存到这里。请另选文件名。");
     if (error.contains(QLatin1String("read-only or no file")))

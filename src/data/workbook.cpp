@@ -41,8 +41,10 @@ const WorkbookStore::Cell* Workbook::Data::find(int row, int column) const
 
 WorkbookStore::Cell* Workbook::Data::place(int row, int column)
 {
-    if (!inSheet(row, column))
+    if (!inSheet(row, column)) {
+        outside = true;
         return nullptr;
+    }
     rowStart.clear();
     lastRow = std::max(lastRow, row);
     lastColumn = std::max(lastColumn, column);
@@ -115,6 +117,7 @@ void Workbook::Data::clear()
     ordered = true;
     sheetCount = 0;
     formulas = false;
+    outside = false;
 }
 
 Workbook::Workbook() : _d(new Data) {}
@@ -442,6 +445,10 @@ lxw_error writeBook(const Workbook::Data& data, const QByteArray& file)
 bool Workbook::saveAs(const QString& path) const
 {
     _d->error.clear();
+    if (_d->outside) {
+        _d->error = QStringLiteral("cells lie past the sheet's last row or column");
+        return false;
+    }
     const QByteArray target = replacementTarget(QFile::encodeName(path));
     if (target.isEmpty()) {
         _d->error = QStringLiteral("%1 is a link to no file").arg(path);

@@ -15,6 +15,10 @@
 class Workbook
 {
 public:
+    // The largest sheet a spreadsheet program can hold (Excel 2007 and later).
+    static constexpr int MaxRows = 1048576;
+    static constexpr int MaxColumns = 16384;
+
     Workbook();
     ~Workbook();
     Workbook(const Workbook&) = delete;
@@ -73,9 +77,10 @@ public:
     // already at path untouched. A target whose permission bits forbid us to
     // write it is not replaced. When path is a symbolic link, the file it
     // leads to is replaced and the link kept; a link leading nowhere is
-    // refused. A number that is not finite has no form in the file and is
-    // left out. Numbers are written with a decimal point
-    // whatever the locale of the process or of the calling thread.
+    // refused. So is a workbook that was given a cell past the sheet's last
+    // row or column: it would be saved short. A number that is not finite has
+    // no form in the file and is left out. Numbers are written with a decimal
+    // point whatever the locale of the process or of the calling thread.
     bool saveAs(const QString& path) const;
 
     QString errorString() const;

@@ -16,9 +16,8 @@
 
 namespace WorkbookStore {
 
-// The largest sheet a spreadsheet program can hold (Excel 2007 and later).
-inline constexpr int MaxRows = 1048576;
-inline constexpr int MaxColumns = 16384;
+inline constexpr int MaxRows = Workbook::MaxRows;
+inline constexpr int MaxColumns = Workbook::MaxColumns;
 
 // The most cells one load keeps (16 bytes each): over 1.6 million rows of
 // our five columns, 128 MB at most, whatever the package claims.
@@ -86,6 +85,8 @@ struct Workbook::Data
     int sheetCount = 0;
     bool formulas = false;
     int extras = 0; // Workbook::Extra flags
+    // A write fell outside the sheet; saving would lose it.
+    bool outside = false;
     QString error;
 
     const Cell* find(int row, int column) const;

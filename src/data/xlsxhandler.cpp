@@ -152,6 +152,29 @@ void writePhaseCount(Workbook& book, int blocks)
     book.write(8, 2, blocks);
 }
 
+// Rows a workbook of these stage blocks and operation rows fills, from row 1.
+qint64 rowsNeeded(const QVector<Global::PhaseTotalInfo>& blocks, int operations)
+{
+    qint64 rows = FirstBlockRow - 1;
+    for (const Global::PhaseTotalInfo& block : blocks)
+        rows += BlockHeadRows + block.data.size();
+    return rows + (operations > 0 ? 1 + operations : 0);
+}
+
+// Checked before anything is built: the data stay in memory, whole, and no
+// file claims to hold all of them.
+bool refusedTooLong(qint64 rows, QString& reason)
+{
+    if (rows <= Workbook::MaxRows)
+        return false;
+    LOG(DEBUG) << "xlsx not written: rows past the sheet's end:" << rows;
+    reason = QStringLiteral("数据太长，一个工作簿放不下：需要 %1 行，一个工作表最多只有 %2 行。"
+                            "数据仍保留在程序中，没有写入任何文件。")
+                 .arg(rows)
+                 .arg(Workbook::MaxRows);
+    return true;
+}
+
 bool save(const Workbook& book, const QString& path, QString& reason)
 {
     LOG(DEBUG) << "before xlsx save as...";
@@ -372,10 +395,12 @@ int writeBlocks(Workbook& book, const QVector<Global::PhaseTotalInfo>& blocks)
 bool XlsxHandler::writeExperimentFile(const QString& path, Snapshot& snapshot)
 {
     LOG(DEBUG) << "write file...";
+    const QVector<Global::PhaseTotalInfo> blocks = runBlocks(snapshot.experimentInfo, snapshot.experimentData);
+    if (refusedTooLong(rowsNeeded(blocks, snapshot.runOperations.size()), snapshot.reason))
+        return false;
     Workbook book;
     writeInformation(book, snapshot.experimentInfo);
     LOG(DEBUG) << "phase vtr size:" << snapshot.experimentInfo.phases.size();
-    const QVector<Global::PhaseTotalInfo> blocks = runBlocks(snapshot.experimentInfo, snapshot.experimentData);
     const int row = writeBlocks(book, blocks);
     QVector<AnalysisOperation> operations = snapshot.runOperations;
     for (AnalysisOperation& op : operations) {
@@ -485,6 +510,8 @@ bool saveUpdatedSource(Workbook& book, const QString& path, XlsxHandler::Snapsho
         snapshot.reason = refusalToReplace(QStringLiteral("该文件在分析结果的位置已有其他内容"));
         return false;
     }
+    if (count > 0 && refusedTooLong(qint64(row) + count, snapshot.reason))
+        return false;
     writeOperations(book, row, operations, keptRows);
     if (!save(book, path, snapshot.reason))
         return false;
@@ -498,8 +525,6 @@ bool saveUpdatedSource(Workbook& book, const QString& path, XlsxHandler::Snapsho
 bool writeFromMemory(const QString& path, XlsxHandler::Snapshot& snapshot)
 {
     const Global::CurveFileData& file = snapshot.workbook;
-    Workbook book;
-    writeInformation(book, file.info);
     // Stages by their index in the record; block numbers count the stages
     // written.
     QVector<Global::PhaseTotalInfo> blocks;
@@ -512,6 +537,11 @@ bool writeFromMemory(const QString& path, XlsxHandler::Snapshot& snapshot)
         blockOf[i] = int(blocks.size());
         blocks.append(Global::PhaseTotalInfo{i + 1, stage.phase, stage.data, nullptr});
     }
+    const int operationRows = int(snapshot.workbookOperations.size() + file.unplacedOperationRows.size());
+    if (refusedTooLong(rowsNeeded(blocks, operationRows), snapshot.reason))
+        return false;
+    Workbook book;
+    writeInformation(book, file.info);
     const int row = writeBlocks(book, blocks);
     QVector<AnalysisOperation> operations = snapshot.workbookOperations;
     for (AnalysisOperation& op : operations)

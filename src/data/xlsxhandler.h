@@ -89,6 +89,8 @@ public:
     // A new workbook of the current run (_experimentInfo, _experimentDataVtr)
     // with the analyses made on its curve.
     static bool writeExperimentFile(QString path);
+    // Every writer refuses, writing nothing (snapshot.reason says why), a
+    // workbook longer than a sheet holds: it would be saved short.
     static bool writeExperimentFile(const QString& path, Snapshot& snapshot);
     // snapshot.workbook saved at path with its in-memory (smoothed) points
     // and its analyses: those of snapshot.workbookOperations, then the
