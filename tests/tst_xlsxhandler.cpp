@@ -8,7 +8,10 @@
 
 #include <limits>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 // Cells as "A1" style keys, so expected layouts read like the sheet.
 static QVariant cell(const Workbook& book, const QString& ref)
@@ -58,6 +61,7 @@ private slots:
     void smoothnessWritesTheSmoothedWorkbook();
     void saveCases_data();
     void saveCases();
+    void leftoversOfKilledSavesRemoved();
 
 private:
     QString path(const QString& name) const { return _dir.filePath(name); }
@@ -478,6 +482,34 @@ void TestXlsxHandler::saveCases()
     QCOMPARE(QFileInfo(dir.filePath(".qsave")).isSymLink(), plantLink);
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).size(),
              1 + (plantLink ? 1 : 0) + (failedLoad ? 1 : 0));
+}
+
+// A save killed midway leaves its temporary folder; the next save in that
+// folder removes it. Kept: the folder of a save still running (it holds the
+// folder's lock, as this test does here), a link at such a name, and a folder
+// holding anything else than the one file a save puts there.
+void TestXlsxHandler::leftoversOfKilledSavesRemoved()
+{
+    QTemporaryDir dir, outside;
+    QDir folder(dir.path());
+    for (const char* name : {".qsave", ".qsave-k1ll3d", ".qsave-runnin", ".qsave-notes"})
+        QVERIFY(folder.mkdir(name));
+    for (const char* file : {".qsave/book.xlsx", ".qsave-k1ll3d/book.xlsx", ".qsave-runnin/book.xlsx",
+                             ".qsave-notes/notes.txt"})
+        QVERIFY(QFile(dir.filePath(file)).open(QIODevice::WriteOnly));
+    QVERIFY(QFile(outside.filePath("book.xlsx")).open(QIODevice::WriteOnly));
+    QVERIFY(QFile::link(outside.path(), dir.filePath(".qsave-linked")));
+    const int running = ::open(QFile::encodeName(dir.filePath(".qsave-runnin")).constData(), O_RDONLY | O_DIRECTORY);
+    QVERIFY(running >= 0 && ::flock(running, LOCK_EX | LOCK_NB) == 0);
+
+    Global::_experimentInfo.phases = {stage(1)};
+    Global::_experimentDataVtr = {record(2)};
+    const bool saved = XlsxHandler::writeExperimentFile(dir.filePath("run.xlsx"));
+    ::close(running);
+    QVERIFY(saved);
+    QCOMPARE(folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name),
+             (QStringList{".qsave-linked", ".qsave-notes", ".qsave-runnin", "run.xlsx"}));
+    QVERIFY(QFile::exists(dir.filePath(".qsave-runnin/book.xlsx")) && QFile::exists(outside.filePath("book.xlsx")));
 }
 
 QTEST_GUILESS_MAIN(TestXlsxHandler)

@@ -2,9 +2,15 @@
 
 #include <QSaveFile>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* errorString)
 {
@@ -31,6 +37,58 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
     return true;
 }
 
+namespace {
+
+// Every temporary folder's name starts so; the file inside has this name.
+constexpr char ScratchPrefix[] = ".qsave";
+constexpr char ScratchFile[] = "book.xlsx";
+
+// True once the caller holds the folder's lock, or when the file system
+// keeps no locks: then no save can tell its folder from a leftover, and none
+// is ever removed.
+bool lockFolder(int fd)
+{
+    return ::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+}
+
+// Leftovers only: a folder another save holds is locked, and one made by
+// someone else, or holding more than our one file, is not ours to remove.
+void removeLeftover(int parent, const char* name)
+{
+    const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && st.st_uid == ::geteuid() && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        ::unlinkat(fd, ScratchFile, 0);
+        ::unlinkat(parent, name, AT_REMOVEDIR);
+    }
+    ::close(fd);
+}
+
+void removeLeftovers(const QByteArray& folder)
+{
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir)
+        return;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (std::strncmp(entry->d_name, ScratchPrefix, sizeof ScratchPrefix - 1) == 0)
+            removeLeftover(::dirfd(dir), entry->d_name);
+    }
+    ::closedir(dir);
+}
+
+// Whether the name still leads to the folder open at fd: a save elsewhere
+// may have taken it for a leftover and removed it between our mkdir and lock.
+bool stillThere(const QByteArray& path, int fd)
+{
+    struct stat named, held;
+    return ::lstat(path.constData(), &named) == 0 && ::fstat(fd, &held) == 0 && named.st_dev == held.st_dev
+           && named.st_ino == held.st_ino;
+}
+
+} // namespace
+
 QByteArray replacementTarget(const QByteArray& path)
 {
     struct stat st;
@@ -42,4 +100,42 @@ QByteArray replacementTarget(const QByteArray& path)
     const QByteArray target(resolved);
     std::free(resolved);
     return target;
+}
+
+// mkdtemp creates the folder or fails, and never follows a link planted at
+// its name; only we can then put anything inside. The name stays short
+// whatever the target's, so a 255-byte target name still saves.
+ScratchFolder::ScratchFolder(const QByteArray& folder)
+{
+    removeLeftovers(folder);
+    for (int attempt = 0; attempt < 8 && _path.isEmpty(); ++attempt) {
+        QByteArray path = folder + '/' + ScratchPrefix + "-XXXXXX";
+        if (!::mkdtemp(path.data()))
+            return;
+        const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) {
+            ::rmdir(path.constData());
+            return;
+        }
+        if (lockFolder(fd) && stillThere(path, fd)) {
+            _path = path;
+            _fd = fd;
+        } else {
+            ::close(fd);
+        }
+    }
+}
+
+ScratchFolder::~ScratchFolder()
+{
+    if (!isValid())
+        return;
+    ::unlink(filePath().constData());
+    ::rmdir(_path.constData());
+    ::close(_fd);
+}
+
+QByteArray ScratchFolder::filePath() const
+{
+    return _path + '/' + ScratchFile;
 }

@@ -14,4 +14,28 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
 // a link leads to no file.
 QByteArray replacementTarget(const QByteArray& path);
 
+// A private folder in folder (the target's, so the final rename stays on one
+// file system and is atomic) that holds a save's new file until it is renamed
+// into place. Removed, with that file, when it goes.
+//
+// A save killed midway leaves its folder behind. Each running save holds an
+// exclusive lock on its folder, which the system releases however the process
+// ends; a new one first removes the folders in its folder that no save holds.
+class ScratchFolder
+{
+public:
+    explicit ScratchFolder(const QByteArray& folder);
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    bool isValid() const { return !_path.isEmpty(); }
+    // The one file the folder is for.
+    QByteArray filePath() const;
+
+private:
+    QByteArray _path;
+    int _fd = -1;
+};
+
 #endif // ATOMICFILE_H

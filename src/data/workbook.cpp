@@ -11,6 +11,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -378,21 +379,6 @@ bool writableByUs(const struct stat& st)
     return (st.st_mode & S_IWOTH) != 0;
 }
 
-// A private folder beside the target (same file system, so the final
-// rename is atomic). mkdir creates it or fails, and never follows a link
-// planted at its name; only we can then put anything inside. The name stays
-// short whatever the target's, so a 255-byte target name still saves.
-QByteArray makeScratchFolder(const QByteArray& folder)
-{
-    QByteArray scratch = folder + "/.qsave";
-    if (::mkdir(scratch.constData(), 0700) == 0)
-        return scratch;
-    if (errno != EEXIST)
-        return QByteArray();
-    scratch = folder + "/.qsave-XXXXXX";
-    return ::mkdtemp(scratch.data()) ? scratch : QByteArray();
-}
-
 bool syncFile(const QByteArray& path)
 {
     const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
@@ -460,24 +446,21 @@ bool Workbook::saveAs(const QString& path) const
         _d->error = QStringLiteral("%1 is read-only or no file").arg(path);
         return false;
     }
-    const QByteArray scratch = makeScratchFolder(QFile::encodeName(QFileInfo(QFile::decodeName(target)).absolutePath()));
-    if (scratch.isEmpty()) {
+    const ScratchFolder scratch(QFile::encodeName(QFileInfo(QFile::decodeName(target)).absolutePath()));
+    if (!scratch.isValid()) {
         _d->error = QStringLiteral("cannot create a temporary folder beside %1").arg(path);
         return false;
     }
-    const QByteArray temporary = scratch + "/book.xlsx";
+    const QByteArray temporary = scratch.filePath();
     lxw_error e = writeBook(*_d, temporary);
     if (e == LXW_NO_ERROR && replacing)
         ::chmod(temporary.constData(), existing.st_mode & 07777);
     if (e == LXW_NO_ERROR && !syncFile(temporary))
         e = LXW_ERROR_CREATING_XLSX_FILE;
     const bool saved = e == LXW_NO_ERROR && std::rename(temporary.constData(), target.constData()) == 0;
-    if (!saved) {
+    if (!saved)
         _d->error = e != LXW_NO_ERROR ? QString::fromUtf8(lxw_strerror(e))
                                       : QStringLiteral("cannot replace %1").arg(path);
-        ::unlink(temporary.constData());
-    }
-    ::rmdir(scratch.constData());
     return saved;
 }
 

@@ -81,6 +81,8 @@ public:
     // row or column: it would be saved short. A number that is not finite has
     // no form in the file and is left out. Numbers are written with a decimal
     // point whatever the locale of the process or of the calling thread.
+    // Temporary folders that earlier saves into the same folder left behind
+    // (the program was killed mid-save) are removed first.
     bool saveAs(const QString& path) const;
 
     QString errorString() const;
