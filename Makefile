@@ -1,11 +1,13 @@
 # Two commands for a fresh Debian machine (as root):
 #   make run   install what is missing, build, start the program; without a
 #              display it runs on a virtual one (Xvfb) and blocks until stopped
-#   make test  install what is missing, build, run every test
+#   make test  install what is missing, build, run every test, then build
+#              each fuzz target and run it briefly
 BUILD ?= build
 JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 30
 
-.PHONY: deps build run test bench clean
+.PHONY: deps build run test fuzz bench clean
 
 deps:
 	./scripts/install-deps.sh
@@ -19,6 +21,13 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	$(MAKE) fuzz
+
+# A fuzz target that no longer builds, or an input that crashes one, fails
+# the test run; skipped where clang has no libFuzzer.
+fuzz:
+	./fuzz/run-fuzz.sh receive $(FUZZ_SECONDS) $(BUILD)/fuzz
+	./fuzz/run-fuzz.sh workbook $(FUZZ_SECONDS) $(BUILD)/fuzz
 
 bench:
 	QUARNEL_BENCH=1 ./scripts/install-deps.sh

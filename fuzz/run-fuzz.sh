@@ -4,7 +4,7 @@
 # receive (the default): the instrument link's receive path; workbook:
 # workbook loading, seeded with small workbooks of ours, openpyxl's and a
 # spreadsheet program's. Skips (exit 0) when clang or libFuzzer is not
-# installed (QUARNEL_FUZZ=1 scripts/install-deps.sh installs them).
+# installed (scripts/install-deps.sh installs them). `make test` runs both.
 set -euo pipefail
 
 target=receive
@@ -16,6 +16,8 @@ seconds=${1:-60}
 here=$(cd "$(dirname "$0")" && pwd)
 build=${2:-$here/../build-fuzz}
 shift $(( $# > 2 ? 2 : $# ))
+mkdir -p "$build"
+build=$(cd "$build" && pwd)
 
 if ! command -v clang++ >/dev/null; then
   echo "clang++ not found; fuzzing skipped"
@@ -28,7 +30,7 @@ if ! echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned 
 fi
 
 cmake -S "$here" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang -DCMAKE_BUILD_TYPE=Debug >/dev/null
-cmake --build "$build" -j4 >/dev/null
+cmake --build "$build" -j "$(nproc)" >/dev/null
 
 corpus="$build/corpus-$target"
 mkdir -p "$corpus"

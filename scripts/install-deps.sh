@@ -13,12 +13,10 @@ packages=(
   python3 python3-openpyxl python3-pil
   locales
   poppler-utils
+  clang libclang-rt-14-dev
 )
 if [ "${QUARNEL_BENCH:-0}" = 1 ]; then
   packages+=(python3-statsmodels python3-numpy)
-fi
-if [ "${QUARNEL_FUZZ:-0}" = 1 ]; then
-  packages+=(clang libclang-rt-14-dev)
 fi
 
 missing=()
