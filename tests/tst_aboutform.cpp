@@ -10,6 +10,7 @@ class TestAboutForm : public QObject
 
 private slots:
     void aboutShowsVersionAndBuildTime();
+    void contentFitsTheBox_data();
     void contentFitsTheBox();
 };
 
@@ -30,11 +31,26 @@ void TestAboutForm::aboutShowsVersionAndBuildTime()
 
 // The designed box is 498 x 290 with the logo's place at (20, 80), 131 x 101
 // and the notice's at (150, 60), 331 x 171: the 256 px logo must shrink into
-// its place and the notice must wrap within its own, with nothing cut off.
+// its place and the notice must wrap within its own, with nothing cut off,
+// in whatever font the desktop gives, a large one included.
+void TestAboutForm::contentFitsTheBox_data()
+{
+    QTest::addColumn<double>("pointSize");
+    QTest::newRow("the desktop's font") << 0.0;
+    QTest::newRow("a 16 pt font") << 16.0;
+}
+
 void TestAboutForm::contentFitsTheBox()
 {
+    QFETCH(double, pointSize);
+    const QFont desktopFont = QApplication::font();
+    QFont font = desktopFont;
+    if (pointSize > 0.0)
+        font.setPointSizeF(pointSize);
+    QApplication::setFont(font);
     QCoreApplication::setApplicationVersion(QStringLiteral(QUARNEL_VERSION));
     AboutForm about;
+    QApplication::setFont(desktopFont);
     about.show();
     QCOMPARE(about.size(), QSize(498, 290));
     auto* logo = about.findChild<QLabel*>(QStringLiteral("labelLogo"));

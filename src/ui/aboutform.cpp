@@ -5,6 +5,13 @@
 #include <QCoreApplication>
 #include <QPixmap>
 
+namespace {
+
+// Smaller than this the notice is no longer readable.
+constexpr double MinimumPointSize = 6.0;
+
+} // namespace
+
 AboutForm::AboutForm(QWidget* parent)
     : QWidget(parent)
     , _ui(new Ui_AboutForm)
@@ -17,6 +24,7 @@ AboutForm::AboutForm(QWidget* parent)
     // The compiler's own forms, e.g. "Jun 11 2025 14:22:36".
     _ui->pushButtonClose->setToolTip(QStringLiteral("%1 %2").arg(QStringLiteral(__DATE__), QStringLiteral(__TIME__)));
     showContent();
+    fitContent();
 }
 
 AboutForm::~AboutForm()
@@ -64,4 +72,17 @@ void AboutForm::showContent()
     _ui->labelContent->setText(notice);
     _ui->labelContent->setStyleSheet(QStringLiteral("p { line-height: 1em; }"));
     _ui->labelContent->setOpenExternalLinks(true);
+}
+
+// The notice's place is fixed by the design and holds it in the fonts it was
+// laid out with; a larger font, or one with taller lines, would cut its last
+// lines off, so its font shrinks until the whole notice fits.
+void AboutForm::fitContent()
+{
+    QLabel* label = _ui->labelContent;
+    QFont font = label->font();
+    while (label->heightForWidth(label->width()) > label->height() && font.pointSizeF() > MinimumPointSize) {
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+        label->setFont(font);
+    }
 }

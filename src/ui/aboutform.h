@@ -21,6 +21,7 @@ private:
     void showLogo();
     void showTitle();
     void showContent();
+    void fitContent();
 
     Ui_AboutForm* _ui;
 };
