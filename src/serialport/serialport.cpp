@@ -104,10 +104,14 @@ bool SerialPort::open()
     return true;
 }
 
+// A port named by the tools or the environment stands for the instrument:
+// the simulated one is a pseudo-terminal without a USB identity.
 bool SerialPort::selectPort()
 {
-    if (!_portNameOverride.isEmpty()) {
-        _serialPort->setPortName(_portNameOverride);
+    const QString named =
+        _portNameOverride.isEmpty() ? qEnvironmentVariable(PortNameVariable) : _portNameOverride;
+    if (!named.isEmpty()) {
+        _serialPort->setPortName(named);
         return true;
     }
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();

@@ -43,8 +43,14 @@ public:
     // Whether the port is open now; unlike open(), asking never opens it.
     bool isOpen() const;
 
+    // The environment variable that names the instrument's port (for
+    // instance the simulator's pseudo-terminal); unset or empty, open() looks
+    // for the USB identity.
+    static constexpr const char* PortNameVariable = "QUARNEL_SERIAL_PORT";
+
     // While a non-empty name is set, open() takes that port instead of
-    // looking for the instrument's USB identity. For tests and tools only.
+    // looking for the instrument's USB identity, whatever the environment
+    // says. For tests and tools only.
     static void setPortNameOverride(const QString& name);
 
     static QByteArray buildStartStopFrame(bool run);

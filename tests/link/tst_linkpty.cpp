@@ -32,6 +32,7 @@ private slots:
     void closedPortWritesNothing();
     void openWithoutInstrument_data();
     void openWithoutInstrument();
+    void environmentNamesThePort();
     void readStageTable();
     void writeProgramme();
     void hangUpClosesPortOnce();
@@ -117,6 +118,19 @@ void TestLinkPty::openWithoutInstrument()
     SerialPort::setPortNameOverride(_simulator->portName());
     QVERIFY(!opened);
     QVERIFY(!_port->isOpen());
+}
+
+// The simulator has no USB identity: only the name in the environment can
+// lead the program to it.
+void TestLinkPty::environmentNamesThePort()
+{
+    SerialPort::setPortNameOverride(QString());
+    qputenv(SerialPort::PortNameVariable, _simulator->portName().toLocal8Bit());
+    const bool opened = _port->open();
+    qunsetenv(SerialPort::PortNameVariable);
+    SerialPort::setPortNameOverride(_simulator->portName());
+    QVERIFY(opened);
+    QCOMPARE(_port->findChild<QSerialPort*>()->portName(), _simulator->portName().mid(QStringLiteral("/dev/").size()));
 }
 
 void TestLinkPty::readStageTable()
