@@ -13,9 +13,6 @@
 namespace {
 
 const char* const LogConfPath = "log.conf";
-// The library's own DEBUG format. Its defaults fill every level from the
-// general format before this one, so it is given here again.
-const char* const DebugFormat = "%datetime %level [%logger] [%user@%host] [%func] [%loc] %msg";
 
 // On Unix %user and %host come from USER and HOSTNAME, read when the loggers
 // are configured; shells seldom export HOSTNAME, and a service may lack USER.
@@ -41,17 +38,28 @@ LoggerSetup& LoggerSetup::instance()
 
 // The file is handed to the library only when there is one to read: asked
 // for a missing file, it reports an assertion failure on the terminal.
-// Whatever the file gives stays; the library's defaults fill the rest.
+// Whatever the file gives stays; the library's defaults fill the rest. Its
+// own way of filling them (setRemainingToDefault) puts each default on the
+// global level, which overwrites that setting on every level, and a logger
+// takes the settings in the order they were made, a global one again
+// overwriting every level: so the defaults come first, then what the file
+// gives all levels, then what it gives a single one (say DEBUG lines kept
+// off the terminal).
 LoggerSetup::LoggerSetup()
 {
     provideUserAndHost();
     el::Configurations configurations;
+    configurations.setToDefault();
     const QFileInfo file(QString::fromLatin1(LogConfPath));
-    if (file.isFile() && file.isReadable())
-        configurations.parseFromFile(LogConfPath);
-    const bool fileGivesDebugFormat = configurations.get(el::Level::Debug, el::ConfigurationType::Format) != nullptr;
-    configurations.setRemainingToDefault();
-    if (!fileGivesDebugFormat)
-        configurations.set(el::Level::Debug, el::ConfigurationType::Format, DebugFormat);
+    if (file.isFile() && file.isReadable()) {
+        el::Configurations fromFile;
+        fromFile.parseFromFile(LogConfPath);
+        for (const bool global : {true, false}) {
+            for (const el::Configuration* setting : fromFile) {
+                if ((setting->level() == el::Level::Global) == global)
+                    configurations.set(setting->level(), setting->configurationType(), setting->value());
+            }
+        }
+    }
     el::Loggers::reconfigureAllLoggers(configurations);
 }

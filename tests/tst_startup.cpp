@@ -18,6 +18,7 @@ class TestStartup : public QObject
 private slots:
     void logsAndWritesConfigInWorkingDirectory();
     void logConfNamesAnotherFile();
+    void logConfKeepsDebugLinesOffTheTerminal();
 
 private:
     static QByteArray waitForLine(const QString& logPath, const QByteArray& line, QProcess& process);
@@ -111,6 +112,28 @@ void TestStartup::logConfNamesAnotherFile()
     QFile defaultLog(dir.filePath("myeasylog.log"));
     if (defaultLog.open(QIODevice::ReadOnly))
         QVERIFY(!defaultLog.readAll().contains("main..."));
+}
+
+// A setting given to one level alone (the log.conf that scripts/run.sh
+// writes) holds against the defaults of the others: the terminal stays quiet
+// and the log file is written as without the file.
+void TestStartup::logConfKeepsDebugLinesOffTheTerminal()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QFile conf(dir.filePath("log.conf"));
+    QVERIFY(conf.open(QIODevice::WriteOnly));
+    conf.write("* DEBUG:\n    TO_STANDARD_OUTPUT = false\n");
+    conf.close();
+
+    QProcess process;
+    startProgram(process, dir.path());
+    const QByteArray log = waitForLine(dir.filePath("myeasylog.log"), "version:1.0.4.0", process);
+    stopProgram(process);
+
+    QVERIFY2(log.contains("] main...\n") && log.contains("DEBUG [default]"), log.constData());
+    const QByteArray terminal = process.readAll();
+    QVERIFY2(!terminal.contains("DEBUG"), terminal.constData());
 }
 
 QTEST_GUILESS_MAIN(TestStartup)
