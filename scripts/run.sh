@@ -3,12 +3,17 @@
 # folders ../experiment_data/{sample_data,base_line,analysis_state} exist.
 # Without a display it starts on a virtual one (Xvfb), says so, and blocks
 # until the program ends.
+#   scripts/run.sh [builddir] [run folder, default run]
 set -euo pipefail
 build=${1:-build}
 top=$(cd "$(dirname "$0")/.." && pwd)
-exe="$top/$build/src/quarnel"
-data="$top/run/experiment_data"
-work="$top/run/work"
+case "$build" in
+  /*) exe="$build/src/quarnel" ;;
+  *) exe="$top/$build/src/quarnel" ;;
+esac
+run=${2:-$top/run}
+data="$run/experiment_data"
+work="$run/work"
 mkdir -p "$work" "$data/sample_data" "$data/base_line" "$data/analysis_state"
 
 if [ -d "$top/samples" ]; then
@@ -16,6 +21,15 @@ if [ -d "$top/samples" ]; then
     [ -e "$f" ] || continue
     [ -e "$data/sample_data/$(basename "$f")" ] || cp "$f" "$data/sample_data/"
   done
+fi
+
+# The program logs every frame; those DEBUG lines go to myeasylog.log in the
+# working folder only. A log.conf already there is the user's and stays.
+if [ ! -e "$work/log.conf" ]; then
+  cat >"$work/log.conf" <<'CONF'
+* DEBUG:
+    TO_STANDARD_OUTPUT = false
+CONF
 fi
 
 cd "$work"
