@@ -5,7 +5,8 @@
 //
 // Runs in any working folder, as the program does (config.json is read or
 // written there); the sample goes into the sample-data folder beside it,
-// which the tool creates.
+// which the tool creates. Exits non-zero, saying why, when the workbook was
+// not drawn or no result label was, so a broken picture never passes.
 #include "centralwidget.h"
 #include "confighandler.h"
 #include "global.h"
@@ -13,11 +14,14 @@
 #include "localcustomplot.h"
 #include "mainwindow.h"
 #include "messagebox.h"
+#include "workbookloader.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QPushButton>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -27,6 +31,39 @@ void setLine(QCPItemStraightLine* line, double key)
 {
     line->point1->setCoords(key, line->point1->value());
     line->point2->setCoords(key, line->point2->value());
+}
+
+// The workbook is read on a worker thread and drawn when the read is handed
+// back; a read that never ends gives up after a minute instead of hanging.
+bool waitForWorkbook(const WorkbookLoader* loader)
+{
+    if (loader->isRunning()) {
+        QEventLoop loop;
+        QObject::connect(loader, &WorkbookLoader::runningChanged, &loop, [&loop](bool running) {
+            if (!running)
+                loop.quit();
+        });
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return !loader->isRunning();
+}
+
+int resultLabels(QCustomPlot* plot)
+{
+    int count = 0;
+    for (int i = 0; i < plot->itemCount(); ++i) {
+        if (qobject_cast<QCPItemText*>(plot->item(i)))
+            ++count;
+    }
+    return count;
+}
+
+int fail(const char* why)
+{
+    std::fprintf(stderr, "quarnel-analysis-shot: %s\n", why);
+    MessageBox::setResponder({});
+    return 1;
 }
 
 } // namespace
@@ -63,15 +100,22 @@ int main(int argc, char** argv)
     window.findChild<LeftWidget*>()->refreshTree();
     auto* plot = window.findChild<CentralWidget*>();
     plot->slotRecvAnalysisFileName(sample);
+    if (!waitForWorkbook(plot->workbookLoader()))
+        return fail("the workbook was not read within a minute");
+    if (!plot->currentCurve())
+        return fail("the workbook was not drawn");
     window.findChild<QAction*>(QStringLiteral("actionPeakSynthesisAnalysis"))->trigger();
     setLine(plot->line1(), 145.0);
     setLine(plot->line2(), 168.0);
     window.findChild<QPushButton*>(QStringLiteral("pushButtonApply"))->click();
     window.findChild<QPushButton*>(QStringLiteral("pushButtonConfirm"))->click();
+    if (resultLabels(plot->plot()) == 0)
+        return fail("no result label was drawn");
     // The right dock has just closed: the plot takes the width it leaves.
     QApplication::processEvents();
     plot->plot()->replot(QCustomPlot::rpImmediateRefresh);
-    const bool saved = window.grab().save(QString::fromLocal8Bit(argv[2]));
+    if (!window.grab().save(QString::fromLocal8Bit(argv[2])))
+        return fail("the picture could not be saved");
     MessageBox::setResponder({});
-    return saved ? 0 : 1;
+    return 0;
 }
