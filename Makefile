@@ -1,8 +1,10 @@
-# Two commands for a fresh Debian machine (as root):
+# Commands for a fresh Debian machine (as root):
 #   make run   install what is missing, build, start the program; without a
 #              display it runs on a virtual one (Xvfb) and blocks until stopped
 #   make test  install what is missing, build, run every test, then build
 #              each fuzz target and run it briefly
+#   make demo  as make run, with the simulated instrument on a pseudo-terminal
+#              named to the program by QUARNEL_SERIAL_PORT
 BUILD ?= build
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 30
@@ -18,6 +20,10 @@ build: deps
 
 run: build
 	./scripts/run.sh $(BUILD)
+
+.PHONY: demo
+demo: build
+	./scripts/demo.sh $(BUILD)
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

@@ -10,6 +10,7 @@ packages=(
   libxlsxwriter-dev libminizip-dev libxml2-dev
   fonts-noto-cjk
   xvfb xauth x11-utils imagemagick
+  xdotool
   python3 python3-openpyxl python3-pil
   locales
   poppler-utils
