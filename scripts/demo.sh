@@ -20,6 +20,7 @@ esac
 # program creates an empty log file in the working directory.
 simdir=$(mktemp -d)
 named="$simdir/port"
+: >"$named"
 (cd "$simdir" && exec "$simulator" --accel 10 --interval 100) >"$named" &
 sim=$!
 trap 'kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true; rm -rf "$simdir"' EXIT
