@@ -1145,9 +1145,10 @@ void TestAnalysisRoad::savedWorkbookIsWhatThePlotShows()
 
 namespace {
 
-// A workbook edited in openpyxl, as a user may do between two analyses.
+// A workbook edited in openpyxl, as a user may do between two analyses, then
+// by hand where openpyxl would not write it (LibreOffice does).
 const char* const EditWorkbookScript = R"(
-import sys, openpyxl
+import sys, zipfile, openpyxl
 from openpyxl.comments import Comment
 from openpyxl.styles import PatternFill
 path, edit = sys.argv[1:]
@@ -1157,12 +1158,24 @@ if edit == "sheet":
     book.create_sheet("notes")["A1"] = "remarks"
 elif edit == "formula":
     sheet["C2"] = "=B3*2"
-else:
+elif edit == "long":
+    sheet["G10"] = "long"
+elif edit in ("remark", "annotated"):
     sheet["A2025"] = "checked"
 if edit == "annotated":
     sheet["G2"].comment = Comment("weighed twice", "lab")
     sheet["B2"].fill = PatternFill("solid", fgColor="FFFF00")
 book.save(path)
+by_hand = {"long": ("<t>long</t>", "<t>" + "x" * 40000 + "</t>"),
+           "long name": ("<t>PET</t>", "<t>" + "x" * 40000 + "</t>")}
+if edit in by_hand:
+    with zipfile.ZipFile(path) as z:
+        parts = {n: z.read(n) for n in z.namelist()}
+    sheet_part = "xl/worksheets/sheet1.xml"
+    parts[sheet_part] = parts[sheet_part].decode().replace(*by_hand[edit]).encode()
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+        for n, data in parts.items():
+            z.writestr(n, data)
 )";
 
 QByteArray contentsOf(const QString& path)
@@ -1187,6 +1200,8 @@ void TestAnalysisRoad::inPlaceSaveKeepsTheWorkbook_data()
     QTest::newRow("a note, a remark and a fill") << "annotated" << false << annotated;
     QTest::newRow("a note, a remark and a fill, smoothed") << "annotated" << true << annotated;
     QTest::newRow("ours as written, smoothed") << "" << true << QString();
+    QTest::newRow("a text longer than a cell holds")
+        << "long" << false << QStringLiteral("该文件含有超过 32767 个字符的长文字（超出 Excel 单元格的上限）") + hint;
 }
 
 // Saving over a workbook keeps what the file held: one holding what the
@@ -1334,6 +1349,8 @@ void TestAnalysisRoad::failedSaveSaysWhy_data()
     QTest::newRow("no such folder") << "gone/t.xlsx" << QStringLiteral("保存的文件夹不存在。");
     QTest::newRow("read-only file") << "locked.xlsx"
                                     << QStringLiteral("原有的同名文件是只读的（或不是普通文件），不能覆盖。");
+    QTest::newRow("a sample name longer than a cell holds")
+        << "long.xlsx" << QStringLiteral("有单元格中的文字超过了 Excel 单元格的上限（32767 个字符），无法写入。");
 }
 
 // A save that fails says why under its one line; the analysis stays on the
@@ -1343,7 +1360,10 @@ void TestAnalysisRoad::failedSaveSaysWhy()
     QFETCH(QString, target);
     QFETCH(QString, reason);
     const QString path = Global::AnalysisStateFolderPath + "/" + target;
-    QVERIFY(writeWorkbook(Global::SampleDataFolderPath + "/f.xlsx", {curve(peak)}));
+    const QString source = Global::SampleDataFolderPath + "/f.xlsx";
+    QVERIFY(writeWorkbook(source, {curve(peak)}));
+    if (target == "long.xlsx")
+        QCOMPARE(QProcess::execute(QUARNEL_PYTHON, {"-c", EditWorkbookScript, source, "long name"}), 0);
     if (target == "locked.xlsx") {
         QVERIFY(writeWorkbook(path, {curve(line)}));
         QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup));

@@ -72,6 +72,8 @@ QString ofSave(const QString& path, const QString& error)
         return folderReason(path);
     if (error.contains(QLatin1String("cannot replace")))
         return QStringLiteral("无法用新文件替换原有的同名文件。");
+    if (error.contains(QLatin1String("exceeds Excel's limit")))
+        return QStringLiteral("有单元格中的文字超过了 Excel 单元格的上限（32767 个字符），无法写入。");
     if (error.contains(QLatin1String("Memory error")))
         return QStringLiteral("内存不足，无法写入文件。");
     // libxlsxwriter's messages for a write that failed part way.

@@ -18,6 +18,9 @@ public:
     // The largest sheet a spreadsheet program can hold (Excel 2007 and later).
     static constexpr int MaxRows = 1048576;
     static constexpr int MaxColumns = 16384;
+    // Characters (code points) of the longest text a cell holds; saveAs
+    // fails on a longer one.
+    static constexpr int MaxTextLength = 32767;
 
     Workbook();
     ~Workbook();
@@ -63,8 +66,9 @@ public:
     // other than the default, rich text, set widths or heights, hidden or
     // merged cells, conditional formats, a tab colour), notes, other objects
     // (drawings, pictures, tables, hyperlinks, data validation, filters,
-    // protection) and cells holding TRUE/FALSE or an error value.
-    enum Extra { Formatting = 1, Notes = 2, Objects = 4, OtherValues = 8 };
+    // protection), cells holding TRUE/FALSE or an error value, and texts
+    // longer than saveAs can write into a cell (MaxTextLength).
+    enum Extra { Formatting = 1, Notes = 2, Objects = 4, OtherValues = 8, LongTexts = 16 };
     int extras() const;
 
     // Last row holding a cell; 0 for an empty sheet.

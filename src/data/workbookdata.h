@@ -95,9 +95,10 @@ struct Workbook::Data
     bool takeCell(quint32 row, int column, Cell::Kind kind, double number, quint32 text);
     void finishLoad();
     void clear();
-    std::string_view textOf(const Cell& cell) const
+    std::string_view textOf(const Cell& cell) const { return spanText(cell.text); }
+    std::string_view spanText(quint32 span) const
     {
-        const Span& s = spans[cell.text];
+        const Span& s = spans[span];
         return std::string_view(arena.data() + s.offset, s.length);
     }
     lxw_error writeCells(lxw_worksheet* sheet) const;

@@ -168,6 +168,16 @@ int extraOf(const char* name, const XmlAttributes& a)
     return 0;
 }
 
+// Longer than a cell of a saved workbook may hold: libxlsxwriter counts the
+// characters as code points, so only a text of more bytes than that can be.
+bool tooLongForACell(std::string_view text)
+{
+    if (text.size() <= size_t(Workbook::MaxTextLength))
+        return false;
+    const auto characters = std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; });
+    return characters > Workbook::MaxTextLength;
+}
+
 // Finds relationships of one part: the one with an id, or the first of a type.
 class Relationships : public XmlPartHandler
 {
@@ -480,6 +490,7 @@ private:
                 break;
             if (!parseInteger(_text, index) || index >= _sharedCount)
                 return fail("a cell names a shared string that does not exist");
+            noteLongText(_d.spanText(index));
             kept = _d.takeCell(row, _column, Cell::Text, 0.0, index);
             break;
         }
@@ -488,6 +499,7 @@ private:
             if ((_type == Type::Inline ? _hasInline : _hasValue)) {
                 if (_d.arena.size() + _text.size() > MaxTextBytes || _d.spans.size() >= MaxCells)
                     return fail("the cell texts are too long");
+                noteLongText(_text);
                 kept = _d.takeCell(row, _column, Cell::Text, 0.0, _d.addText(_text));
             }
             break;
@@ -496,6 +508,12 @@ private:
         }
         if (!kept)
             fail("the sheet holds too many cells");
+    }
+
+    void noteLongText(std::string_view text)
+    {
+        if (tooLongForACell(text))
+            _d.extras |= Workbook::LongTexts;
     }
 
     Workbook::Data& _d;

@@ -284,6 +284,8 @@ QString unkeptContent(const Workbook& book)
         found << QStringLiteral("图片、图表、超链接或数据验证等对象");
     if (extras & Workbook::OtherValues)
         found << QStringLiteral("逻辑值、日期或错误值单元格");
+    if (extras & Workbook::LongTexts)
+        found << QStringLiteral("超过 %1 个字符的长文字（超出 Excel 单元格的上限）").arg(Workbook::MaxTextLength);
     return found.isEmpty() ? QString() : QStringLiteral("该文件含有") + found.join(QStringLiteral("、"));
 }
 
@@ -428,20 +430,6 @@ namespace {
 
 const QString AnotherName = QStringLiteral("请另存为其他文件名。");
 
-// Replacing the file a workbook was read from must not lose what a rewrite
-// cannot keep; true, with the reason in snapshot, when it would.
-bool refusedInPlace(const QString& path, const Workbook& source, XlsxHandler::Snapshot& snapshot)
-{
-    if (!sameFile(path, snapshot.workbook.path))
-        return false;
-    const QString reason = unkeptContent(source);
-    if (reason.isEmpty())
-        return false;
-    LOG(DEBUG) << "xlsx not replaced:" << reason;
-    snapshot.reason = refusalToReplace(reason);
-    return true;
-}
-
 // The identity of the workbook's file once a save has replaced it.
 void keepIdentityInPlace(const QString& path, XlsxHandler::Snapshot& snapshot)
 {
@@ -491,25 +479,29 @@ bool putSignals(Workbook& book, const QVector<Global::PhaseTotalInfo>& stages)
     return true;
 }
 
-// The source with its analysis block replaced by the analyses on the plot,
-// saved at path.
-bool saveUpdatedSource(Workbook& book, const QString& path, XlsxHandler::Snapshot& snapshot)
+// The source with its signals in place and its analysis block cleared for
+// the analyses on the plot; row is where they go. Empty when the rewrite
+// keeps all of it; otherwise what it would lose, in words for the user.
+QString lossOfRewrite(Workbook& book, int& row, const XlsxHandler::Snapshot& snapshot)
 {
-    if (refusedInPlace(path, book, snapshot))
-        return false;
     // The reader looks for the block right after the stages; the block there
     // gives way to the analyses now on the plot.
-    const int row = stageBlocksEnd(&book);
+    row = stageBlocksEnd(&book);
     LOG(DEBUG) << "lastRow:" << book.lastRow() << "operation row:" << row;
     removeOperationBlock(book, row);
+    const int count = int(snapshot.workbookOperations.size() + snapshot.workbook.unplacedOperationRows.size());
+    const QString unkept = unkeptContent(book);
+    if (!unkept.isEmpty() || count == 0 || !blockPlaceTaken(book, row, count))
+        return unkept;
+    return QStringLiteral("该文件在分析结果的位置已有其他内容");
+}
+
+// The source with the analyses on the plot, saved at path.
+bool saveUpdatedSource(Workbook& book, int row, const QString& path, XlsxHandler::Snapshot& snapshot)
+{
     const QVector<AnalysisOperation>& operations = snapshot.workbookOperations;
     const QVector<QVariantList>& keptRows = snapshot.workbook.unplacedOperationRows;
     const int count = int(operations.size() + keptRows.size());
-    if (count > 0 && sameFile(path, snapshot.workbook.path) && blockPlaceTaken(book, row, count)) {
-        LOG(DEBUG) << "xlsx not replaced: cells at the operation block.";
-        snapshot.reason = refusalToReplace(QStringLiteral("该文件在分析结果的位置已有其他内容"));
-        return false;
-    }
     if (count > 0 && refusedTooLong(qint64(row) + count, snapshot.reason))
         return false;
     writeOperations(book, row, operations, keptRows);
@@ -552,18 +544,27 @@ bool writeFromMemory(const QString& path, XlsxHandler::Snapshot& snapshot)
 
 // Over the file it was read from, that file with the signal and the analysis
 // block replaced, so whatever else it holds stays as it was; refused once the
-// file changed. Under another name the same while the file is unchanged, so
-// the copy keeps what else it holds; otherwise the workbook is written from
-// memory, since a new name needs nothing of the old file.
+// file changed or when the rewrite would lose some of it. Under another name
+// the same copy while a save over the file would be allowed, so the copy
+// keeps what else it holds; otherwise the workbook is written from memory,
+// since a new name needs nothing of the old file.
 bool writeLoadedWorkbook(const QString& path, XlsxHandler::Snapshot& snapshot)
 {
     const bool inPlace = sameFile(path, snapshot.workbook.path);
     QString unusable;
     const std::unique_ptr<Workbook> source = unchangedSource(snapshot.workbook, unusable);
-    if (source && putSignals(*source, snapshot.workbook.phases))
-        return saveUpdatedSource(*source, path, snapshot);
+    if (source && putSignals(*source, snapshot.workbook.phases)) {
+        int row = 0;
+        const QString loss = lossOfRewrite(*source, row, snapshot);
+        if (loss.isEmpty())
+            return saveUpdatedSource(*source, row, path, snapshot);
+        LOG(DEBUG) << "xlsx not rewritten:" << loss;
+        unusable = refusalToReplace(loss);
+    } else if (source) {
+        unusable = QStringLiteral("原文件的内容与打开时不一致。") + AnotherName;
+    }
     if (inPlace) {
-        snapshot.reason = source ? QStringLiteral("原文件的内容与打开时不一致。") + AnotherName : unusable;
+        snapshot.reason = unusable;
         return false;
     }
     LOG(DEBUG) << "xlsx written from memory:" << path;

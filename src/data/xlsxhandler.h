@@ -105,8 +105,9 @@ public:
     // the rest stays as it was. Over that file they refuse, writing nothing,
     // once it changed on disk or when it holds what a rewrite cannot keep
     // (formatting, notes, several sheets, ...); snapshot.reason says why.
-    // Under another name a changed or vanished file is no obstacle: the
-    // workbook is then written anew from memory. After replacing the file,
+    // Under another name they copy the file only where a save over it would
+    // be allowed; otherwise (changed, vanished, or holding what a rewrite
+    // loses) they write the workbook anew from memory. After replacing the file,
     // snapshot.workbook.identity is that of what they wrote.
     static bool appendAnalysisOperation(const QString& path, Snapshot& snapshot);
     // After a save that wrote written: the workbook saved in place keeps its
