@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QDateTime>
+#include <QLocale>
 #include <QDebug>
 #include <QLineEdit>
 #include <QtEndian>
@@ -89,9 +90,11 @@ ExperimentSettingForm::~ExperimentSettingForm()
     delete _ui;
 }
 
+// The stamp goes into every saved run: QDateTime's own toString would take
+// the system's digits (Arabic-Indic under ar_EG).
 QString ExperimentSettingForm::currentDateTime()
 {
-    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd hh:mm:ss"));
+    return QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("yyyy/MM/dd hh:mm:ss"));
 }
 
 void ExperimentSettingForm::showEvent(QShowEvent* event)
