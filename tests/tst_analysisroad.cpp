@@ -1160,6 +1160,12 @@ elif edit == "formula":
     sheet["C2"] = "=B3*2"
 elif edit == "long":
     sheet["G10"] = "long"
+elif edit == "digits":
+    sheet["G3"] = 0.5
+elif edit == "title":
+    sheet.title = "Messdaten"
+elif edit == "area":
+    sheet.print_area = "A1:E20"
 elif edit in ("remark", "annotated"):
     sheet["A2025"] = "checked"
 if edit == "annotated":
@@ -1167,7 +1173,14 @@ if edit == "annotated":
     sheet["B2"].fill = PatternFill("solid", fgColor="FFFF00")
 book.save(path)
 by_hand = {"long": ("<t>long</t>", "<t>" + "x" * 40000 + "</t>"),
-           "long name": ("<t>PET</t>", "<t>" + "x" * 40000 + "</t>")}
+           "long name": ("<t>PET</t>", "<t>" + "x" * 40000 + "</t>"),
+           "digits": ('<c r="G3" t="n"><v>0.5</v>', '<c r="G3" t="n"><v>0.30000000000000004</v>'),
+           "sparkline": ("</worksheet>", '<extLst><ext uri="{05C60535-1F16-4fd2-B633-F4F36F0B64E0}" '
+                         'xmlns:x14="http://schemas.microsoft.com/office/spreadsheetml/2009/9/main">'
+                         '<x14:sparklineGroups xmlns:xm="http://schemas.microsoft.com/office/excel/2006/main">'
+                         '<x14:sparklineGroup><x14:sparklines><x14:sparkline><xm:f>Sheet1!D16:D40</xm:f>'
+                         '<xm:sqref>G16</xm:sqref></x14:sparkline></x14:sparklines></x14:sparklineGroup>'
+                         '</x14:sparklineGroups></ext></extLst></worksheet>')}
 if edit in by_hand:
     with zipfile.ZipFile(path) as z:
         parts = {n: z.read(n) for n in z.namelist()}
@@ -1182,6 +1195,15 @@ QByteArray contentsOf(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString sheetTitleByOpenpyxl(const QString& path)
+{
+    QProcess python;
+    python.start(QUARNEL_PYTHON, {"-c", "import sys, openpyxl; print(openpyxl.load_workbook(sys.argv[1]).active.title)",
+                                  path});
+    python.waitForFinished(60000);
+    return QString::fromUtf8(python.readAllStandardOutput()).trimmed();
 }
 
 } // namespace
@@ -1202,13 +1224,20 @@ void TestAnalysisRoad::inPlaceSaveKeepsTheWorkbook_data()
     QTest::newRow("ours as written, smoothed") << "" << true << QString();
     QTest::newRow("a text longer than a cell holds")
         << "long" << false << QStringLiteral("该文件含有超过 32767 个字符的长文字（超出 Excel 单元格的上限）") + hint;
+    QTest::newRow("a number of 17 digits")
+        << "digits" << false << QStringLiteral("该文件含有需要 17 位有效数字的数值（重写后会被舍入）") + hint;
+    QTest::newRow("a print area") << "area" << false << QStringLiteral("该文件含有定义的名称或打印区域") + hint;
+    QTest::newRow("a sparkline") << "sparkline" << false
+                                 << QStringLiteral("该文件含有图片、图表、迷你图、超链接或数据验证等对象") + hint;
+    QTest::newRow("its own sheet name") << "title" << false << QString();
 }
 
 // Saving over a workbook keeps what the file held: one holding what the
 // writer cannot keep is refused with the reason, untouched, and saved under
-// another name instead; a remark below the data stays, smoothed or not, and
-// the analyses go where the reader looks. The label reads peak() at 80 ℃
-// (see analysistesthelpers.h) unless the curve was smoothed.
+// another name instead; a remark below the data and the sheet's name stay,
+// smoothed or not, and the analyses go where the reader looks. The label
+// reads peak() at 80 ℃ (see analysistesthelpers.h) unless the curve was
+// smoothed.
 void TestAnalysisRoad::inPlaceSaveKeepsTheWorkbook()
 {
     QFETCH(QString, edit);
@@ -1250,6 +1279,7 @@ void TestAnalysisRoad::inPlaceSaveKeepsTheWorkbook()
     Workbook book;
     QVERIFY(book.load(file));
     QCOMPARE(book.cellAt(2025, 1).toString(), edit == "remark" || edit == "annotated" ? "checked" : QString());
+    QCOMPARE(sheetTitleByOpenpyxl(file), edit == "title" ? "Messdaten" : "Sheet1");
 }
 
 void TestAnalysisRoad::replacedWorkbookSavedOnlyUnderANewName_data()

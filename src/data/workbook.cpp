@@ -117,6 +117,7 @@ void Workbook::Data::clear()
     lastColumn = 0;
     ordered = true;
     sheetCount = 0;
+    sheetName.clear();
     formulas = false;
     outside = false;
 }
@@ -420,7 +421,10 @@ lxw_error writeBook(const Workbook::Data& data, const QByteArray& file)
     lxw_workbook* book = workbook_new_opt(file.constData(), &options);
     if (!book)
         return LXW_ERROR_CREATING_XLSX_FILE;
-    lxw_worksheet* sheet = workbook_add_worksheet(book, "Sheet1");
+    // A name libxlsxwriter refuses (a damaged file's) gives way to the usual one.
+    const std::string& name = data.sheetName;
+    const bool ownName = !name.empty() && workbook_validate_sheet_name(book, name.c_str()) == LXW_NO_ERROR;
+    lxw_worksheet* sheet = workbook_add_worksheet(book, ownName ? name.c_str() : "Sheet1");
     const lxw_error e = sheet ? data.writeCells(sheet) : LXW_ERROR_MEMORY_MALLOC_FAILED;
     const lxw_error closed = workbook_close(book);
     return e != LXW_NO_ERROR ? e : closed;

@@ -66,9 +66,12 @@ public:
     // other than the default, rich text, set widths or heights, hidden or
     // merged cells, conditional formats, a tab colour), notes, other objects
     // (drawings, pictures, tables, hyperlinks, data validation, filters,
-    // protection), cells holding TRUE/FALSE or an error value, and texts
-    // longer than saveAs can write into a cell (MaxTextLength).
-    enum Extra { Formatting = 1, Notes = 2, Objects = 4, OtherValues = 8, LongTexts = 16 };
+    // protection, sparklines), cells holding TRUE/FALSE or an error value,
+    // texts longer than saveAs can write into a cell (MaxTextLength), names
+    // the workbook defines (a print area) and numbers that saveAs would
+    // round (it stores 16 significant digits).
+    enum Extra { Formatting = 1, Notes = 2, Objects = 4, OtherValues = 8, LongTexts = 16, Names = 32,
+                 PreciseNumbers = 64 };
     int extras() const;
 
     // Last row holding a cell; 0 for an empty sheet.
@@ -76,7 +79,8 @@ public:
     // Last column holding a cell; 0 for an empty sheet.
     int lastColumn() const;
 
-    // Writes the sheet "Sheet1" to a temporary file in a private folder beside
+    // Writes the sheet, under the name it was loaded with ("Sheet1" for a new
+    // one), to a temporary file in a private folder beside
     // path and renames it into place, so a failed save leaves any file
     // already at path untouched. A target whose permission bits forbid us to
     // write it is not replaced. When path is a symbolic link, the file it

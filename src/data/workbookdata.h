@@ -83,6 +83,7 @@ struct Workbook::Data
     int lastColumn = 0;
     bool ordered = true; // false while a load appends cells out of order
     int sheetCount = 0;
+    std::string sheetName; // UTF-8; empty for a sheet not loaded
     bool formulas = false;
     int extras = 0; // Workbook::Extra flags
     // A write fell outside the sheet; saving would lose it.

@@ -112,21 +112,20 @@ bool parseReference(std::string_view ref, int& row, int& column)
     return letters > 0 && i > letters && i == ref.size() && inSheet(row, column);
 }
 
-// A relationship's target as the part names it. Without entity substitution
-// libxml2 hands an attribute's "&" (written "&amp;" or "&#38;") over as
-// "&#38;", so a literal "&#38;" arrives as "&#38;#38;": decoding each mark
-// once is exact.
-std::string targetOf(const XmlAttributes& a)
+// An attribute's value as the part holds it (a relationship's target, a
+// sheet's name). Without entity substitution libxml2 hands an attribute's "&"
+// (written "&amp;" or "&#38;") over as "&#38;", so a literal "&#38;" arrives
+// as "&#38;#38;": decoding each mark once is exact.
+std::string decoded(std::string_view value)
 {
     constexpr std::string_view Mark = "&#38;";
-    const std::string_view value = a.value("Target");
-    std::string target;
+    std::string text;
     size_t from = 0;
     for (size_t at = value.find(Mark); at != std::string_view::npos; at = value.find(Mark, from)) {
-        target.append(value.substr(from, at - from)).push_back('&');
+        text.append(value.substr(from, at - from)).push_back('&');
         from = at + Mark.size();
     }
-    return target.append(value.substr(from));
+    return text.append(value.substr(from));
 }
 
 // An attribute that switches something on ("1" or "true").
@@ -163,7 +162,7 @@ int extraOf(const char* name, const XmlAttributes& a)
     if (isNamed(name, "drawing") || isNamed(name, "legacyDrawingHF") || isNamed(name, "picture")
         || isNamed(name, "oleObject") || isNamed(name, "control") || isNamed(name, "tablePart")
         || isNamed(name, "hyperlink") || isNamed(name, "dataValidation") || isNamed(name, "autoFilter")
-        || isNamed(name, "sheetProtection") || isNamed(name, "protectedRange"))
+        || isNamed(name, "sheetProtection") || isNamed(name, "protectedRange") || isNamed(name, "sparklineGroup"))
         return Workbook::Objects;
     return 0;
 }
@@ -176,6 +175,27 @@ bool tooLongForACell(std::string_view text)
         return false;
     const auto characters = std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; });
     return characters > Workbook::MaxTextLength;
+}
+
+// Whether a number cell's 16-digit print, the form a rewrite stores it in
+// (libxlsxwriter's "%.16G"), reads back as another double: LibreOffice
+// writes 0.30000000000000004, which would come back as 0.3. A text of at
+// most 15 significant digits always reads back; only longer ones are printed.
+bool changedByRewrite(std::string_view text, double value)
+{
+    if (text.size() < 16 || !std::isfinite(value))
+        return false;
+    int digits = 0;
+    for (const char c : text.substr(0, text.find_first_of("eE"))) {
+        if (c >= '0' && c <= '9' && (digits > 0 || c != '0'))
+            ++digits;
+    }
+    if (digits <= 15)
+        return false;
+    char print[32];
+    const char* end = std::to_chars(print, print + sizeof print, value, std::chars_format::general, 16).ptr;
+    double back = 0.0;
+    return std::from_chars(print, end, back).ec != std::errc() || back != value;
 }
 
 // Finds relationships of one part: the one with an id, or the first of a type.
@@ -193,12 +213,12 @@ public:
             return;
         if (!idFound && !_id.empty() && a.value("Id") == _id) {
             idFound = true;
-            idTarget = targetOf(a);
+            idTarget = decoded(a.value("Target"));
             idType = a.value("Type");
         }
         if (!typeFound && !_typeSuffix.empty() && endsWith(a.value("Type"), _typeSuffix)) {
             typeFound = true;
-            typeTarget = targetOf(a);
+            typeTarget = decoded(a.value("Target"));
         }
     }
     void endElement(const char*) override {}
@@ -209,13 +229,16 @@ private:
     std::string _typeSuffix;
 };
 
-// The sheets a workbook lists, and which one it opens on: activeTab of its
-// first view (0 when absent), counting chart sheets too.
+// The sheets a workbook lists with their names, and which one it opens on:
+// activeTab of its first view (0 when absent), counting chart sheets too.
+// Whether it defines names (a print area is one).
 class WorkbookSheets : public XmlPartHandler
 {
 public:
     std::vector<std::string> ids;
+    std::vector<std::string> names;
     size_t activeTab = 0;
+    bool definedNames = false;
 
     void startElement(const char* name, const XmlAttributes& a) override
     {
@@ -231,10 +254,14 @@ public:
                 if (isNamed(a.name(i), "id") && a.qualified(i))
                     id = a.value(i);
             }
-            if (ids.size() >= MaxSheets || id.size() > MaxIdBytes)
+            if (ids.size() >= MaxSheets || id.size() > MaxIdBytes) {
                 fail("the workbook lists too many sheets");
-            else
+            } else {
                 ids.emplace_back(id);
+                names.push_back(decoded(a.value("name")));
+            }
+        } else if (isNamed(name, "definedName")) {
+            definedNames = true;
         }
     }
     void endElement(const char*) override {}
@@ -481,8 +508,12 @@ private:
         switch (_type) {
         case Type::Number:
         case Type::Boolean:
-            if (_hasValue)
-                kept = _d.takeCell(row, _column, Cell::Number, parseNumber(_text), 0);
+            if (_hasValue) {
+                const double number = parseNumber(_text);
+                if (changedByRewrite(_text, number))
+                    _d.extras |= Workbook::PreciseNumbers;
+                kept = _d.takeCell(row, _column, Cell::Number, number, 0);
+            }
             break;
         case Type::Shared: {
             quint32 index = 0;
@@ -551,10 +582,13 @@ std::string activeWorksheet(WorkbookPackage& package, std::string& sharedStrings
     if (!package.parse(book, sheets))
         return std::string();
     d.sheetCount = int(sheets.ids.size());
+    if (sheets.definedNames)
+        d.extras |= Workbook::Names;
     if (sheets.activeTab >= sheets.ids.size()) {
         error = QStringLiteral("the active sheet does not exist");
         return std::string();
     }
+    d.sheetName = sheets.names[sheets.activeTab];
     Relationships rels(sheets.ids[sheets.activeTab], SharedStringsType);
     if (!package.parse(WorkbookPackage::relationshipsOf(book), rels))
         return std::string();

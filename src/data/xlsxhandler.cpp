@@ -281,9 +281,13 @@ QString unkeptContent(const Workbook& book)
     if (extras & Workbook::Formatting)
         found << QStringLiteral("单元格格式（如填充颜色、字体、列宽或合并单元格）");
     if (extras & Workbook::Objects)
-        found << QStringLiteral("图片、图表、超链接或数据验证等对象");
+        found << QStringLiteral("图片、图表、迷你图、超链接或数据验证等对象");
     if (extras & Workbook::OtherValues)
         found << QStringLiteral("逻辑值、日期或错误值单元格");
+    if (extras & Workbook::Names)
+        found << QStringLiteral("定义的名称或打印区域");
+    if (extras & Workbook::PreciseNumbers)
+        found << QStringLiteral("需要 17 位有效数字的数值（重写后会被舍入）");
     if (extras & Workbook::LongTexts)
         found << QStringLiteral("超过 %1 个字符的长文字（超出 Excel 单元格的上限）").arg(Workbook::MaxTextLength);
     return found.isEmpty() ? QString() : QStringLiteral("该文件含有") + found.join(QStringLiteral("、"));
