@@ -454,7 +454,15 @@ std::unique_ptr<Workbook> unchangedSource(const Global::CurveFileData& file, QSt
                                           + AnotherName;
         return nullptr;
     }
-    return XlsxHandler::openXlsxFile(file.path);
+    // Read once already, the same bytes fail again only for want of memory
+    // or when the file was replaced just now.
+    std::unique_ptr<Workbook> book(new Workbook);
+    if (book->load(file.path))
+        return book;
+    LOG(DEBUG) << "xlsx no longer readable:" << file.path << book->errorString();
+    reason = QStringLiteral("原文件无法再次读取：") + FailureReasons::ofRead(3, file.path, book->errorString())
+             + AnotherName;
+    return nullptr;
 }
 
 // Puts each stage's signal into the rows its points were read from, where it
