@@ -583,12 +583,7 @@ bool writeRun(const QString& path, XlsxHandler::Snapshot& snapshot)
     return XlsxHandler::writeExperimentFile(path, snapshot);
 }
 
-bool writeSmoothed(const QString& path, XlsxHandler::Snapshot& snapshot)
-{
-    return XlsxHandler::writeSmoothnessFile(path, snapshot);
-}
-
-bool appendOperations(const QString& path, XlsxHandler::Snapshot& snapshot)
+bool writeLoaded(const QString& path, XlsxHandler::Snapshot& snapshot)
 {
     return XlsxHandler::appendAnalysisOperation(path, snapshot);
 }
@@ -604,8 +599,8 @@ bool runSmoothedLast()
 // Mode 2 (connected, no run yet or a run just ended) saves like the analysis
 // mode, so a run is never reported saved without being written. Null: there
 // is nothing to write (mode 0). With workbooks loaded the one the snapshot
-// chose is written, its smoothed points when it was smoothed; the run only
-// when its curve was smoothed last.
+// chose is written, with its points as the plot shows them (smoothed or not);
+// the run only when its curve was smoothed last.
 Writer chooseWriter(Global::Mode mode, const XlsxHandler::Snapshot& snapshot)
 {
     if (mode == Global::Experiment) {
@@ -623,7 +618,7 @@ Writer chooseWriter(Global::Mode mode, const XlsxHandler::Snapshot& snapshot)
     if (runSmoothedLast()) {
         return writeRun;
     }
-    return snapshot.workbook.smoothed ? writeSmoothed : appendOperations;
+    return writeLoaded;
 }
 
 } // namespace

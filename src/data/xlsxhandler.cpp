@@ -424,10 +424,7 @@ bool XlsxHandler::writeExperimentFile(const QString& path, Snapshot& snapshot)
 
 bool XlsxHandler::writeSmoothnessFile(QString path)
 {
-    Snapshot snapshot = Snapshot::take();
-    const bool saved = writeSmoothnessFile(path, snapshot);
-    keepSaved(snapshot, saved ? snapshot.workbookOperations : QVector<AnalysisOperation>());
-    return saved;
+    return appendAnalysisOperation(path);
 }
 
 namespace {
@@ -583,24 +580,11 @@ bool writeLoadedWorkbook(const QString& path, XlsxHandler::Snapshot& snapshot)
     return writeFromMemory(path, snapshot);
 }
 
-// Nothing is saved for a workspace without workbooks.
-bool noWorkbook(const XlsxHandler::Snapshot& snapshot, QString& reason)
-{
-    if (!snapshot.workbook.fileName.isEmpty())
-        return false;
-    reason = QStringLiteral("没有打开的工作簿可以保存。");
-    return true;
-}
-
 } // namespace
 
 bool XlsxHandler::writeSmoothnessFile(const QString& path, Snapshot& snapshot)
 {
-    if (noWorkbook(snapshot, snapshot.reason)) {
-        LOG(DEBUG) << "curve file data vtr empty...";
-        return false;
-    }
-    return writeLoadedWorkbook(path, snapshot);
+    return appendAnalysisOperation(path, snapshot);
 }
 
 bool XlsxHandler::appendAnalysisOperation(QString path)
@@ -612,11 +596,13 @@ bool XlsxHandler::appendAnalysisOperation(QString path)
 }
 
 // The stages of the file are those of the record, in the same order, so an
-// operation's stage index is its block's.
+// operation's stage index is its block's. Nothing is saved for a workspace
+// without workbooks.
 bool XlsxHandler::appendAnalysisOperation(const QString& path, Snapshot& snapshot)
 {
-    if (noWorkbook(snapshot, snapshot.reason)) {
+    if (snapshot.workbook.fileName.isEmpty()) {
         LOG(DEBUG) << "xlsx is nullptr.";
+        snapshot.reason = QStringLiteral("没有打开的工作簿可以保存。");
         return false;
     }
     return writeLoadedWorkbook(path, snapshot);

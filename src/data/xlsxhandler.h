@@ -92,22 +92,22 @@ public:
     // Every writer refuses, writing nothing (snapshot.reason says why), a
     // workbook longer than a sheet holds: it would be saved short.
     static bool writeExperimentFile(const QString& path, Snapshot& snapshot);
-    // snapshot.workbook saved at path with its in-memory (smoothed) points
-    // and its analyses: those of snapshot.workbookOperations, then the
-    // stored rows no stage could draw, as they were read.
+    // snapshot.workbook saved at path with its in-memory (smoothed or not)
+    // points and its analyses: those of snapshot.workbookOperations, then
+    // the stored rows no stage could draw, as they were read. With points as
+    // they were read, only the analysis block differs from the file.
+    // writeSmoothnessFile is the same save under the name a smoothing uses.
     static bool writeSmoothnessFile(QString path);
     static bool writeSmoothnessFile(const QString& path, Snapshot& snapshot);
-    // The same save; with points as they were read, only the analysis block
-    // differs from the file.
     static bool appendAnalysisOperation(QString path);
-    // Both take the file the workbook was read from, while it still holds
-    // what was read, and replace only its signal and its analysis block, so
-    // the rest stays as it was. Over that file they refuse, writing nothing,
+    // It takes the file the workbook was read from, while it still holds
+    // what was read, and replaces only its signal and its analysis block, so
+    // the rest stays as it was. Over that file it refuses, writing nothing,
     // once it changed on disk or when it holds what a rewrite cannot keep
     // (formatting, notes, several sheets, ...); snapshot.reason says why.
-    // Under another name they copy the file only where a save over it would
+    // Under another name it copies the file only where a save over it would
     // be allowed; otherwise (changed, vanished, or holding what a rewrite
-    // loses) they write the workbook anew from memory. After replacing the file,
+    // loses) it writes the workbook anew from memory. After replacing the file,
     // snapshot.workbook.identity is that of what they wrote.
     static bool appendAnalysisOperation(const QString& path, Snapshot& snapshot);
     // After a save that wrote written: the workbook saved in place keeps its
