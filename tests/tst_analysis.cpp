@@ -106,6 +106,12 @@ void TestAnalysis::failedReadWarns_data()
     QTest::newRow("too many cells") << "bomb-cells" << QStringLiteral("工作表的单元格太多，超出了程序能读取的上限。");
     QTest::newRow("rows past the limit")
         << "beyond-row" << QStringLiteral("工作表的行或列超出了表格的上限（1048576 行、16384 列），或单元格位置无法识别。");
+    QTest::newRow("a chart sheet active") << "chart-active" << QStringLiteral("打开文件时显示的工作表不是数据表（例如是图表），无法读取。");
+    QTest::newRow("its active sheet missing")
+        << "no-active-sheet" << QStringLiteral("文件中记录的打开时显示的工作表不存在，文件可能已损坏。");
+    QTest::newRow("a password to open")
+        << "password" << QStringLiteral("文件已加密（设置了打开密码），或是旧版 Excel 97-2003（.xls）格式的文件，"
+                                        "无法读取。请在 Excel 中取消密码或另存为 .xlsx 后再打开。");
 }
 
 // The one line of the warning stays as it is; why goes under it.

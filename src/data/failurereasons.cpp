@@ -19,7 +19,8 @@ const Reason ReadReasons[] = {
     {"too many shared strings", "工作表中的文字太多，超出了程序能读取的上限。"},
     {"too long", "工作表中的文字太多，超出了程序能读取的上限。"},
     {"beyond", "工作表的行或列超出了表格的上限（1048576 行、16384 列），或单元格位置无法识别。"},
-    {"active sheet", "打开文件时显示的工作表不是数据表（例如是图表），无法读取。"},
+    {"active sheet does not exist", "文件中记录的打开时显示的工作表不存在，文件可能已损坏。"},
+    {"active sheet is not a worksheet", "打开文件时显示的工作表不是数据表（例如是图表），无法读取。"},
     {"encrypted", "文件已加密或已损坏，无法读取。"},
     {"out of memory", "内存不足，无法读取该文件。"},
 };
@@ -53,6 +54,9 @@ QString ofRead(int status, const QString& path, const QString& error)
         return QStringLiteral("文件不存在（可能已被移动、改名或删除）。");
     if (status == 2)
         return QStringLiteral("文件的后缀不是 .xlsx。");
+    if (error.contains(QLatin1String("compound file")))
+        return QStringLiteral("文件已加密（设置了打开密码），或是旧版 Excel 97-2003（.xls）格式的文件，无法读取。"
+                              "请在 Excel 中取消密码或另存为 .xlsx 后再打开。");
     if (error.contains(QLatin1String("not a zip archive")))
         return QFileInfo(path).isReadable() ? QStringLiteral("该文件不是 Excel 工作簿（.xlsx），或已损坏。")
                                             : QStringLiteral("没有读取该文件的权限。");

@@ -292,6 +292,14 @@ private:
 // bounded alike.
 constexpr quint64 PipelinedBytes = quint64(1) << 20;
 
+// Excel stores a workbook with a password to open, like every .xls, as an
+// OLE compound file, which begins with these eight bytes.
+bool isCompoundFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(8) == QByteArray::fromHex("D0CF11E0A1B11AE1");
+}
+
 } // namespace
 
 bool WorkbookPackage::Data::stream(const unz64_file_pos& position, XmlPartHandler& handler, xmlParserCtxtPtr parser)
@@ -336,7 +344,9 @@ WorkbookPackage::WorkbookPackage(const QString& path) : _d(new Data)
     xmlInitParser();
     _d->zip = unzOpen64(QFile::encodeName(path).constData());
     if (!_d->zip) {
-        _d->error = QStringLiteral("not a zip archive");
+        _d->error = isCompoundFile(path) ? QStringLiteral("an OLE compound file, not a zip archive "
+                                                          "(a workbook with a password, or an .xls)")
+                                         : QStringLiteral("not a zip archive");
         return;
     }
     if (!_d->index()) {

@@ -142,7 +142,7 @@ def write(kind, out):
             ws[cell] = "abc"
     elif kind not in ("spreadsheet", "no-worksheet", "non-finite", "char-ref", "crc", "size-smaller",
                       "size-larger", "beyond-row", "beyond-column", "no-root-workbook", "no-root-rels",
-                      "amp-attribute", "dtd"):
+                      "amp-attribute", "dtd", "no-active-sheet"):
         return write_by_hand(kind, out)
     wb.save(out)
     damage(kind, out)
@@ -174,6 +174,8 @@ def damage(kind, out):
         rewrite_part(out, SHEET, lambda text: text.replace('r="A1"', 'r="A1048577"', 1))
     elif kind == "beyond-column":
         rewrite_part(out, SHEET, lambda text: text.replace('r="A1"', 'r="XFE1"', 1))
+    elif kind == "no-active-sheet":
+        rewrite_part(out, "xl/workbook.xml", lambda text: text.replace('activeTab="0"', 'activeTab="5"', 1))
     elif kind == "no-root-workbook":
         rewrite_part(out, "xl/workbook.xml", lambda text: '<?xml version="1.0"?>\n')
     elif kind == "no-root-rels":
@@ -193,6 +195,10 @@ def write_by_hand(kind, out):
         row = b"<row>" + b"<c><v>1</v></c>" * 16384 + b"</row>"
         streamed_sheet(out, b'<worksheet xmlns="%s"><sheetData>' % MAIN.encode(), row, 600,
                        b"</sheetData></worksheet>")
+    elif kind == "password":
+        # Excel encrypts a workbook with a password into an OLE compound
+        # file; its header is all a reader looks at before refusing it.
+        open(out, "wb").write(bytes.fromhex("D0CF11E0A1B11AE1") + bytes(504))
     elif kind == "bomb-blanks":
         # About 1 MB zipped, 1 GB of blanks inflated.
         streamed_sheet(out, b'<worksheet xmlns="%s"><sheetData>' % MAIN.encode(), b" " * (1 << 20), 1024,
