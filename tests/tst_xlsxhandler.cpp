@@ -492,10 +492,11 @@ void TestXlsxHandler::leftoversOfKilledSavesRemoved()
 {
     QTemporaryDir dir, outside;
     QDir folder(dir.path());
-    for (const char* name : {".qsave", ".qsave-k1ll3d", ".qsave-runnin", ".qsave-notes"})
+    // .qsave_backup is a name of the user's, not of a save.
+    for (const char* name : {".qsave", ".qsave-k1ll3d", ".qsave-runnin", ".qsave-notes", ".qsave_backup"})
         QVERIFY(folder.mkdir(name));
     for (const char* file : {".qsave/book.xlsx", ".qsave-k1ll3d/book.xlsx", ".qsave-runnin/book.xlsx",
-                             ".qsave-notes/notes.txt"})
+                             ".qsave-notes/notes.txt", ".qsave-notes/book.xlsx", ".qsave_backup/book.xlsx"})
         QVERIFY(QFile(dir.filePath(file)).open(QIODevice::WriteOnly));
     QVERIFY(QFile(outside.filePath("book.xlsx")).open(QIODevice::WriteOnly));
     QVERIFY(QFile::link(outside.path(), dir.filePath(".qsave-linked")));
@@ -508,8 +509,10 @@ void TestXlsxHandler::leftoversOfKilledSavesRemoved()
     ::close(running);
     QVERIFY(saved);
     QCOMPARE(folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name),
-             (QStringList{".qsave-linked", ".qsave-notes", ".qsave-runnin", "run.xlsx"}));
-    QVERIFY(QFile::exists(dir.filePath(".qsave-runnin/book.xlsx")) && QFile::exists(outside.filePath("book.xlsx")));
+             (QStringList{".qsave-linked", ".qsave-notes", ".qsave-runnin", ".qsave_backup", "run.xlsx"}));
+    for (const char* kept : {".qsave-runnin/book.xlsx", ".qsave-notes/book.xlsx", ".qsave_backup/book.xlsx"})
+        QVERIFY2(QFile::exists(dir.filePath(kept)), kept);
+    QVERIFY(QFile::exists(outside.filePath("book.xlsx")));
 }
 
 QTEST_GUILESS_MAIN(TestXlsxHandler)

@@ -2,6 +2,7 @@
 
 #include <QSaveFile>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -51,15 +52,63 @@ bool lockFolder(int fd)
     return ::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
 }
 
+// The names our saves give their folders: the prefix alone (older builds) or
+// mkdtemp's six characters after "-". Anything else beside a workbook is the
+// user's.
+bool isScratchName(const char* name)
+{
+    const size_t prefix = sizeof ScratchPrefix - 1;
+    if (std::strncmp(name, ScratchPrefix, prefix) != 0)
+        return false;
+    const char* rest = name + prefix;
+    if (*rest == '\0')
+        return true;
+    if (*rest != '-' || std::strlen(rest) != 7)
+        return false;
+    for (const char* c = rest + 1; *c; ++c) {
+        if (!std::isalnum(static_cast<unsigned char>(*c)))
+            return false;
+    }
+    return true;
+}
+
+// Whether the folder holds nothing but, at most, our one regular file.
+bool holdsOnlyScratchFile(int fd)
+{
+    const int listed = ::dup(fd);
+    DIR* dir = listed < 0 ? nullptr : ::fdopendir(listed);
+    if (!dir) {
+        if (listed >= 0)
+            ::close(listed);
+        return false;
+    }
+    bool ours = true;
+    while (const dirent* entry = ::readdir(dir)) {
+        const char* name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+            continue;
+        struct stat st;
+        if (std::strcmp(name, ScratchFile) != 0 || ::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0
+            || !S_ISREG(st.st_mode)) {
+            ours = false;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return ours;
+}
+
 // Leftovers only: a folder another save holds is locked, and one made by
-// someone else, or holding more than our one file, is not ours to remove.
+// someone else, or holding anything beside our one file, is not ours to
+// remove, nor is anything in it.
 void removeLeftover(int parent, const char* name)
 {
     const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return;
     struct stat st;
-    if (::fstat(fd, &st) == 0 && st.st_uid == ::geteuid() && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    if (::fstat(fd, &st) == 0 && st.st_uid == ::geteuid() && ::flock(fd, LOCK_EX | LOCK_NB) == 0
+        && holdsOnlyScratchFile(fd)) {
         ::unlinkat(fd, ScratchFile, 0);
         ::unlinkat(parent, name, AT_REMOVEDIR);
     }
@@ -72,7 +121,7 @@ void removeLeftovers(const QByteArray& folder)
     if (!dir)
         return;
     while (const dirent* entry = ::readdir(dir)) {
-        if (std::strncmp(entry->d_name, ScratchPrefix, sizeof ScratchPrefix - 1) == 0)
+        if (isScratchName(entry->d_name))
             removeLeftover(::dirfd(dir), entry->d_name);
     }
     ::closedir(dir);
@@ -113,6 +162,8 @@ ScratchFolder::ScratchFolder(const QByteArray& folder)
         if (!::mkdtemp(path.data()))
             return;
         const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0 && errno == ENOENT)
+            continue; // another process's clean-up took it before we could lock it
         if (fd < 0) {
             ::rmdir(path.constData());
             return;
