@@ -25,7 +25,9 @@ run: build
 demo: build
 	./scripts/demo.sh $(BUILD)
 
-test: build
+test:
+	QUARNEL_TEST=1 ./scripts/install-deps.sh
+	$(MAKE) build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	$(MAKE) fuzz
 

@@ -14,8 +14,11 @@ packages=(
   python3 python3-openpyxl python3-pil
   locales
   poppler-utils
-  clang libclang-rt-14-dev
 )
+# The test run also builds the fuzz targets, which need clang's libFuzzer.
+if [ "${QUARNEL_TEST:-0}" = 1 ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 if [ "${QUARNEL_BENCH:-0}" = 1 ]; then
   packages+=(python3-statsmodels python3-numpy)
 fi
