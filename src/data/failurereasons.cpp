@@ -1,5 +1,8 @@
 #include "failurereasons.h"
 
+#include "atomicfile.h"
+
+#include <QFile>
 #include <QFileInfo>
 
 namespace FailureReasons {
@@ -35,10 +38,12 @@ QString lookUp(const Reason* begin, const Reason* end, const QString& error)
 }
 
 // Told apart by the folder as it is now: the writer's message says only
-// that no temporary folder could be made in it.
+// that no temporary folder could be made in it. A save through a link writes
+// beside the file the link names, so that folder is the one asked.
 QString folderReason(const QString& path)
 {
-    const QFileInfo folder(QFileInfo(path).absolutePath());
+    const QByteArray target = replacementTarget(QFile::encodeName(path));
+    const QFileInfo folder(QFileInfo(target.isEmpty() ? path : QFile::decodeName(target)).absolutePath());
     if (!folder.isDir())
         return QStringLiteral("保存的文件夹不存在。");
     if (!folder.isWritable())
