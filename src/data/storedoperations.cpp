@@ -17,57 +17,6 @@ float Global::ExperimentData::*fieldOf(bool onTime)
     return onTime ? &Global::ExperimentData::runTime : &Global::ExperimentData::temperature;
 }
 
-// Whether the samples' span on field reaches from lo to hi; false for none.
-bool spanHolds(const QVector<Global::ExperimentData>& data, float Global::ExperimentData::*field, double lo,
-               double hi)
-{
-    if (data.isEmpty())
-        return false;
-    const auto bounds = std::minmax_element(data.cbegin(), data.cend(),
-                                            [field](const Global::ExperimentData& a,
-                                                    const Global::ExperimentData& b) { return a.*field < b.*field; });
-    return (*bounds.first).*field <= lo && hi <= (*bounds.second).*field;
-}
-
-int labelStage(const QVector<Global::PhaseTotalInfo>& stages, float Global::ExperimentData::*field, double x)
-{
-    int best = -1;
-    double bestDistance = std::numeric_limits<double>::infinity();
-    for (int i = 0; i < stages.size(); ++i) {
-        const QVector<Global::ExperimentData>& data = stages.at(i).data;
-        if (!spanHolds(data, field, x, x))
-            continue;
-        const double distance = std::fabs(data.at(nearestSample(data, field, x)).*field - x);
-        if (distance < bestDistance) {
-            bestDistance = distance;
-            best = i;
-        }
-    }
-    return best;
-}
-
-int regionStage(const QVector<Global::PhaseTotalInfo>& stages, float Global::ExperimentData::*field, double x1,
-                double x2)
-{
-    const double lo = std::min(x1, x2);
-    const double hi = std::max(x1, x2);
-    int best = -1;
-    int most = 1;
-    for (int i = 0; i < stages.size(); ++i) {
-        const QVector<Global::ExperimentData>& data = stages.at(i).data;
-        if (!spanHolds(data, field, lo, hi))
-            continue;
-        const int count = int(std::count_if(data.cbegin(), data.cend(), [&](const Global::ExperimentData& d) {
-            return lo <= d.*field && d.*field <= hi;
-        }));
-        if (count > most) {
-            most = count;
-            best = i;
-        }
-    }
-    return best;
-}
-
 } // namespace
 
 int nearestSample(const QVector<Global::ExperimentData>& data, float Global::ExperimentData::*field, double value)
@@ -84,37 +33,16 @@ int nearestSample(const QVector<Global::ExperimentData>& data, float Global::Exp
     return nearest;
 }
 
-// Stages may cover the same temperatures (heating, then cooling): only the
-// stage an operation was applied to tells them apart.
+// One operation asks about every stage: ordering their samples costs more
+// than a pass over them, but the answer is the same.
 int stageOf(const QVector<Global::PhaseTotalInfo>& stages, const AnalysisOperation& operation)
 {
-    if (operation.stage >= 0 && operation.stage < stages.size())
-        return operation.stage;
-    const auto field = fieldOf(operation.timeAxis);
-    if (operation.mode == NumericalLabelMode)
-        return labelStage(stages, field, operation.x1);
-    return regionStage(stages, field, operation.x1, operation.x2);
+    return StageIndex(stages).stageOf(operation);
 }
 
 int runStageOf(const QVector<Global::PhaseTotalInfo>& stages, const AnalysisOperation& operation)
 {
-    const auto field = fieldOf(operation.timeAxis);
-    if (operation.mode == NumericalLabelMode)
-        return labelStage(stages, field, operation.x1);
-    const double lo = std::min(operation.x1, operation.x2);
-    const double hi = std::max(operation.x1, operation.x2);
-    int found = -1;
-    for (int i = 0; i < stages.size(); ++i) {
-        const QVector<Global::ExperimentData>& data = stages.at(i).data;
-        const bool within = std::any_of(data.cbegin(), data.cend(), [&](const Global::ExperimentData& d) {
-            return lo <= d.*field && d.*field <= hi;
-        });
-        if (within && found >= 0)
-            return -1;
-        if (within)
-            found = i;
-    }
-    return found;
+    return StageIndex(stages).runStageOf(operation);
 }
 
 double boundOn(bool onTime, double bound, bool boundOnTime, const QVector<Global::ExperimentData>& data)
@@ -123,6 +51,97 @@ double boundOn(bool onTime, double bound, bool boundOnTime, const QVector<Global
         return bound;
     const int nearest = nearestSample(data, fieldOf(boundOnTime), bound);
     return nearest < 0 ? bound : data.at(nearest).*fieldOf(onTime);
+}
+
+StageIndex::StageIndex(const QVector<Global::PhaseTotalInfo>& stages)
+    : _stages(stages)
+{
+    for (auto& orders : _orders)
+        orders.resize(size_t(stages.size()));
+}
+
+StageIndex::~StageIndex() = default;
+
+const SampleOrder& StageIndex::order(int stage, bool onTime) const
+{
+    std::unique_ptr<SampleOrder>& order = _orders[onTime ? 1 : 0][size_t(stage)];
+    if (!order)
+        order.reset(new SampleOrder(_stages.at(stage).data, fieldOf(onTime)));
+    return *order;
+}
+
+// Stages may cover the same temperatures (heating, then cooling): only the
+// stage an operation was applied to tells them apart.
+int StageIndex::stageOf(const AnalysisOperation& operation) const
+{
+    if (operation.stage >= 0 && operation.stage < _stages.size())
+        return operation.stage;
+    if (operation.mode == NumericalLabelMode)
+        return labelStage(operation.timeAxis, operation.x1);
+    return regionStage(operation.timeAxis, operation.x1, operation.x2);
+}
+
+int StageIndex::runStageOf(const AnalysisOperation& operation) const
+{
+    if (operation.mode == NumericalLabelMode)
+        return labelStage(operation.timeAxis, operation.x1);
+    const double lo = std::min(operation.x1, operation.x2);
+    const double hi = std::max(operation.x1, operation.x2);
+    int found = -1;
+    for (int i = 0; i < _stages.size(); ++i) {
+        if (order(i, operation.timeAxis).countBetween(lo, hi) == 0)
+            continue;
+        if (found >= 0)
+            return -1;
+        found = i;
+    }
+    return found;
+}
+
+double StageIndex::boundOn(int stage, bool onTime, double bound, bool boundOnTime) const
+{
+    if (onTime == boundOnTime)
+        return bound;
+    const int nearest = order(stage, boundOnTime).nearest(bound);
+    return nearest < 0 ? bound : _stages.at(stage).data.at(nearest).*fieldOf(onTime);
+}
+
+int StageIndex::labelStage(bool onTime, double x) const
+{
+    const auto field = fieldOf(onTime);
+    int best = -1;
+    double bestDistance = std::numeric_limits<double>::infinity();
+    for (int i = 0; i < _stages.size(); ++i) {
+        const SampleOrder& samples = order(i, onTime);
+        const int nearest = samples.spans(x, x) ? samples.nearest(x) : -1;
+        if (nearest < 0)
+            continue;
+        const double distance = std::fabs(_stages.at(i).data.at(nearest).*field - x);
+        if (distance < bestDistance) {
+            bestDistance = distance;
+            best = i;
+        }
+    }
+    return best;
+}
+
+int StageIndex::regionStage(bool onTime, double x1, double x2) const
+{
+    const double lo = std::min(x1, x2);
+    const double hi = std::max(x1, x2);
+    int best = -1;
+    int most = 1;
+    for (int i = 0; i < _stages.size(); ++i) {
+        const SampleOrder& samples = order(i, onTime);
+        if (!samples.spans(lo, hi))
+            continue;
+        const int count = samples.countBetween(lo, hi);
+        if (count > most) {
+            most = count;
+            best = i;
+        }
+    }
+    return best;
 }
 
 } // namespace StoredOperations

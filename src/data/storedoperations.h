@@ -2,8 +2,13 @@
 #define STOREDOPERATIONS_H
 
 #include "global.h"
+#include "sampleorder.h"
 
 #include <QVector>
+
+#include <array>
+#include <memory>
+#include <vector>
 
 // Where a recorded analysis operation belongs when it is drawn again: the
 // stage of its workbook it was made on, and its bounds on the abscissa the
@@ -35,6 +40,31 @@ int runStageOf(const QVector<Global::PhaseTotalInfo>& stages, const AnalysisOper
 // it: a run time to that sample's temperature, or a temperature to its run
 // time.
 double boundOn(bool onTime, double bound, bool boundOnTime, const QVector<Global::ExperimentData>& data);
+
+// The answers of stageOf, runStageOf and boundOn for the many operations of
+// one workbook or run, at the cost of ordering each stage's samples once (on
+// the abscissa first asked for). It keeps its own (shared) copy of the
+// stages, so later changes to theirs do not reach it.
+class StageIndex
+{
+public:
+    explicit StageIndex(const QVector<Global::PhaseTotalInfo>& stages);
+    ~StageIndex();
+
+    int stageOf(const AnalysisOperation& operation) const;
+    int runStageOf(const AnalysisOperation& operation) const;
+    // boundOn for the samples of the given stage.
+    double boundOn(int stage, bool onTime, double bound, bool boundOnTime) const;
+
+private:
+    const SampleOrder& order(int stage, bool onTime) const;
+    int labelStage(bool onTime, double x) const;
+    int regionStage(bool onTime, double x1, double x2) const;
+
+    const QVector<Global::PhaseTotalInfo> _stages;
+    // Per abscissa (temperature, run time), per stage; built when first asked.
+    mutable std::array<std::vector<std::unique_ptr<SampleOrder>>, 2> _orders;
+};
 
 } // namespace StoredOperations
 

@@ -409,12 +409,12 @@ bool XlsxHandler::writeExperimentFile(const QString& path, Snapshot& snapshot)
     LOG(DEBUG) << "phase vtr size:" << snapshot.experimentInfo.phases.size();
     const int row = writeBlocks(book, blocks);
     QVector<AnalysisOperation> operations = snapshot.runOperations;
+    const StoredOperations::StageIndex stages(blocks);
     for (AnalysisOperation& op : operations) {
         const auto analysed = std::find_if(blocks.cbegin(), blocks.cend(), [&op](const Global::PhaseTotalInfo& block) {
             return op.stage >= 0 && block.phaseIndex == op.stage + 1;
         });
-        op.stage = analysed != blocks.cend() ? int(analysed - blocks.cbegin())
-                                             : StoredOperations::runStageOf(blocks, op);
+        op.stage = analysed != blocks.cend() ? int(analysed - blocks.cbegin()) : stages.runStageOf(op);
         if (op.stage < 0)
             LOG(DEBUG) << "analysis operation fits no single stage of the run:" << op.mode << op.x1 << op.x2;
     }
@@ -758,6 +758,7 @@ void XlsxHandler::readAnalysisOperation(Workbook* sheet, int& row, Global::Curve
     ++row;
     LOG(DEBUG) << "ana op size:" << count;
     const int present = std::min(count, rowsLeft(sheet, row));
+    const StoredOperations::StageIndex stages(data.phases);
     for (int i = 0; i < present; ++i, ++row) {
         LOG(DEBUG) << "cfd fileName:" << data.fileName;
         const QString name = sheet->cellAt(row, 1).toString();
@@ -769,7 +770,7 @@ void XlsxHandler::readAnalysisOperation(Workbook* sheet, int& row, Global::Curve
         // on: one that fits no stage would draw figures of another. Any other
         // row is kept as it stands, so that a save does not delete it.
         if (op.mode >= 1)
-            op.stage = StoredOperations::stageOf(data.phases, op);
+            op.stage = stages.stageOf(op);
         if (op.mode >= 1 && op.stage >= 0) {
             data.analysisOperations.append(op);
             continue;
