@@ -1,6 +1,7 @@
 #include "pointcalculate.h"
 
 #include "numerichelpers.h"
+#include "sampleorder.h"
 
 #include <easylogging++.h>
 
@@ -9,6 +10,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <numeric>
 
 QVector<Global::ExperimentData> PointCalculate::dataVtr;
 QPointF PointCalculate::startPoint;
@@ -72,7 +75,59 @@ QPointF intersect(const FloatLine& l0, const FloatLine& l1)
     return QPointF(x, y);
 }
 
+std::vector<int> everySample(int count)
+{
+    std::vector<int> all(static_cast<size_t>(count));
+    std::iota(all.begin(), all.end(), 0);
+    return all;
+}
+
+// The temperature order of the samples it was made from. Holding them keeps
+// their buffer from being changed in place or freed and used again, so the
+// same buffer in dataVtr means the same samples.
+struct CurveOrder
+{
+    QVector<Global::ExperimentData> data;
+    std::unique_ptr<SampleOrder> order;
+};
+
 } // namespace
+
+// Many analyses are run on one curve in turn (a workbook's stored ones, each
+// loaded anew): the order is made once per curve. A curve with a temperature
+// that is not finite has none; NaN and infinity compare in ways no order
+// stands for, and the routines then look at every sample.
+const SampleOrder* PointCalculate::temperatureOrder()
+{
+    static CurveOrder cached;
+    if (!cached.order || cached.data.constData() != dataVtr.constData() || cached.data.size() != dataVtr.size()) {
+        cached.data = dataVtr;
+        cached.order.reset(new SampleOrder(cached.data, &Global::ExperimentData::temperature));
+    }
+    return cached.order->allFinite() ? cached.order.get() : nullptr;
+}
+
+int PointCalculate::countBetween(double lo, double hi)
+{
+    if (const SampleOrder* order = temperatureOrder())
+        return order->countBetween(lo, hi);
+    int count = 0;
+    for (const Global::ExperimentData& d : qAsConst(dataVtr)) {
+        if (lo <= d.temperature && d.temperature <= hi)
+            ++count;
+    }
+    return count;
+}
+
+// Samples with a temperature between lo and hi (each end included or not),
+// in sample order: those of the order when there is one, else all, for the
+// caller to test.
+std::vector<int> PointCalculate::candidatesBetween(double lo, bool loIncluded, double hi, bool hiIncluded)
+{
+    if (const SampleOrder* order = temperatureOrder())
+        return order->between(lo, loIncluded, hi, hiIncluded);
+    return everySample(dataVtr.size());
+}
 
 void PointCalculate::setExperimentData(const QVector<Global::ExperimentData>& data)
 {
@@ -85,11 +140,16 @@ void PointCalculate::setExperimentData(const QVector<Global::ExperimentData>& da
 
 QPointF PointCalculate::getClosestPointByX(float x)
 {
-    if (dataVtr.isEmpty() || x < dataVtr.first().temperature || x > dataVtr.last().temperature)
+    if (dataVtr.isEmpty() || x < dataVtr.constFirst().temperature || x > dataVtr.constLast().temperature)
         return QPointF();
+    if (const SampleOrder* order = temperatureOrder()) {
+        const int nearest = order->nearest(
+            x, [x](float t) { return double(std::fabs(t - x)); }, LargestFloat);
+        return nearest < 0 ? QPointF() : pointOf(dataVtr.at(nearest));
+    }
     float best = LargestFloat;
     QPointF result;
-    for (const Global::ExperimentData& d : dataVtr) {
+    for (const Global::ExperimentData& d : qAsConst(dataVtr)) {
         const float distance = std::fabs(d.temperature - x);
         if (distance < best) {
             best = distance;
@@ -101,9 +161,14 @@ QPointF PointCalculate::getClosestPointByX(float x)
 
 Global::ExperimentData PointCalculate::getClosestDataByX(float x)
 {
+    if (const SampleOrder* order = temperatureOrder()) {
+        const int nearest = order->nearest(
+            x, [x](float t) { return double(std::fabs(t - x)); }, std::numeric_limits<double>::infinity());
+        return nearest < 0 ? Global::ExperimentData() : dataVtr.at(nearest);
+    }
     float best = std::numeric_limits<float>::infinity();
     Global::ExperimentData result;
-    for (const Global::ExperimentData& d : dataVtr) {
+    for (const Global::ExperimentData& d : qAsConst(dataVtr)) {
         const float distance = std::fabs(d.temperature - x);
         if (distance < best) {
             best = distance;
@@ -115,9 +180,14 @@ Global::ExperimentData PointCalculate::getClosestDataByX(float x)
 
 double PointCalculate::getTimeByTemperature(double x)
 {
+    if (const SampleOrder* order = temperatureOrder()) {
+        const int nearest = order->nearest(
+            x, [x](float t) { return std::fabs(static_cast<double>(t) - x); }, LargestFloat);
+        return nearest < 0 ? 0.0 : dataVtr.at(nearest).runTime;
+    }
     double best = LargestFloat;
     double time = 0.0;
-    for (const Global::ExperimentData& d : dataVtr) {
+    for (const Global::ExperimentData& d : qAsConst(dataVtr)) {
         const double distance = std::fabs(static_cast<double>(d.temperature) - x);
         if (distance < best) {
             best = distance;
@@ -133,7 +203,10 @@ QPointF PointCalculate::getPeakPoint()
         return QPointF();
     float best = -std::numeric_limits<float>::infinity();
     QPointF peak;
-    for (const Global::ExperimentData& d : dataVtr) {
+    const SampleOrder* order = temperatureOrder();
+    const int first = order ? order->firstAtLeast(startPoint.x()) : 0;
+    for (int i = first; i < dataVtr.size(); ++i) {
+        const Global::ExperimentData& d = dataVtr.at(i);
         if (d.temperature < startPoint.x())
             continue;
         if (d.temperature > endPoint.x())
@@ -173,7 +246,12 @@ void PointCalculate::adjustRegionPoints()
     QPointF s = startPoint;
     QPointF e = endPoint;
     const QPointF p = peakPoint;
-    for (const Global::ExperimentData& d : dataVtr) {
+    // The start only moves right and the end only left, so no sample outside
+    // the three points can ever be taken.
+    const double lo = std::min({s.x(), p.x(), e.x()});
+    const double hi = std::max({s.x(), p.x(), e.x()});
+    for (const int i : candidatesBetween(lo, false, hi, false)) {
+        const Global::ExperimentData& d = dataVtr.at(i);
         const double x = d.temperature;
         const double y = d.dsc;
         if (s.x() < x && x < p.x()) {
@@ -194,7 +272,8 @@ void PointCalculate::adjustRegionPoints()
 QVector<QPointF> PointCalculate::getPointsInRegion()
 {
     QVector<QPointF> points;
-    for (const Global::ExperimentData& d : dataVtr) {
+    for (const int i : candidatesBetween(startPoint.x(), true, endPoint.x(), true)) {
+        const Global::ExperimentData& d = dataVtr.at(i);
         if (startPoint.x() <= d.temperature && d.temperature <= endPoint.x())
             points.append(pointOf(d));
     }
@@ -258,7 +337,8 @@ PointCalculate::Segment PointCalculate::findSteepestSegment(int side)
     const double from = side == 0 ? startPoint.x() : peakPoint.x();
     const double to = side == 0 ? peakPoint.x() : endPoint.x();
     float best = SmallestNormalFloat;
-    for (int i = 0; i + 1 < dataVtr.size(); ++i) {
+    const SampleOrder* order = temperatureOrder();
+    for (int i = order ? order->firstAbove(from) : 0; i + 1 < dataVtr.size(); ++i) {
         const Global::ExperimentData& a = dataVtr.at(i);
         const Global::ExperimentData& b = dataVtr.at(i + 1);
         if (a.temperature > from && a.temperature >= to)
@@ -305,7 +385,9 @@ QPair<Global::ExperimentData, Global::ExperimentData> PointCalculate::getStartAn
 QVector<Global::ExperimentData> PointCalculate::getDataInRange(float x1, float x2)
 {
     QVector<Global::ExperimentData> range;
-    for (const Global::ExperimentData& d : dataVtr) {
+    const SampleOrder* order = temperatureOrder();
+    for (int i = order ? order->firstAbove(x1) : 0; i < dataVtr.size(); ++i) {
+        const Global::ExperimentData& d = dataVtr.at(i);
         if (d.temperature > x2)
             break;
         if (x1 < d.temperature && d.temperature < x2)
@@ -453,7 +535,7 @@ QPair<float, float> PointCalculate::getMinAndMax(float Global::ExperimentData::*
 {
     float min = LargestFloat;
     float max = SmallestNormalFloat;
-    for (const Global::ExperimentData& d : dataVtr) {
+    for (const Global::ExperimentData& d : qAsConst(dataVtr)) {
         const float v = d.*field;
         if (v > max)
             max = v;
@@ -482,7 +564,8 @@ QPointF PointCalculate::getClosestPointByY(double x1, double x2, double targetY)
 {
     double best = std::numeric_limits<double>::infinity();
     QPointF result;
-    for (const Global::ExperimentData& d : dataVtr) {
+    for (const int i : candidatesBetween(x1, false, x2, false)) {
+        const Global::ExperimentData& d = dataVtr.at(i);
         const double x = d.temperature;
         if (!(x1 < x && x < x2))
             continue;
@@ -498,7 +581,9 @@ QPointF PointCalculate::getClosestPointByY(double x1, double x2, double targetY)
 QVector<QPointF> PointCalculate::getPointsInRange(float x1, float x2)
 {
     QVector<QPointF> points;
-    for (const Global::ExperimentData& d : dataVtr) {
+    const SampleOrder* order = temperatureOrder();
+    for (int i = order ? order->firstAbove(x1) : 0; i < dataVtr.size(); ++i) {
+        const Global::ExperimentData& d = dataVtr.at(i);
         if (d.temperature > x2)
             break;
         if (x1 < d.temperature && d.temperature < x2)
@@ -551,21 +636,30 @@ QMap<double, QPair<double, double>> PointCalculate::getInflectionPointTangents(c
     return tangents;
 }
 
+// The NearbyCount samples within NearbyDistance up to and including the
+// nearest one (the first of equally near ones), in sample order.
 QVector<QPointF> PointCalculate::getNearbyPoints(float target)
 {
-    QVector<QPointF> collected;
-    QVector<QPointF> result;
+    std::vector<int> collected;
+    size_t upToNearest = 0;
     float best = LargestFloat;
-    for (const Global::ExperimentData& d : dataVtr) {
-        const float distance = std::fabs(d.temperature - target);
+    const auto distanceOf = [target](float t) { return double(std::fabs(t - target)); };
+    const SampleOrder* order = temperatureOrder();
+    const std::vector<int> candidates =
+        order ? order->near(target, distanceOf, NearbyDistance) : everySample(dataVtr.size());
+    for (const int i : candidates) {
+        const float distance = std::fabs(dataVtr.at(i).temperature - target);
         if (distance > NearbyDistance)
             continue;
-        collected.append(pointOf(d));
+        collected.push_back(i);
         if (distance < best) {
             best = distance;
-            result = collected.mid(std::max(0, collected.size() - NearbyCount));
+            upToNearest = collected.size();
         }
     }
+    QVector<QPointF> result;
+    for (size_t k = upToNearest - std::min<size_t>(upToNearest, NearbyCount); k < upToNearest; ++k)
+        result.append(pointOf(dataVtr.at(collected[k])));
     return result;
 }
 
@@ -618,7 +712,7 @@ QPair<float, float> PointCalculate::getDSCRange()
         return qMakePair(0.0f, 0.0f);
     float min = LargestFloat;
     float max = -LargestFloat;
-    for (const Global::ExperimentData& d : dataVtr) {
+    for (const Global::ExperimentData& d : qAsConst(dataVtr)) {
         min = std::min(min, d.dsc);
         max = std::max(max, d.dsc);
     }
@@ -628,7 +722,7 @@ QPair<float, float> PointCalculate::getDSCRange()
 QPair<float, float> PointCalculate::getMaxSlopeTangent(float x1, float x2)
 {
     std::vector<float> temperatures;
-    for (const Global::ExperimentData& d : dataVtr) {
+    for (const Global::ExperimentData& d : qAsConst(dataVtr)) {
         if (x1 < d.temperature && d.temperature < x2)
             temperatures.push_back(d.temperature);
     }

@@ -12,6 +12,8 @@
 #include <tuple>
 #include <vector>
 
+class SampleOrder;
+
 // The region analyses of one curve. The curve (x = temperature, y = DSC
 // signal, time = run time) and its region are static state, loaded by
 // setExperimentData and placed by setRegionPointX before the other routines.
@@ -47,6 +49,8 @@ public:
     static Segment calculateStartAndEndPoint();
     static QPair<Global::ExperimentData, Global::ExperimentData> getStartAndEndData();
     static QVector<Global::ExperimentData> getDataInRange(float x1, float x2);
+    // Samples whose temperature lies from lo to hi, both included.
+    static int countBetween(double lo, double hi);
     static Global::ExperimentData getLastDataNearMaxValue(double x1, double x2);
     static Global::ExperimentData getFirstDataNearMaxValue(double x1, double x2);
     // The same within 1 % of the magnitude of the range's minimum, for a peak
@@ -96,6 +100,8 @@ public:
     static QPointF peakPoint;
 
 private:
+    static const SampleOrder* temperatureOrder();
+    static std::vector<int> candidatesBetween(double lo, bool loIncluded, double hi, bool hiIncluded);
     static QVector<int> findInflectionIndices(const QVector<double>& x, const QVector<double>& y);
     static Global::ExperimentData findDataNearExtreme(double x1, double x2, bool fromEnd, bool minimum);
     static QPair<float, float> getMinAndMax(float Global::ExperimentData::*field);

@@ -133,14 +133,7 @@ AnalysisRunner::Outcome AnalysisRunner::run(CentralWidget::AnalysisMode mode, do
 
 int AnalysisRunner::samplesBetween(double x1, double x2) const
 {
-    const double lo = std::min(x1, x2);
-    const double hi = std::max(x1, x2);
-    int count = 0;
-    for (const Global::ExperimentData& d : PointCalculate::dataVtr) {
-        if (lo <= d.temperature && d.temperature <= hi)
-            ++count;
-    }
-    return count;
+    return PointCalculate::countBetween(std::min(x1, x2), std::max(x1, x2));
 }
 
 // The region routines look a bound up between the first and the last sample
