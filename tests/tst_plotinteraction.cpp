@@ -2,6 +2,7 @@
 #include "eventhandler.h"
 #include "localcustomplot.h"
 #include "plotitemregistry.h"
+#include "resultlabel.h"
 
 #include <qcustomplot.h>
 
@@ -19,6 +20,8 @@ private slots:
     void lineDragFollowsWholePixels();
     void labelDragByWholePixels();
     void deleteFromMenuRemovesCurve();
+    void resultLabelActsAsTextItem_data();
+    void resultLabelActsAsTextItem();
 
 private:
     void send(QEvent::Type type, const QPoint& pos, Qt::MouseButton button = Qt::LeftButton);
@@ -197,6 +200,50 @@ void TestPlotInteraction::deleteFromMenuRemovesCurve()
     QCOMPARE(_widget->currentCurve(), nullptr);
     QCOMPARE(Global::_analysisOperationVtr.size(), 1);
     QCOMPARE(Global::_analysisOperationVtr.first().name, QStringLiteral("data.xlsx"));
+}
+
+void TestPlotInteraction::resultLabelActsAsTextItem_data()
+{
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<bool>("boxed");
+    QTest::newRow("as drawn") << false << false;
+    QTest::newRow("selected") << true << false;
+    QTest::newRow("framed and turned") << false << true;
+}
+
+// A result label lays its text out once; drawn, anchored and hit, it is the
+// QCPItemText it stands for, pixel for pixel, whatever fonts are installed.
+void TestPlotInteraction::resultLabelActsAsTextItem()
+{
+    QFETCH(bool, selected);
+    QFETCH(bool, boxed);
+    QImage pictures[2];
+    QList<QPointF> anchors[2];
+    QList<double> hits[2];
+    for (int k = 0; k < 2; ++k) {
+        QCustomPlot plot;
+        plot.resize(400, 300);
+        QCPItemText* label = k == 0 ? new QCPItemText(&plot) : new ResultLabel(&plot);
+        label->setText(QStringLiteral("峰的综合信息：\n焓值：1.234 J/g \n峰值：156.600℃"));
+        label->setFont(QFont(QStringLiteral("Arial"), 10));
+        label->setPositionAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+        label->position->setCoords(4.3, 5.7);
+        label->setSelected(selected);
+        if (boxed) {
+            label->setPadding(QMargins(3, 4, 5, 6));
+            label->setPen(QPen(Qt::black));
+            label->setRotation(17.0);
+        }
+        plot.replot();
+        pictures[k] = plot.toPixmap(400, 300).toImage();
+        for (QCPItemAnchor* anchor : label->anchors())
+            anchors[k] << anchor->pixelPosition();
+        for (const QPointF& probe : {QPointF(100, 100), QPointF(150, 140), QPointF(210, 160)})
+            hits[k] << label->selectTest(probe, false);
+    }
+    QCOMPARE(anchors[1], anchors[0]);
+    QCOMPARE(hits[1], hits[0]);
+    QVERIFY(pictures[1] == pictures[0]);
 }
 
 QTEST_MAIN(TestPlotInteraction)

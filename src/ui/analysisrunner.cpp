@@ -4,6 +4,7 @@
 #include "localcustomplot.h"
 #include "plotitemregistry.h"
 #include "pointcalculate.h"
+#include "resultlabel.h"
 #include "storedoperations.h"
 
 #include <easylogging++.h>
@@ -317,7 +318,7 @@ QPointF AnalysisRunner::textBoxPlace(const QPointF& point) const
 void AnalysisRunner::drawResultLabel(const QPointF& point, const QString& text, const QString& name)
 {
     const QPointF centre = labelCentre(point, text);
-    auto* label = new QCPItemText(_plot);
+    auto* label = new ResultLabel(_plot);
     label->setPositionAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     label->setText(text);
     label->setFont(labelFont());
