@@ -4,6 +4,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <atomic>
 #include <memory>
 
 // One-sheet spreadsheet held in memory: read from the active worksheet of an
@@ -30,8 +31,9 @@ public:
     // Replaces the content with the active worksheet of the package at path.
     // False (content empty, errorString set) when the file cannot be read, is
     // not a workbook package, is damaged or too large, or its active sheet is
-    // not a worksheet.
-    bool load(const QString& path);
+    // not a worksheet. With stop given, a load still under way when *stop
+    // turns true (from another thread) ends soon after, as failed.
+    bool load(const QString& path, const std::atomic<bool>* stop = nullptr);
 
     bool hasCell(int row, int column) const;
     // QString for text, double for a number, invalid QVariant when missing.

@@ -51,6 +51,7 @@ void XmlPartHandler::fail(const char* reason)
 struct WorkbookPackage::Data
 {
     unzFile zip = nullptr;
+    const std::atomic<bool>* stop = nullptr;
     std::unordered_map<std::string, unz64_file_pos> entries;
     quint64 inflated = 0;
     QString error;
@@ -60,6 +61,7 @@ struct WorkbookPackage::Data
     bool index();
     bool open(const unz64_file_pos& position, unz_file_info64& info);
     Inflated inflate(const unz_file_info64& info, const std::function<bool(const char*, int)>& take);
+    bool stopped() const { return stop && stop->load(std::memory_order_relaxed); }
     bool stream(const unz64_file_pos& position, XmlPartHandler& handler, xmlParserCtxtPtr parser);
 };
 
@@ -320,17 +322,22 @@ bool WorkbookPackage::Data::stream(const unz64_file_pos& position, XmlPartHandle
             // No thread to be had: the part is read in turn below.
         }
     }
+    const auto parse = [&](const char* data, int size) {
+        if (stopped())
+            handler.fail("the read was stopped");
+        else
+            xmlParseChunk(parser, data, size, 0);
+        return handler.failure() == nullptr;
+    };
     if (inflater.joinable()) {
         std::vector<char> chunk;
-        while (!handler.failure() && pipe.pop(chunk))
-            xmlParseChunk(parser, chunk.data(), int(chunk.size()), 0);
+        bool going = true;
+        while (going && pipe.pop(chunk))
+            going = parse(chunk.data(), int(chunk.size()));
         pipe.stop();
         inflater.join();
     } else {
-        outcome = inflate(info, [&](const char* data, int size) {
-            xmlParseChunk(parser, data, size, 0);
-            return handler.failure() == nullptr;
-        });
+        outcome = inflate(info, parse);
     }
     if (outcome == Inflated::Failed)
         return false;
@@ -364,6 +371,11 @@ WorkbookPackage::~WorkbookPackage()
 bool WorkbookPackage::isOpen() const
 {
     return _d->zip != nullptr;
+}
+
+void WorkbookPackage::setStop(const std::atomic<bool>* stop)
+{
+    _d->stop = stop;
 }
 
 bool WorkbookPackage::contains(const std::string& part) const

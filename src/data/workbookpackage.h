@@ -3,6 +3,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -89,6 +90,9 @@ public:
 
     // False (errorString set) when the file is no zip archive.
     bool isOpen() const;
+    // A parse under way stops within a chunk once *stop turns true, and
+    // counts as failed. Set from another thread; null for none.
+    void setStop(const std::atomic<bool>* stop);
     // Part names without a leading "/", compared ignoring ASCII case as
     // part names are.
     bool contains(const std::string& part) const;

@@ -608,12 +608,13 @@ int Workbook::extras() const
     return _d->extras;
 }
 
-bool Workbook::load(const QString& path)
+bool Workbook::load(const QString& path, const std::atomic<bool>* stop)
 {
     _d->clear();
     _d->extras = 0;
     _d->error.clear();
     WorkbookPackage package(path);
+    package.setStop(stop);
     bool loaded = package.isOpen();
     std::string sharedStrings;
     const std::string sheet = loaded ? activeWorksheet(package, sharedStrings, *_d) : std::string();

@@ -651,9 +651,18 @@ void readInformation(const Workbook& sheet, Global::ExperimentInfo& info)
     info.phaseCount = cellInt(&sheet, 8, 2);
 }
 
+// The analysis rows the reader takes from the block at row.
+int storedOperationRows(const Workbook& sheet, int row)
+{
+    if (!sheet.hasCell(row, 2))
+        return 0;
+    return std::max(0, std::min(cellInt(&sheet, row, 2), rowsLeft(&sheet, row + 1)));
+}
+
 } // namespace
 
-int XlsxHandler::readWorkbook(const QString& path, Global::CurveFileData& data, QString* reason)
+int XlsxHandler::readWorkbook(const QString& path, Global::CurveFileData& data, QString* reason,
+                              const std::atomic<bool>* stop)
 {
     QString unused;
     QString& why = reason ? *reason : unused;
@@ -666,7 +675,7 @@ int XlsxHandler::readWorkbook(const QString& path, Global::CurveFileData& data, 
     const QByteArray before = stampOf(path);
     std::future<QByteArray> taken = std::async(std::launch::async | std::launch::deferred, identityOf, path);
     Workbook sheet;
-    const bool loaded = sheet.load(path);
+    const bool loaded = sheet.load(path, stop);
     const QByteArray identity = taken.get();
     if (!loaded) {
         // Nothing is kept of a refused workbook, so a later append still
@@ -679,6 +688,14 @@ int XlsxHandler::readWorkbook(const QString& path, Global::CurveFileData& data, 
         LOG(DEBUG) << "xlsx changed while it was read:" << path;
         why = QStringLiteral("文件在读取的过程中被修改了，请稍后再打开。");
         return 3;
+    }
+    const int operationRows = storedOperationRows(sheet, stageBlocksEnd(&sheet));
+    if (operationRows > MaxStoredOperations) {
+        LOG(DEBUG) << "xlsx holds too many analyses:" << operationRows;
+        why = QStringLiteral("文件中保存的分析有 %1 项，超过了程序能打开的上限 %2 项。")
+                  .arg(operationRows)
+                  .arg(MaxStoredOperations);
+        return 4;
     }
     data.fileName = QFileInfo(path).fileName();
     data.path = path;

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <memory>
 
 class Workbook;
@@ -122,14 +123,22 @@ public:
     // Writes the operation block of _analysisOperationVtr from row on.
     static void writeAnalysisOperation(Workbook* document, int row);
 
+    // The most analyses one workbook may hold: each is drawn again when the
+    // workbook is loaded, and ten thousand on one plot is far more than
+    // anyone reads; a workbook with more is refused.
+    static constexpr int MaxStoredOperations = 10000;
+
     // 0 read, 1 no such file, 2 suffix not "xlsx", 3 no readable worksheet
-    // (damaged, too large, its active sheet no worksheet, or changed while it
-    // was read). data and _currentFilePath change only on 0.
+    // (damaged, too large, its active sheet no worksheet, changed or stopped
+    // while it was read), 4 more than MaxStoredOperations analyses. data and
+    // _currentFilePath change only on 0.
     static int readFile(QString path, Global::CurveFileData& data);
     // readFile without remembering the workbook; data.path and
     // data.identity describe the file as it was read. A refusal tells why
-    // in reason, in words for the user.
-    static int readWorkbook(const QString& path, Global::CurveFileData& data, QString* reason = nullptr);
+    // in reason, in words for the user. A read still under way when *stop
+    // turns true (set from another thread) ends soon after with 3.
+    static int readWorkbook(const QString& path, Global::CurveFileData& data, QString* reason = nullptr,
+                            const std::atomic<bool>* stop = nullptr);
     // Makes a workbook read by readWorkbook the last one read. GUI thread only.
     static void rememberReadFile(const QString& path);
     static void readPhaseData(Workbook* sheet, int& row, Global::PhaseTotalInfo& stage);
