@@ -4,7 +4,10 @@
 #include "mainwindow.h"
 #include "windowtesthelpers.h"
 
+#include "workbook.h"
+
 #include <QAction>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -19,6 +22,9 @@ private slots:
     void init();
     void cleanup();
     void savedOperationsRerunAfterReload();
+    void thousandStoredAnalysesDrawnAndCleared();
+    void loadLeavesNothing_data();
+    void loadLeavesNothing();
 
 private:
     QPushButton* button(const char* name) { return _window->findChild<QPushButton*>(QLatin1String(name)); }
@@ -86,6 +92,117 @@ void TestAnalysisWindow::savedOperationsRerunAfterReload()
     QCOMPARE(Global::_curveFileDataVtr.first().analysisOperations.size(), 2);
     QVERIFY(Global::_analysisOperationVtr.isEmpty());
     QVERIFY(_dialogs->boxes.isEmpty());
+}
+
+namespace {
+
+// A thousand numerical labels, ten after each sample of curve(peak) from 30
+// to 129 ℃, at 0.05 to 0.5 ℃ past it: each shows that sample (at 0.5 the
+// first of the two equally near) and its signal peak(t). Every signal is a
+// multiple of 0.25 mW, so the texts are exact (by hand from the peak's
+// definition). The lines differ, as a save writes an analysis only once.
+QVector<AnalysisOperation> thousandLabels(QStringList* texts = nullptr)
+{
+    QVector<AnalysisOperation> operations;
+    for (int i = 0; i < 1000; ++i) {
+        const int sample = 30 + i / 10;
+        operations.append({"x", 1, sample + 0.05 * (i % 10 + 1), 0.0});
+        if (texts)
+            *texts << QStringLiteral("数值：\n%1.000℃,%2").arg(sample).arg(peak(sample), 0, 'f', 3);
+    }
+    return operations;
+}
+
+QPushButton* cancelButton(QWidget* window)
+{
+    for (auto* dialog : window->findChildren<QProgressDialog*>()) {
+        if (dialog->windowTitle() == QStringLiteral("打开"))
+            return dialog->findChild<QPushButton*>();
+    }
+    return nullptr;
+}
+
+} // namespace
+
+// Drawn a part at a time, every stored label reaches the plot in stored
+// order, and "清除数据" leaves nothing but the two boundary lines.
+void TestAnalysisWindow::thousandStoredAnalysesDrawnAndCleared()
+{
+    const QString path = _dir.filePath("thousand.xlsx");
+    QStringList texts;
+    QVERIFY(writeWorkbook(path, {curve(peak, 101)}, QStringLiteral("2"), thousandLabels(&texts)));
+    QVERIFY(loadWorkbook(_central, path));
+    QCOMPARE(labelTexts(_central->plot()), texts);
+    QCOMPARE(_central->plot()->itemCount(), 2 + 2 * 1000); // the lines, then a label and its arrow each
+
+    _window->findChild<QAction*>("actionClearAllData")->trigger();
+    QCOMPARE(_central->plot()->plottableCount(), 0);
+    QCOMPARE(_central->plot()->itemCount(), 2);
+    QVERIFY(itemNames(_central->plot()).isEmpty());
+    QVERIFY(_dialogs->boxes.isEmpty());
+}
+
+void TestAnalysisWindow::loadLeavesNothing_data()
+{
+    QTest::addColumn<QString>("when");
+    QTest::addColumn<QString>("box");
+    QTest::newRow("cancelled while read") << "read" << QString();
+    QTest::newRow("cancelled while drawn") << "drawn" << QString();
+    QTest::newRow("more analyses than the bound")
+        << "bound" << QStringLiteral("文件中保存的分析有 10001 项，超过了程序能打开的上限 10000 项。");
+}
+
+// A load cancelled in its busy dialog, or refused, leaves the workspace as
+// it was: no record, no curve, no label, the same axes; the same workbook
+// loads when opened again.
+void TestAnalysisWindow::loadLeavesNothing()
+{
+    QFETCH(QString, when);
+    QFETCH(QString, box);
+    const QString path = _dir.filePath("many.xlsx");
+    QVERIFY(writeWorkbook(path, {curve(peak, 101)}, QStringLiteral("2"), thousandLabels()));
+    if (when == "bound") {
+        // One named row far down makes 10,001 analysis rows to read.
+        auto book = XlsxHandler::openXlsxFile(path);
+        QVERIFY(book);
+        const int countRow = 9 + 7 + 101;
+        book->write(countRow, 2, 10001);
+        book->write(countRow + 10001, 1, Global::NumericalLabelName);
+        QVERIFY(book->saveAs(path));
+    }
+    const QString xLabel = _central->plot()->xAxis->label();
+    const QCPRange xRange = _central->plot()->xAxis->range();
+    QTimer watch;
+    bool cancelled = false;
+    connect(&watch, &QTimer::timeout, this, [&]() {
+        if (!cancelled && !labelTexts(_central->plot()).isEmpty()) {
+            cancelled = true;
+            cancelButton(_window.get())->click();
+        }
+    });
+    if (when == "drawn")
+        watch.start(0);
+    _central->slotRecvAnalysisFileName(path);
+    if (when == "read") {
+        QVERIFY(_central->workbookLoader()->isRunning());
+        cancelButton(_window.get())->click();
+    }
+    QVERIFY(waitForWorkbooks(_central));
+
+    QCOMPARE(cancelled, when == "drawn");
+    QVERIFY(Global::_curveFileDataVtr.isEmpty());
+    QVERIFY(_central->openedFilePaths().isEmpty());
+    QCOMPARE(_central->plot()->plottableCount(), 0);
+    QCOMPARE(_central->plot()->itemCount(), 2);
+    QCOMPARE(_central->plot()->xAxis->label(), xLabel);
+    QCOMPARE(_central->plot()->xAxis->range(), xRange);
+    QCOMPARE(_dialogs->boxes.size(), box.isEmpty() ? 0 : 1);
+    if (!box.isEmpty())
+        QCOMPARE(_dialogs->boxes.first().informativeText, box);
+    if (when == "bound")
+        return;
+    QVERIFY(loadWorkbook(_central, path));
+    QCOMPARE(labelTexts(_central->plot()).size(), 1000);
 }
 
 QTEST_MAIN(TestAnalysisWindow)

@@ -22,23 +22,30 @@ BackgroundWork::BackgroundWork(const QString& title, const QString& text, QWidge
     , _text(text)
     , _dialogParent(dialogParent)
     , _progressTimer(new QTimer(this))
+    , _stepTimer(new QTimer(this))
     , _thread(nullptr)
+    , _stepping(false)
 {
     _progressTimer->setInterval(ProgressUpdateMs);
     connect(_progressTimer, &QTimer::timeout, this, [this]() {
         if (_dialog && _progress)
             _dialog->setValue(_progress());
     });
+    _stepTimer->setSingleShot(true);
+    connect(_stepTimer, &QTimer::timeout, this, &BackgroundWork::nextStep);
 }
 
+// The steps left are not taken: they belong to an owner that is going.
 BackgroundWork::~BackgroundWork()
 {
-    if (!_thread)
+    if (!isRunning())
         return;
     if (_cancel)
         _cancel();
-    _thread->wait();
-    delete _thread;
+    if (_thread) {
+        _thread->wait();
+        delete _thread;
+    }
     delete _dialog;
 }
 
@@ -54,22 +61,53 @@ void BackgroundWork::setProgress(std::function<int()> permille)
 
 bool BackgroundWork::isRunning() const
 {
-    return _thread != nullptr;
+    return _thread != nullptr || _stepping;
 }
 
 void BackgroundWork::start(std::function<void()> work)
 {
-    Q_ASSERT(!_thread);
+    start(std::move(work), nullptr);
+}
+
+void BackgroundWork::start(std::function<void()> work, std::function<bool()> step)
+{
+    Q_ASSERT(!isRunning());
     QThread* thread = QThread::create(std::move(work));
     _thread = thread;
+    _step = std::move(step);
     // Only the thread started last ends the work: run() may have ended it
     // already, while this signal was still queued.
     connect(thread, &QThread::finished, this, [this, thread]() {
         if (_thread == thread)
-            end();
+            threadDone();
     });
     showDialog();
     thread->start();
+}
+
+void BackgroundWork::threadDone()
+{
+    _thread->deleteLater();
+    _thread = nullptr;
+    if (!_step) {
+        end();
+        return;
+    }
+    _stepping = true;
+    _stepTimer->start(0);
+}
+
+// The timer is not running while a step runs, so a step that spins an event
+// loop of its own (a message box) is not entered again.
+void BackgroundWork::nextStep()
+{
+    if (!_step()) {
+        _stepTimer->start(0);
+        return;
+    }
+    _step = nullptr;
+    _stepping = false;
+    end();
 }
 
 // An application that quits ends every event loop, this one too; the work is
@@ -81,8 +119,10 @@ void BackgroundWork::run(std::function<void()> work)
     start(std::move(work));
     if (isRunning())
         loop.exec(QEventLoop::ExcludeUserInputEvents);
-    if (isRunning()) {
+    if (_thread) {
         _thread->wait();
+        _thread->deleteLater();
+        _thread = nullptr;
         end();
     }
 }
@@ -111,7 +151,5 @@ void BackgroundWork::end()
         _dialog->hide();
         _dialog->deleteLater();
     }
-    _thread->deleteLater();
-    _thread = nullptr;
     emit finished();
 }

@@ -38,6 +38,11 @@ public:
     // Runs work on its thread; finished() follows in the GUI thread. One
     // work at a time.
     void start(std::function<void()> work);
+    // start(), then, once the thread is done, step() from the event loop
+    // until it returns true: the part of the work that belongs to the GUI
+    // thread, each call short enough not to stall the window. The dialog
+    // stays and "取消" still calls cancel meanwhile; finished() follows.
+    void start(std::function<void()> work, std::function<bool()> step);
     // start(), then an event loop of its own until the work is done.
     void run(std::function<void()> work);
     bool isRunning() const;
@@ -46,6 +51,8 @@ signals:
     void finished();
 
 private:
+    void threadDone();
+    void nextStep();
     void showDialog();
     void end();
 
@@ -54,8 +61,11 @@ private:
     QWidget* _dialogParent;
     std::function<void()> _cancel;
     std::function<int()> _progress;
+    std::function<bool()> _step;
     QTimer* _progressTimer;
+    QTimer* _stepTimer;
     QThread* _thread;
+    bool _stepping;
     QPointer<QProgressDialog> _dialog;
 };
 

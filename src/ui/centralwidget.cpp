@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QPointer>
 #include <QTimer>
 
 #include <algorithm>
@@ -33,6 +34,18 @@ const QCP::Interactions AnalysisInteractions = QCP::iSelectPlottables;
 // process, so a curve started after a clear continues where the last stopped
 // and every point lands at the end of the curve's data.
 double liveKeyCounter = 0.0;
+
+// The results of a workbook being loaded are drawn this long at a time, and
+// the event loop runs between two slices: the window keeps painting and
+// taking frames however many analyses the workbook stores.
+constexpr qint64 ResultSliceNs = 15 * 1000 * 1000;
+// Painting a result (label, arrow, region) takes about a tenth of a
+// millisecond: more than this many are painted a part at a time, each part
+// within about 50 ms.
+constexpr int ResultsPerPart = 400;
+// Each part layer gets a paint buffer of the plot's size from the replot
+// that follows its making; a few at a time keep that replot short.
+constexpr int PartLayersPerStep = 3;
 
 // A replot of a 100,000-point curve takes several milliseconds, longer than
 // the instrument's frame interval at full line speed; 25 pictures a second
@@ -75,6 +88,56 @@ int fileStageIndexOf(const QCPCurve* curve)
 
 } // namespace
 
+// What a load changes of the axes, so that a cancelled one can put it back.
+struct CentralWidget::AxisView
+{
+    QString xLabel;
+    QString yLabel;
+    QString y2Label;
+    bool yVisible;
+    bool y2Visible;
+    QCPRange x;
+    QCPRange y;
+};
+
+// The results of one workbook, drawn in turn on the axis ranges they were
+// first drawn on, whatever the ranges become between two slices.
+struct CentralWidget::ResultDrawing
+{
+    ResultDrawing(const Global::CurveFileData& drawn, LocalCustomPlot* drawnOn)
+        : file(drawn)
+        , stages(drawn.phases)
+        , plot(drawnOn)
+    {
+    }
+    // Parts not painted yet are left to the next full replot.
+    ~ResultDrawing() { closeParts(); }
+
+    void closeParts()
+    {
+        for (const QPointer<QCPLayer>& part : qAsConst(parts)) {
+            if (plot)
+                plot->closePartLayer(part);
+        }
+    }
+
+    const Global::CurveFileData file;
+    const StoredOperations::StageIndex stages;
+    const QPointer<LocalCustomPlot> plot;
+    // Each operation with whether it is drawn confirmed.
+    QVector<QPair<AnalysisOperation, bool>> operations;
+    int next = 0;
+    QCPRange x;
+    QCPRange y;
+    // The layers the results are drawn on a part at a time, none when they
+    // are few (made a few at a time, before any result is drawn); the part
+    // being drawn and the items drawn in it.
+    int partsWanted = 0;
+    QVector<QPointer<QCPLayer>> parts;
+    int part = 0;
+    QList<QPointer<QCPAbstractItem>> partItems;
+};
+
 CentralWidget::CentralWidget(QWidget* parent)
     : QWidget(parent)
     , _timeAxisLabel(QStringLiteral("Time/min"))
@@ -85,8 +148,8 @@ CentralWidget::CentralWidget(QWidget* parent)
     , _currentCurve(nullptr)
     , _liveCurve(nullptr)
     , _eventHandler(nullptr)
-    , _loader(new WorkbookLoader([this](const WorkbookLoader::Result& read) { takeReadWorkbook(read); }, parent,
-                                 this))
+    , _loader(new WorkbookLoader([this](const WorkbookLoader::Result& read) { return takeReadWorkbook(read); },
+                                 parent, this))
     , _runner(new AnalysisRunner(_plot))
     , _line1(nullptr)
     , _line2(nullptr)
@@ -124,19 +187,13 @@ CentralWidget::CentralWidget(QWidget* parent)
 }
 
 // The plot takes its objects with it: the registry and the shared records
-// must not keep pointing at them.
+// must not keep pointing at them. They go here, in one pass, rather than
+// one by one from the back of the plot's lists as the plot itself would.
 CentralWidget::~CentralWidget()
 {
     _plot->removeEventFilter(_eventHandler);
     delete _eventHandler;
-    for (int i = 0; i < _plot->plottableCount(); ++i) {
-        QCPAbstractPlottable* plottable = _plot->plottable(i);
-        PlotItemRegistry::remove(plottable);
-        if (auto* curve = qobject_cast<QCPCurve*>(plottable))
-            forgetCurve(curve);
-    }
-    for (int i = 0; i < _plot->itemCount(); ++i)
-        PlotItemRegistry::remove(_plot->item(i));
+    removeAllPlotObjects();
 }
 
 void CentralWidget::createBoundaryLines()
@@ -346,42 +403,64 @@ void CentralWidget::clearData(ClearDataMode mode)
 void CentralWidget::removeMatching(const std::function<bool(const QString&)>& curveMatch,
                                    const std::function<bool(const QObject*)>& itemMatch)
 {
+    QSet<QObject*> matching;
     for (int i = _plot->plottableCount() - 1; i >= 0; --i) {
         auto* curve = qobject_cast<QCPCurve*>(_plot->plottable(i));
         if (!curve)
             continue;
         LOG(DEBUG) << "clear data,curve object Name:" << curve->objectName();
         if (curveMatch(curve->objectName()))
-            removeCurve(curve);
+            matching.insert(curve);
     }
     for (int i = _plot->graphCount() - 1; i >= 0; --i) {
         QCPGraph* graph = _plot->graph(i);
         LOG(DEBUG) << "clear data,graph object Name:" << graph->objectName();
         if (itemMatch(graph))
-            removeGraph(graph);
+            matching.insert(graph);
     }
     for (int i = _plot->itemCount() - 1; i >= 0; --i) {
         QCPAbstractItem* item = _plot->item(i);
         LOG(DEBUG) << "item data,graph object Name:" << item->objectName();
         if (item != _line1 && item != _line2 && itemMatch(item))
-            removeItem(item);
+            matching.insert(item);
     }
+    removeObjects(matching);
 }
 
 // Every curve, graph and item but the two boundary lines, fixed texts included.
 void CentralWidget::removeAllPlotObjects()
 {
-    for (int i = _plot->plottableCount() - 1; i >= 0; --i) {
-        if (auto* curve = qobject_cast<QCPCurve*>(_plot->plottable(i)))
-            removeCurve(curve);
+    QSet<QObject*> all;
+    for (int i = 0; i < _plot->plottableCount(); ++i) {
+        QCPAbstractPlottable* plottable = _plot->plottable(i);
+        if (qobject_cast<QCPCurve*>(plottable) || qobject_cast<QCPGraph*>(plottable))
+            all.insert(plottable);
     }
-    for (int i = _plot->graphCount() - 1; i >= 0; --i)
-        removeGraph(_plot->graph(i));
-    for (int i = _plot->itemCount() - 1; i >= 0; --i) {
+    for (int i = 0; i < _plot->itemCount(); ++i) {
         QCPAbstractItem* item = _plot->item(i);
         if (item != _line1 && item != _line2)
-            removeItem(item);
+            all.insert(item);
     }
+    removeObjects(all);
+}
+
+// Curves go at once; graphs and items, which the results of a workbook make
+// by the ten thousand, are taken off the plot at once and destroyed by the
+// plot in slices.
+void CentralWidget::removeObjects(const QSet<QObject*>& objects)
+{
+    if (objects.isEmpty())
+        return;
+    for (QObject* object : objects) {
+        if (auto* curve = qobject_cast<QCPCurve*>(object))
+            forgetCurve(curve);
+    }
+    PlotItemRegistry::remove(objects);
+    for (QObject* object : objects) {
+        if (auto* curve = qobject_cast<QCPCurve*>(object))
+            _plot->removePlottable(curve);
+    }
+    _plot->discard(objects);
 }
 
 void CentralWidget::removeCurve(QCPCurve* curve)
@@ -714,35 +793,139 @@ void CentralWidget::slotRecvAnalysisFileName(QString path)
     _loader->load(path);
 }
 
-// A refused workbook leaves nothing behind: no record, no curve, and a later
-// append still goes to the workbook read before it. Stored analyses that
-// cannot be drawn are not on the plot, yet stay in the file: the user is
-// told how many.
-void CentralWidget::takeReadWorkbook(const WorkbookLoader::Result& read)
+// A refused or cancelled workbook leaves nothing behind: no record, no
+// curve, and a later append still goes to the workbook read before it.
+// Stored analyses that cannot be drawn are not on the plot, yet stay in the
+// file: the user is told how many.
+WorkbookLoader::Drawing CentralWidget::takeReadWorkbook(const WorkbookLoader::Result& read)
 {
-    if (read.status != 0) {
+    if (read.cancelled || read.status != 0)
         _openedFilePaths.removeOne(read.path);
+    if (read.cancelled)
+        return {};
+    if (read.status != 0) {
         MessageBox::warning(parentWidget(), QStringLiteral("warnning"), QStringLiteral("File parse error."),
                             read.reason);
-        return;
+        return {};
     }
-    XlsxHandler::rememberReadFile(read.path);
-    addCurveFile(read.file);
     if (const int undrawn = read.file.unplacedOperationRows.size())
         emit sigStatusMessage(QStringLiteral("%1 中有 %2 个已保存的分析无法在曲线上显示，保存时将原样保留。")
                                   .arg(read.file.fileName)
                                   .arg(undrawn));
+    return addCurveFile(read.file, read.path);
 }
 
 // Only the new workbook is drawn: the others are on the plot already, with
-// every result made on them since.
-void CentralWidget::addCurveFile(const Global::CurveFileData& file)
+// every result made on them since. Its curves show at once, its results as
+// the slices draw them; the workbook counts as read once they all are.
+WorkbookLoader::Drawing CentralWidget::addCurveFile(const Global::CurveFileData& file, const QString& path)
 {
+    const AxisView before = axisView();
+    QCPCurve* const previousCurve = _currentCurve;
     forgetDeletedWorkbooks();
     Global::_curveFileDataVtr.append(file);
     setFileAxisCaptions();
-    drawWorkbook(Global::_curveFileDataVtr.last());
+    drawFileStages(Global::_curveFileDataVtr.last());
+    const std::shared_ptr<ResultDrawing> results = resultDrawing(Global::_curveFileDataVtr.last());
+    if (results->operations.size() > ResultsPerPart)
+        results->partsWanted = (results->operations.size() + ResultsPerPart - 1) / ResultsPerPart;
     _plot->replot(QCustomPlot::rpRefreshHint);
+    if (results->operations.isEmpty()) {
+        XlsxHandler::rememberReadFile(path);
+        return {};
+    }
+    WorkbookLoader::Drawing drawing;
+    drawing.step = [this, results, path]() {
+        if (!drawResultStep(*results))
+            return false;
+        XlsxHandler::rememberReadFile(path);
+        return true;
+    };
+    drawing.undo = [this, results, name = file.fileName, before, previousCurve]() {
+        results->closeParts();
+        takeBackWorkbook(name, before, previousCurve);
+    };
+    return drawing;
+}
+
+// A slice of results, or the painting of a part once all of its results are
+// drawn; true once all are drawn and painted.
+bool CentralWidget::drawResultStep(ResultDrawing& drawing)
+{
+    if (drawing.parts.size() < drawing.partsWanted) {
+        const int count = qMin(PartLayersPerStep, drawing.partsWanted - drawing.parts.size());
+        for (QCPLayer* part : _plot->addPartLayers(count))
+            drawing.parts.append(part);
+        _plot->replot(QCustomPlot::rpRefreshHint);
+        return false;
+    }
+    if (drawing.parts.isEmpty()) {
+        if (!drawResultSlice(drawing, ResultSliceNs, drawing.operations.size()))
+            return false;
+        _plot->replot(QCustomPlot::rpRefreshHint);
+        return true;
+    }
+    const int perPart = (drawing.operations.size() + drawing.parts.size() - 1) / drawing.parts.size();
+    const int partEnd = qMin(drawing.operations.size(), (drawing.part + 1) * perPart);
+    QCPLayer* const part = drawing.parts.at(drawing.part);
+    if (drawing.next < partEnd) {
+        QCPLayer* const current = _plot->currentLayer();
+        _plot->setCurrentLayer(part ? part : current);
+        drawResultSlice(drawing, ResultSliceNs, partEnd);
+        _plot->setCurrentLayer(current);
+        return false;
+    }
+    _plot->closePartLayer(part);
+    QList<QCPItemText*> labels;
+    QList<QCPItemLine*> arrows;
+    for (QCPAbstractItem* item : qAsConst(drawing.partItems)) {
+        if (auto* label = qobject_cast<QCPItemText*>(item))
+            labels.append(label);
+        else if (auto* arrow = qobject_cast<QCPItemLine*>(item))
+            arrows.append(arrow);
+    }
+    _plot->keepReadable(labels, arrows);
+    drawing.partItems.clear();
+    if (part)
+        _plot->replotPart(part);
+    ++drawing.part;
+    return drawing.part >= drawing.parts.size();
+}
+
+// The curve that was current before the load is current again, if it is
+// still there.
+void CentralWidget::takeBackWorkbook(const QString& fileName, const AxisView& view, QCPCurve* previousCurve)
+{
+    deleteCurve(fileName);
+    QVector<Global::CurveFileData>& files = Global::_curveFileDataVtr;
+    for (int i = files.size() - 1; i >= 0; --i) {
+        if (files.at(i).fileName == fileName) {
+            files.removeAt(i);
+            break;
+        }
+    }
+    if (previousCurve && _plot->hasPlottable(previousCurve))
+        _currentCurve = previousCurve;
+    setAxisView(view);
+    _plot->replot(QCustomPlot::rpRefreshHint);
+}
+
+CentralWidget::AxisView CentralWidget::axisView() const
+{
+    return AxisView{_plot->xAxis->label(),    _plot->yAxis->label(),    _plot->yAxis2->label(),
+                    _plot->yAxis->visible(),  _plot->yAxis2->visible(), _plot->xAxis->range(),
+                    _plot->yAxis->range()};
+}
+
+void CentralWidget::setAxisView(const AxisView& view)
+{
+    _plot->xAxis->setLabel(view.xLabel);
+    _plot->yAxis->setLabel(view.yLabel);
+    _plot->yAxis2->setLabel(view.y2Label);
+    _plot->yAxis->setVisible(view.yVisible);
+    _plot->yAxis2->setVisible(view.y2Visible);
+    _plot->xAxis->setRange(view.x);
+    _plot->yAxis->setRange(view.y);
 }
 
 // A workbook whose curves were all deleted from the plot is no longer among
@@ -782,41 +965,78 @@ void CentralWidget::drawWorkbook(Global::CurveFileData& file)
 // since, confirmed unless "撤销" may still take them back.
 void CentralWidget::drawResults(const Global::CurveFileData& file)
 {
+    const std::shared_ptr<ResultDrawing> results = resultDrawing(file);
+    drawResultSlice(*results, std::numeric_limits<qint64>::max(), results->operations.size());
+}
+
+std::shared_ptr<CentralWidget::ResultDrawing> CentralWidget::resultDrawing(const Global::CurveFileData& file) const
+{
+    auto drawing = std::make_shared<ResultDrawing>(file, _plot);
     for (const AnalysisOperation& operation : file.analysisOperations)
-        redrawOperation(file, operation, true);
-    const QVector<AnalysisOperation> applied = Global::_analysisOperationVtr;
+        drawing->operations.append(qMakePair(operation, true));
+    const QVector<AnalysisOperation>& applied = Global::_analysisOperationVtr;
     const int firstOpen = applied.size() - qMin(_unconfirmedOperationCount, applied.size());
     for (int i = 0; i < applied.size(); ++i) {
         if (applied.at(i).name == file.fileName)
-            redrawOperation(file, applied.at(i), i < firstOpen);
+            drawing->operations.append(qMakePair(applied.at(i), i < firstOpen));
     }
+    drawing->x = _plot->xAxis->range();
+    drawing->y = _plot->yAxis->range();
+    return drawing;
+}
+
+// Draws results up to end until the budget is spent; true once all are
+// drawn. The ranges decide where a label goes, so the slice draws on those
+// the drawing began with and leaves the axes as it found them.
+bool CentralWidget::drawResultSlice(ResultDrawing& drawing, qint64 budgetNs, int end)
+{
+    const QCPRange x = _plot->xAxis->range();
+    const QCPRange y = _plot->yAxis->range();
+    _plot->xAxis->setRange(drawing.x);
+    _plot->yAxis->setRange(drawing.y);
+    QElapsedTimer clock;
+    clock.start();
+    while (drawing.next < end && clock.nsecsElapsed() < budgetNs) {
+        const QPair<AnalysisOperation, bool>& operation = drawing.operations.at(drawing.next++);
+        if (!redrawOperation(drawing.file, drawing.stages, operation.first, operation.second)
+            || drawing.parts.isEmpty())
+            continue;
+        for (QObject* item : _runner->lastItems()) {
+            if (auto* drawn = qobject_cast<QCPAbstractItem*>(item))
+                drawing.partItems.append(drawn);
+        }
+    }
+    _plot->xAxis->setRange(x);
+    _plot->yAxis->setRange(y);
+    return drawing.next >= drawing.operations.size();
 }
 
 // On the stage the operation was made on, with its bounds on the abscissa
-// shown now.
-void CentralWidget::redrawOperation(const Global::CurveFileData& file, const AnalysisOperation& operation,
-                                    bool confirmed)
+// shown now; false when it fits no stage, and nothing was tried.
+bool CentralWidget::redrawOperation(const Global::CurveFileData& file, const StoredOperations::StageIndex& stages,
+                                    const AnalysisOperation& operation, bool confirmed)
 {
-    const int stage = StoredOperations::stageOf(file.phases, operation);
+    const int stage = stages.stageOf(operation);
     if (stage < 0) {
         LOG(DEBUG) << "analysis operation fits no stage of" << file.fileName << ":" << operation.mode << operation.x1
                    << operation.x2 << (operation.timeAxis ? "min" : "℃");
-        return;
+        return false;
     }
     const QVector<Global::ExperimentData>& data = file.phases.at(stage).data;
     const bool onTime = Global::_timeAxisFlag == 1;
     _runner->setCurve(data, onTime);
     _runner->setSampleMass(file.info.sampleWeight.toDouble());
-    const double x1 = StoredOperations::boundOn(onTime, operation.x1, operation.timeAxis, data);
-    const double x2 = StoredOperations::boundOn(onTime, operation.x2, operation.timeAxis, data);
+    const double x1 = stages.boundOn(stage, onTime, operation.x1, operation.timeAxis);
+    const double x2 = stages.boundOn(stage, onTime, operation.x2, operation.timeAxis);
     const AnalysisRunner::Outcome outcome = _runner->run(static_cast<AnalysisMode>(operation.mode), x1, x2,
                                                          file.fileName);
     if (outcome == AnalysisRunner::Outcome::Refused || outcome == AnalysisRunner::Outcome::NotFound)
         LOG(DEBUG) << "analysis operation draws nothing on stage" << stage + 1 << "of" << file.fileName;
-    if (!confirmed)
-        return;
-    for (QObject* item : _runner->lastItems())
-        PlotItemRegistry::confirm(item);
+    if (confirmed) {
+        for (QObject* item : _runner->lastItems())
+            PlotItemRegistry::confirm(item);
+    }
+    return true;
 }
 
 void CentralWidget::setFileAxisCaptions()
@@ -977,8 +1197,9 @@ void CentralWidget::removeAnalysisOperationsOf(const QString& name)
 // those applied to it since.
 void CentralWidget::removeStageOperations(Global::CurveFileData& file, int stage)
 {
-    const auto onStage = [&file, stage](const AnalysisOperation& operation) {
-        return StoredOperations::stageOf(file.phases, operation) == stage;
+    const StoredOperations::StageIndex stages(file.phases);
+    const auto onStage = [&stages, stage](const AnalysisOperation& operation) {
+        return stages.stageOf(operation) == stage;
     };
     QVector<AnalysisOperation>& stored = file.analysisOperations;
     stored.erase(std::remove_if(stored.begin(), stored.end(), onStage), stored.end());
@@ -993,14 +1214,16 @@ void CentralWidget::removeAnalysisOperationsIf(const std::function<bool(const An
 {
     QVector<AnalysisOperation>& operations = Global::_analysisOperationVtr;
     const int tailStart = operations.size() - qMin(_unconfirmedOperationCount, operations.size());
-    for (int i = operations.size() - 1; i >= 0; --i) {
-        if (!match(operations.at(i)))
+    int kept = 0;
+    int keptInTail = 0;
+    for (int i = 0; i < operations.size(); ++i) {
+        if (match(operations.at(i)))
             continue;
-        if (i >= tailStart)
-            --_unconfirmedOperationCount;
-        operations.removeAt(i);
+        keptInTail += i >= tailStart ? 1 : 0;
+        operations[kept++] = operations.at(i);
     }
-    _unconfirmedOperationCount = qMax(0, _unconfirmedOperationCount);
+    operations.resize(kept);
+    _unconfirmedOperationCount = keptInTail;
 }
 
 // The points of the curve's stage the operation is made on: a loaded

@@ -10,6 +10,7 @@
 #include <QPair>
 #include <QPointF>
 #include <QPixmap>
+#include <QSet>
 #include <QVector>
 #include <QWidget>
 
@@ -17,6 +18,9 @@
 #include <memory>
 
 class AnalysisRunner;
+namespace StoredOperations {
+class StageIndex;
+}
 class EventHandler;
 class LocalCustomPlot;
 class QCPAbstractItem;
@@ -151,6 +155,7 @@ private:
     void removeMatching(const std::function<bool(const QString&)>& curveMatch,
                         const std::function<bool(const QObject*)>& itemMatch);
     void removeAllPlotObjects();
+    void removeObjects(const QSet<QObject*>& objects);
     void removeOpenedPathsOf(const QString& fileName);
     void recordAnalysisOperation(const AnalysisOperation& operation);
     void dropUnconfirmedOperations();
@@ -165,11 +170,20 @@ private:
     static DataExtent heldExtent();
     void setFileAxisCaptions();
     void drawFileStages(Global::CurveFileData& file);
-    void addCurveFile(const Global::CurveFileData& file);
-    void takeReadWorkbook(const WorkbookLoader::Result& read);
+    struct AxisView;
+    struct ResultDrawing;
+    WorkbookLoader::Drawing addCurveFile(const Global::CurveFileData& file, const QString& path);
+    WorkbookLoader::Drawing takeReadWorkbook(const WorkbookLoader::Result& read);
+    void takeBackWorkbook(const QString& fileName, const AxisView& view, QCPCurve* previousCurve);
+    AxisView axisView() const;
+    void setAxisView(const AxisView& view);
     void drawWorkbook(Global::CurveFileData& file);
     void drawResults(const Global::CurveFileData& file);
-    void redrawOperation(const Global::CurveFileData& file, const AnalysisOperation& operation, bool confirmed);
+    std::shared_ptr<ResultDrawing> resultDrawing(const Global::CurveFileData& file) const;
+    bool drawResultStep(ResultDrawing& drawing);
+    bool drawResultSlice(ResultDrawing& drawing, qint64 budgetNs, int end);
+    bool redrawOperation(const Global::CurveFileData& file, const StoredOperations::StageIndex& stages,
+                         const AnalysisOperation& operation, bool confirmed);
     bool curveData(const QCPCurve* curve, AnalysisOperation& operation, QVector<Global::ExperimentData>& data) const;
     static int runStageHolding(const QVector<Global::PhaseTotalInfo>& stages, const AnalysisOperation& operation);
     void makeCurrent(QCPCurve* curve);

@@ -2,13 +2,21 @@
 
 #include "labelplacer.h"
 
+#include <QElapsedTimer>
 #include <QHash>
+#include <QTimer>
+
+#include <algorithm>
 
 const QString LocalCustomPlot::FixedTextName = QStringLiteral("fixed");
 
 namespace {
 
+// Destroying a discarded graph or item takes a few microseconds.
+constexpr qint64 DiscardSliceNs = 10 * 1000 * 1000;
+
 const QString DragLayerName = QStringLiteral("drag");
+const QString MainLayerName = QStringLiteral("main");
 
 // The anchors an arrow may start at.
 QVector<QCPItemAnchor*> sideAnchors(QCPItemText* label)
@@ -43,10 +51,14 @@ LocalCustomPlot::LocalCustomPlot(QWidget* parent)
     , _draggedText(nullptr)
     , _lastMousePos(0, 0)
     , _dragLayer(nullptr)
-    , _liftedFrom(nullptr)
     , _labelPlacer(new LabelPlacer(this))
     , _mouseHandling(false)
+    , _partsMade(0)
+    , _nextDiscarded(0)
+    , _discardTimer(new QTimer(this))
 {
+    _discardTimer->setSingleShot(true);
+    connect(_discardTimer, &QTimer::timeout, this, &LocalCustomPlot::destroyDiscarded);
     // Tick labels print numbers as every other number of the program does,
     // with a point, also on the printed page: the widget's own locale would
     // follow the system's (a German one prints 0,5).
@@ -59,9 +71,18 @@ LocalCustomPlot::LocalCustomPlot(QWidget* parent)
     connect(this, &QCustomPlot::afterLayout, this, &LocalCustomPlot::keepLabelsReadable);
     for (QCPAxis* axis : {xAxis, yAxis})
         connect(axis, QOverload<const QCPRange&>::of(&QCPAxis::rangeChanged), this, &LocalCustomPlot::noteRangeChange);
+    connect(this, &QCustomPlot::beforeReplot, this, &LocalCustomPlot::mergeClosedParts);
+    // The legend is never shown; each graph added to it would lay the legend
+    // out again when it goes, which makes removing many graphs quadratic.
+    setAutoAddPlottableToLegend(false);
 }
 
-LocalCustomPlot::~LocalCustomPlot() = default;
+// What is still to be destroyed goes now, while the plot is whole.
+LocalCustomPlot::~LocalCustomPlot()
+{
+    for (int i = _nextDiscarded; i < _discarded.size(); ++i)
+        delete _discarded.at(i);
+}
 
 LabelPlacer* LocalCustomPlot::labelPlacer() const
 {
@@ -117,13 +138,23 @@ QCPItemText* LocalCustomPlot::labelAt(const QPoint& pos)
 // another side.
 void LocalCustomPlot::keepLabelsReadable()
 {
+    QList<QCPItemText*> labels;
+    QList<QCPItemLine*> arrows;
+    for (int i = 0; i < itemCount(); ++i) {
+        if (auto* label = qobject_cast<QCPItemText*>(item(i)))
+            labels.append(label);
+        else if (auto* arrow = qobject_cast<QCPItemLine*>(item(i)))
+            arrows.append(arrow);
+    }
+    keepReadable(labels, arrows);
+}
+
+void LocalCustomPlot::keepReadable(const QList<QCPItemText*>& labels, const QList<QCPItemLine*>& arrows)
+{
     const QRectF area = axisRect()->rect();
     QHash<QCPItemAnchor*, QPair<QCPItemText*, QRectF>> sides;
     bool moved = false;
-    for (int i = 0; i < itemCount(); ++i) {
-        auto* label = qobject_cast<QCPItemText*>(item(i));
-        if (!label)
-            continue;
+    for (QCPItemText* label : labels) {
         const QRectF box = LabelPlacer::boxOf(label);
         const QRectF inside = LabelPlacer::shiftedInto(box, area);
         if (inside != box) {
@@ -135,12 +166,121 @@ void LocalCustomPlot::keepLabelsReadable()
     }
     if (moved)
         _labelPlacer->invalidate();
-    for (int i = 0; i < itemCount(); ++i) {
-        auto* arrow = qobject_cast<QCPItemLine*>(item(i));
-        const auto side = arrow ? sides.constFind(arrow->start->parentAnchor()) : sides.constEnd();
+    for (QCPItemLine* arrow : arrows) {
+        const auto side = sides.constFind(arrow->start->parentAnchor());
         if (side != sides.constEnd())
             attachTo(arrow, facingAnchor(side->first, side->second, arrow->end->pixelPosition()));
     }
+}
+
+// Each part goes above the last, as later results lie above earlier ones.
+// Adding a layer sets every paint buffer up again, one of its own for each
+// buffered layer: the layers are added plain and given their buffers
+// together, by the next replot.
+QVector<QCPLayer*> LocalCustomPlot::addPartLayers(int count)
+{
+    QCPLayer* below = layer(MainLayerName);
+    for (const QPointer<QCPLayer>& part : qAsConst(_partLayers)) {
+        if (part)
+            below = part;
+    }
+    QVector<QCPLayer*> added;
+    for (int i = 0; i < count; ++i) {
+        const QString name = QStringLiteral("part %1").arg(++_partsMade);
+        addLayer(name, below, QCustomPlot::limAbove);
+        below = layer(name);
+        added.append(below);
+        _partLayers.append(below);
+        _closedParts.remove(below);
+    }
+    for (QCPLayer* part : qAsConst(added))
+        part->setMode(QCPLayer::lmBuffered);
+    return added;
+}
+
+void LocalCustomPlot::closePartLayer(QCPLayer* layer)
+{
+    if (layer && _partLayers.contains(layer))
+        _closedParts.insert(layer);
+}
+
+// QCPLayer::replot paints its layer alone only while no paint buffer is
+// marked stale, and adding an item to a layer marks that layer's buffer. The
+// marks are lifted for the call and put back after it: the part's own buffer
+// is painted afresh, and every other buffer is left as it was.
+void LocalCustomPlot::replotPart(QCPLayer* layer)
+{
+    QVector<bool> stale;
+    for (const QSharedPointer<QCPAbstractPaintBuffer>& buffer : qAsConst(mPaintBuffers)) {
+        stale.append(buffer->invalidated());
+        buffer->setInvalidated(false);
+    }
+    layer->replot();
+    for (int i = 0; i < stale.size() && i < mPaintBuffers.size(); ++i)
+        mPaintBuffers.at(i)->setInvalidated(stale.at(i));
+}
+
+// Each list is walked once, and each layer's in its own order. Curves are
+// left to removePlottable: whoever watches a curve must see it go at once.
+void LocalCustomPlot::discard(const QSet<QObject*>& objects)
+{
+    const auto gone = [&objects](QObject* object) { return objects.contains(object); };
+    mItems.erase(std::remove_if(mItems.begin(), mItems.end(), gone), mItems.end());
+    mGraphs.erase(std::remove_if(mGraphs.begin(), mGraphs.end(), gone), mGraphs.end());
+    mPlottables.erase(std::remove_if(mPlottables.begin(), mPlottables.end(),
+                                     [&objects](QCPAbstractPlottable* plottable) {
+                                         return qobject_cast<QCPGraph*>(plottable) && objects.contains(plottable);
+                                     }),
+                      mPlottables.end());
+    for (QCPLayer* layer : qAsConst(mLayers)) {
+        const QList<QCPLayerable*> children = layer->children();
+        for (QCPLayerable* child : children) {
+            if (!objects.contains(child) || !(qobject_cast<QCPAbstractItem*>(child) || qobject_cast<QCPGraph*>(child)))
+                continue;
+            child->setLayer(static_cast<QCPLayer*>(nullptr));
+            _discarded.append(child);
+        }
+    }
+    if (_draggedText && objects.contains(_draggedText))
+        _draggedText = nullptr;
+    _liftedItems.erase(std::remove_if(_liftedItems.begin(), _liftedItems.end(),
+                                      [&objects](const QPointer<QCPAbstractItem>& item) {
+                                          return !item || objects.contains(item);
+                                      }),
+                       _liftedItems.end());
+    _labelPlacer->invalidate();
+    _discardTimer->start(0);
+}
+
+void LocalCustomPlot::destroyDiscarded()
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (_nextDiscarded < _discarded.size() && clock.nsecsElapsed() < DiscardSliceNs)
+        delete _discarded.at(_nextDiscarded++);
+    if (_nextDiscarded < _discarded.size()) {
+        _discardTimer->start(0);
+        return;
+    }
+    _discarded.clear();
+    _nextDiscarded = 0;
+}
+
+// On the main layer the items keep the order they were drawn in; the full
+// replot that follows paints them there.
+void LocalCustomPlot::mergeClosedParts()
+{
+    QCPLayer* main = layer(MainLayerName);
+    for (int i = 0; i < _partLayers.size(); ++i) {
+        QCPLayer* part = _partLayers.at(i);
+        if (!part || !_closedParts.contains(part))
+            continue;
+        for (QCPLayerable* child : part->children())
+            child->setLayer(main);
+        _closedParts.remove(part);
+        removeLayer(part);
+    }
+    _partLayers.removeAll(QPointer<QCPLayer>());
 }
 
 // The label and the arrows that start at it move to the drag layer.
@@ -162,9 +302,10 @@ void LocalCustomPlot::dropDraggedLabel()
     if (_liftedItems.isEmpty())
         return;
     _labelPlacer->invalidate();
+    QCPLayer* back = _liftedFrom ? _liftedFrom.data() : layer(MainLayerName);
     for (QCPAbstractItem* lifted : qAsConst(_liftedItems)) {
         if (lifted)
-            lifted->setLayer(_liftedFrom);
+            lifted->setLayer(back);
     }
     _liftedItems.clear();
     replot(QCustomPlot::rpRefreshHint);

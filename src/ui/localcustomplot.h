@@ -2,12 +2,14 @@
 #define LOCALCUSTOMPLOT_H
 
 #include <QPointer>
+#include <QSet>
 #include <QVector>
 #include <qcustomplot.h>
 
 #include <memory>
 
 class LabelPlacer;
+class QTimer;
 
 // The plot widget: QCustomPlot plus dragging a result label with the left
 // mouse button, and the texts kept readable: whole inside the axis rectangle,
@@ -37,6 +39,25 @@ public:
     // only, however many curves lie below it.
     QCPLayer* dragLayer() const;
 
+    // Thousands of results cannot be painted by one replot without stalling
+    // the window. Drawn a part at a time, each part goes to a layer of its
+    // own buffer above the curves and is painted by replotting that layer
+    // alone. A closed part gets no more items: the next full replot moves
+    // them down among the others and drops the layer.
+    QVector<QCPLayer*> addPartLayers(int count);
+    void closePartLayer(QCPLayer* layer);
+    // Paints a part layer alone.
+    void replotPart(QCPLayer* layer);
+    // The labels whole inside the axis rectangle and the arrows leaving them
+    // towards their points, as every layout leaves them.
+    void keepReadable(const QList<QCPItemText*>& labels, const QList<QCPItemLine*>& arrows);
+
+    // Takes graphs and items off the plot at once, as removeGraph and
+    // removeItem would, but destroys them a slice at a time from the event
+    // loop: destroying tens of thousands takes longer than the window may
+    // stall. Until then they are in no list and on no layer of the plot.
+    void discard(const QSet<QObject*>& objects);
+
 signals:
     // The user dragged or zoomed the axes with the mouse.
     void axesMovedByUser();
@@ -53,6 +74,8 @@ private:
     void dropDraggedLabel();
     void keepLabelsReadable();
     void noteRangeChange();
+    void mergeClosedParts();
+    void destroyDiscarded();
 
     // Guarded: a clear may remove the label while the button is still down.
     QPointer<QCPItemText> _draggedText;
@@ -60,11 +83,21 @@ private:
     QCPLayer* _dragLayer;
     // The dragged label and its arrow, lifted onto the drag layer from theirs.
     QVector<QPointer<QCPAbstractItem>> _liftedItems;
-    QCPLayer* _liftedFrom;
+    // A part layer may be merged away while a label lifted from it is
+    // dragged; the label then goes back to the main layer.
+    QPointer<QCPLayer> _liftedFrom;
     std::unique_ptr<LabelPlacer> _labelPlacer;
     // Set while the mouse's own handling runs: a range change then is the
     // user's.
     bool _mouseHandling;
+    // Part layers, lowest first, and those closed.
+    QVector<QPointer<QCPLayer>> _partLayers;
+    QSet<QCPLayer*> _closedParts;
+    int _partsMade;
+    // Discarded graphs and items, in the order they are destroyed.
+    QVector<QPointer<QCPLayerable>> _discarded;
+    int _nextDiscarded;
+    QTimer* _discardTimer;
 };
 
 #endif // LOCALCUSTOMPLOT_H

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <algorithm>
+
 namespace PlotItemRegistry {
 
 namespace {
@@ -24,12 +26,15 @@ void registerItem(QVector<QObject*>& list, QObject* item, const QString& name)
     list.append(item);
 }
 
+template<typename Match>
+void removeIf(QVector<QObject*>& list, Match match)
+{
+    list.erase(std::remove_if(list.begin(), list.end(), match), list.end());
+}
+
 void removeFrom(QVector<QObject*>& list, QObject* item)
 {
-    for (int i = list.size() - 1; i >= 0; --i) {
-        if (list.at(i) == item)
-            list.removeAt(i);
-    }
+    removeIf(list, [item](const QObject* entry) { return entry == item; });
 }
 
 } // namespace
@@ -93,14 +98,16 @@ void remove(QObject* item)
     removeFrom(graphs(), item);
 }
 
+void remove(const QSet<QObject*>& items)
+{
+    for (QVector<QObject*>* list : {&texts(), &arrows(), &graphs()})
+        removeIf(*list, [&items](QObject* entry) { return items.contains(entry); });
+}
+
 void removeByName(const QString& part)
 {
-    for (QVector<QObject*>* list : {&texts(), &arrows(), &graphs()}) {
-        for (int i = list->size() - 1; i >= 0; --i) {
-            if (list->at(i)->objectName().contains(part))
-                list->removeAt(i);
-        }
-    }
+    for (QVector<QObject*>* list : {&texts(), &arrows(), &graphs()})
+        removeIf(*list, [&part](const QObject* entry) { return entry->objectName().contains(part); });
 }
 
 QString curveNameOf(const QObject* item)
@@ -133,10 +140,9 @@ bool isTemporary(const QString& objectName)
 void removeAnalysisOperationsByName(const QString& name)
 {
     QVector<AnalysisOperation>& operations = Global::_analysisOperationVtr;
-    for (int i = operations.size() - 1; i >= 0; --i) {
-        if (operations.at(i).name == name)
-            operations.removeAt(i);
-    }
+    operations.erase(std::remove_if(operations.begin(), operations.end(),
+                                    [&name](const AnalysisOperation& operation) { return operation.name == name; }),
+                     operations.end());
 }
 
 } // namespace PlotItemRegistry

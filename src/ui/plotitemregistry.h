@@ -1,6 +1,7 @@
 #ifndef PLOTITEMREGISTRY_H
 #define PLOTITEMREGISTRY_H
 
+#include <QSet>
 #include <QString>
 #include <QVector>
 
@@ -21,6 +22,8 @@ void addGraph(QObject* item, const QString& name);
 void confirm(QObject* item);
 void confirmAll();
 void remove(QObject* item);
+// remove() for many items in one pass over the lists.
+void remove(const QSet<QObject*>& items);
 void removeByName(const QString& part);
 
 // The curve an item belongs to: the name it was registered under, or for an

@@ -9,10 +9,18 @@ WorkbookLoader::WorkbookLoader(Consumer consumer, QWidget* dialogParent, QObject
     : QObject(parent)
     , _consumer(std::move(consumer))
     , _work(new BackgroundWork(QStringLiteral("打开"), QStringLiteral("正在读取文件..."), dialogParent, this))
+    , _handedOver(false)
     , _currentDropped(false)
     , _running(false)
 {
-    connect(_work, &BackgroundWork::finished, this, &WorkbookLoader::handOver);
+    _work->setCancel([this]() { cancel(); });
+    connect(_work, &BackgroundWork::finished, this, &WorkbookLoader::finish);
+}
+
+// The work is ended here, while the records its cancel reaches still exist.
+WorkbookLoader::~WorkbookLoader()
+{
+    delete _work;
 }
 
 bool WorkbookLoader::isRunning() const
@@ -33,14 +41,30 @@ void WorkbookLoader::load(const QString& path)
 void WorkbookLoader::dropAll()
 {
     _queue.clear();
+    _cancelledPaths.clear();
     if (_current) {
         LOG(DEBUG) << "workbook read dropped by a clear:" << _current->path;
         _currentDropped = true;
+        _current->stop = true;
     }
 }
 
-// The next read starts once the last result is handed over: its warning box
-// runs an event loop of its own, in which no later workbook may be drawn.
+// Only flags are set here: the dialog's button and the loader's end both
+// come here, and at the end the workspace may already be gone. The workspace
+// hears of the cancelled paths once the work has stopped.
+void WorkbookLoader::cancel()
+{
+    if (!_current)
+        return;
+    LOG(DEBUG) << "workbook load cancelled:" << _current->path;
+    _current->stop = true;
+    _cancelledPaths += _queue;
+    _queue.clear();
+}
+
+// The next read starts once the last result is handed over and drawn: its
+// warning box runs an event loop of its own, in which no later workbook may
+// be drawn.
 void WorkbookLoader::next()
 {
     if (_current)
@@ -53,14 +77,44 @@ void WorkbookLoader::next()
     read->path = _queue.takeFirst();
     _current = read;
     _currentDropped = false;
-    _work->start([read]() { read->status = XlsxHandler::readWorkbook(read->path, read->file, &read->reason); });
+    _handedOver = false;
+    _work->start(
+        [read]() { read->status = XlsxHandler::readWorkbook(read->path, read->file, &read->reason, &read->stop); },
+        [this]() { return step(); });
 }
 
-void WorkbookLoader::handOver()
+// The first step hands the read over; the workspace's drawing takes those
+// after it, until it is done or the load is stopped.
+bool WorkbookLoader::step()
 {
-    if (!_currentDropped)
-        _consumer(*_current);
+    if (_currentDropped)
+        return true;
+    if (!_handedOver) {
+        _handedOver = true;
+        _current->cancelled = _current->stop;
+        _drawing = _consumer(*_current);
+        return !_drawing.step;
+    }
+    if (_current->stop) {
+        if (_drawing.undo)
+            _drawing.undo();
+        return true;
+    }
+    return _drawing.step();
+}
+
+void WorkbookLoader::finish()
+{
     _current.reset();
+    _drawing = Drawing();
+    const QStringList cancelled = _cancelledPaths;
+    _cancelledPaths.clear();
+    for (const QString& path : cancelled) {
+        Result skipped;
+        skipped.path = path;
+        skipped.cancelled = true;
+        _consumer(skipped);
+    }
     next();
 }
 
