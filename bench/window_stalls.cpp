@@ -4,6 +4,8 @@
 // input. Each action is started from inside the event loop, the way a menu
 // click starts it, and the loop runs until the action's effect is visible.
 // Prints "action figure_ms" lines; bench/run-stalls.sh puts them in a table.
+#include "windowheartbeat.h"
+
 #include "centralwidget.h"
 #include "filedialog.h"
 #include "global.h"
@@ -34,85 +36,6 @@
 namespace {
 
 constexpr int Points = 100000;
-
-// Ticks every millisecond and remembers the longest gap since the last reset.
-class Heartbeat
-{
-public:
-    Heartbeat()
-    {
-        _timer.setTimerType(Qt::PreciseTimer);
-        _timer.setInterval(1);
-        QObject::connect(&_timer, &QTimer::timeout, [this]() { tick(); });
-        _timer.start();
-        _clock.start();
-    }
-
-    void reset()
-    {
-        _last = _clock.nsecsElapsed();
-        _longest = 0;
-    }
-
-    double longestMs() const
-    {
-        return std::max(_longest, _clock.nsecsElapsed() - _last) / 1e6;
-    }
-
-private:
-    void tick()
-    {
-        const qint64 now = _clock.nsecsElapsed();
-        _longest = std::max(_longest, now - _last);
-        _last = now;
-    }
-
-    QTimer _timer;
-    QElapsedTimer _clock;
-    qint64 _last = 0;
-    qint64 _longest = 0;
-};
-
-// Runs the event loop until done() holds (checked every few milliseconds) or
-// the limit passes; false when the limit passed.
-bool runUntil(const std::function<bool()>& done, int limitMs = 120000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    QEventLoop loop;
-    QTimer poll;
-    poll.setInterval(5);
-    QObject::connect(&poll, &QTimer::timeout, [&]() {
-        if (done() || clock.elapsed() > limitMs)
-            loop.quit();
-    });
-    poll.start();
-    if (!done())
-        loop.exec();
-    return done();
-}
-
-// Lets whatever the last action left queued (replots, deferred deletes) run.
-void settle()
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 50)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-// Starts an action from inside the event loop and measures the longest stall
-// until done() holds.
-double measure(Heartbeat& heartbeat, const std::function<void()>& start, const std::function<bool()>& done)
-{
-    settle();
-    heartbeat.reset();
-    QTimer::singleShot(0, start);
-    QCoreApplication::processEvents();
-    if (!runUntil(done))
-        std::fprintf(stderr, "action did not finish in time\n");
-    return heartbeat.longestMs();
-}
 
 // One stage of 100,000 points: a ramp from 25 ℃ with a melting peak and
 // seeded noise, so smoothing has something to do.

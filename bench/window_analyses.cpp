@@ -1,0 +1,172 @@
+// Event-loop stalls of the real main window while it opens a 100,000-point
+// workbook from the file tree and while "清除数据" clears it, for workbooks
+// that store no analysis and 100, 1,000 and 10,000 of them. The analyses go
+// round the seven kinds, at seeded places along the curve, so the plot gets
+// every kind of label, arrow and region graph.
+// Each workbook is loaded and cleared three times. Prints "load count
+// stall_ms whole_ms labels" and "clear count stall_ms whole_ms" lines for
+// each time; bench/run-analyses.sh puts them in a table.
+#include "windowheartbeat.h"
+
+#include "centralwidget.h"
+#include "global.h"
+#include "leftwidget.h"
+#include "localcustomplot.h"
+#include "mainwindow.h"
+#include "messagebox.h"
+#include "workbookloader.h"
+#include "xlsxhandler.h"
+
+#include <qcustomplot.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QTreeWidget>
+
+#include <cmath>
+#include <cstdio>
+#include <random>
+
+namespace {
+
+constexpr int Points = 100000;
+const int Counts[] = {0, 100, 1000, 10000};
+
+// One stage of 100,000 points: a ramp from 25 ℃ to 325 ℃ with a melting
+// peak and seeded noise.
+void makeRun()
+{
+    Global::_experimentInfo = Global::ExperimentInfo();
+    Global::_experimentInfo.sampleName = QStringLiteral("analyses");
+    Global::_experimentInfo.sampleWeight = QStringLiteral("5");
+    Global::_experimentInfo.phases = {{1, 325.0f, 10.0f, 0, 1}};
+    Global::_experimentDataVtr.clear();
+    Global::CurveExperimentData record;
+    record.data.reserve(Points);
+    std::mt19937 noise(7);
+    std::normal_distribution<float> jitter(0.0f, 0.02f);
+    for (int j = 0; j < Points; ++j) {
+        const float temperature = 25.0f + 0.003f * j;
+        const float peak = -4.0f * std::exp(-std::pow((temperature - 156.6f) / 2.0f, 2.0f));
+        record.data.append({0.0003f * (j + 1), 0.0f, temperature, 0.5f + peak + jitter(noise)});
+    }
+    Global::_experimentDataVtr.append(record);
+}
+
+// Numerical labels at one line, the other kinds over 5 ℃ regions.
+QVector<AnalysisOperation> analyses(int count)
+{
+    std::mt19937 place(11);
+    std::uniform_real_distribution<double> left(30.0, 315.0);
+    QVector<AnalysisOperation> operations;
+    for (int i = 0; i < count; ++i) {
+        const int mode = i % 7 + 1;
+        const double x1 = left(place);
+        operations.append({Global::ExperimentKey, mode, x1, mode == 1 ? x1 : x1 + 5.0});
+    }
+    return operations;
+}
+
+QString workbookName(int count)
+{
+    return QStringLiteral("analyses%1.xlsx").arg(count);
+}
+
+class Bench
+{
+public:
+    Bench()
+    {
+        MessageBox::setResponder([](const MessageBox::Request& request) {
+            std::fprintf(stderr, "message box: %s\n", qPrintable(request.text));
+            return QMessageBox::No;
+        });
+        _window.resize(1280, 800);
+        _window.show();
+        _central = _window.findChild<CentralWidget*>();
+        _tree = _window.findChild<LeftWidget*>();
+        settle();
+    }
+
+    void writeWorkbooks()
+    {
+        QDir().mkpath(Global::SampleDataFolderPath);
+        makeRun();
+        for (int count : Counts) {
+            Global::_analysisOperationVtr = analyses(count);
+            XlsxHandler::writeExperimentFile(Global::SampleDataFolderPath + QLatin1Char('/') + workbookName(count));
+        }
+        Global::_analysisOperationVtr.clear();
+        Global::_experimentDataVtr.clear();
+        _tree->refreshTree();
+    }
+
+    void load(int count)
+    {
+        QTreeWidgetItem* item = treeItem(workbookName(count));
+        const WorkbookLoader* loader = _central->workbookLoader();
+        QElapsedTimer whole;
+        const double stall = measure(
+            _heartbeat,
+            [this, item, &whole]() {
+                whole.start();
+                _tree->slotTreeWidgetItemClicked(item, 0);
+            },
+            [loader]() { return !loader->isRunning() && !Global::_curveFileDataVtr.isEmpty(); });
+        std::printf("load %d %.1f %.1f %d\n", count, stall, whole.nsecsElapsed() / 1e6, labelCount());
+    }
+
+    void clear(int count)
+    {
+        QAction* clearAll = _window.findChild<QAction*>(QStringLiteral("actionClearAllData"));
+        QElapsedTimer whole;
+        const double stall = measure(
+            _heartbeat,
+            [clearAll, &whole]() {
+                whole.start();
+                clearAll->trigger();
+            },
+            [this]() { return _central->plot()->itemCount() == 2 && _central->plot()->plottableCount() == 0; });
+        std::printf("clear %d %.1f %.1f\n", count, stall, whole.nsecsElapsed() / 1e6);
+    }
+
+private:
+    QTreeWidgetItem* treeItem(const QString& name) const
+    {
+        const QList<QTreeWidgetItem*> items =
+            _tree->findChild<QTreeWidget*>()->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+        return items.isEmpty() ? nullptr : items.first();
+    }
+
+    int labelCount() const
+    {
+        int labels = 0;
+        for (int i = 0; i < _central->plot()->itemCount(); ++i)
+            labels += qobject_cast<QCPItemText*>(_central->plot()->item(i)) ? 1 : 0;
+        return labels;
+    }
+
+    MainWindow _window;
+    CentralWidget* _central = nullptr;
+    LeftWidget* _tree = nullptr;
+    Heartbeat _heartbeat;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0.4.0"));
+    Global::_globalMode = Global::Analysis;
+    Bench bench;
+    bench.writeWorkbooks();
+    for (int count : Counts) {
+        for (int time = 0; time < 3; ++time) {
+            bench.load(count);
+            bench.clear(count);
+        }
+    }
+    return 0;
+}
