@@ -11,6 +11,10 @@
 #include <algorithm>
 #include <cstring>
 
+#ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
+#endif
+
 namespace {
 
 // A status record shorter than this has no DSC signal: address 18 plus eight bytes.
@@ -21,6 +25,12 @@ constexpr int ReadStep = 4096;
 // expected: the longest frame, 258 bytes of ten bits at 115200 baud, takes
 // 22.4 ms.
 constexpr int QuietTime = 50;
+// The quiet time is counted in ticks, and bytes the device holds unread
+// count as arrivals: the port reads the device only when its read notifier
+// runs, so a window that was busy for longer than the quiet time would
+// otherwise find the quiet time run out before the rest of a frame, written
+// meanwhile, has been read.
+constexpr int QuietTicks = 2;
 
 QByteArray frameHead(quint8 length, quint8 command, quint16 address)
 {
@@ -64,9 +74,8 @@ SerialPort::SerialPort()
     , _quietTimer(new QTimer(this))
 {
     qRegisterMetaType<CommonData>("CommonData");
-    _quietTimer->setSingleShot(true);
-    _quietTimer->setInterval(QuietTime);
-    connect(_quietTimer, &QTimer::timeout, this, &SerialPort::dropStalledFrame);
+    _quietTimer->setInterval(QuietTime / QuietTicks);
+    connect(_quietTimer, &QTimer::timeout, this, &SerialPort::quietTick);
     connect(_serialPort, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError error) { handlePortError(error); });
 }
@@ -284,33 +293,67 @@ void SerialPort::readAvailable()
 // run a nested event loop (the end-of-run question), in which frames that
 // arrive meanwhile are read and handled before that receiver returns. Large
 // inputs go in by read steps, drained after each, so the bounded buffer never
-// has to drop bytes of complete frames. Every arrival starts the quiet time
-// afresh; it runs only while bytes wait for the rest of their frame.
+// has to drop bytes of complete frames. The quiet time starts afresh once
+// the frames are handled, so time spent handling them never counts as quiet
+// line; it runs only while bytes wait for the rest of their frame.
 void SerialPort::receiveBytes(const QByteArray& bytes)
 {
-    _quietTimer->start();
+    _bytesReceived += quint64(bytes.size());
     for (int at = 0; at < bytes.size(); at += ReadStep) {
         _assembler.append(bytes.mid(at, ReadStep));
         handleTakenFrames();
     }
-    if (_assembler.pendingBytes() == 0)
-        _quietTimer->stop();
+    restartQuietTime();
 }
 
 // The quiet time may run out inside a nested event loop of a read that has
 // frames left to hand out, or with bytes still unread in the port: those
-// come first, and bytes arriving meanwhile start the quiet time afresh. A
-// header given up lets the search resume behind it, where the next header
-// gets a quiet time of its own.
-void SerialPort::dropStalledFrame()
+// come first, and bytes arriving meanwhile start the quiet time afresh. Once
+// takeFrame() has found nothing, no complete frame with a sound CRC is left
+// in the buffer, so giving up the waiting header frees only bytes that were
+// never going to form a frame; the search resumes behind it when more bytes
+// come, and the next header gets a quiet time of its own.
+bool SerialPort::dropStalledFrame()
 {
+    const quint64 received = _bytesReceived;
     readAvailable();
     handleTakenFrames();
-    if (_quietTimer->isActive() || !_assembler.dropStalledHeader())
+    const bool dropped = _bytesReceived == received && _assembler.dropStalledHeader();
+    restartQuietTime();
+    return dropped;
+}
+
+// The line is quiet only once a whole tick has passed with nothing arriving:
+// the pass of the event loop that runs the first tick may come right after a
+// long busy spell, before the port has read anything. Bytes in the device
+// may have been written in that very pass, by a timer due before this one.
+void SerialPort::quietTick()
+{
+    if (deviceHoldsUnreadBytes()) {
+        _quietTicks = 0;
         return;
-    handleTakenFrames();
+    }
+    if (++_quietTicks >= QuietTicks)
+        dropStalledFrame();
+}
+
+void SerialPort::restartQuietTime()
+{
+    _quietTicks = 0;
     if (_assembler.pendingBytes() > 0)
         _quietTimer->start();
+    else
+        _quietTimer->stop();
+}
+
+bool SerialPort::deviceHoldsUnreadBytes() const
+{
+#ifdef Q_OS_UNIX
+    int unread = 0;
+    return _serialPort->isOpen() && ::ioctl(int(_serialPort->handle()), FIONREAD, &unread) == 0 && unread > 0;
+#else
+    return false;
+#endif
 }
 
 void SerialPort::handleTakenFrames()

@@ -71,8 +71,10 @@ public:
     void receiveBytes(const QByteArray& bytes);
     // What the receive timer runs once the line has been quiet for longer
     // than a frame takes: a frame still waiting for its rest will not get
-    // it, and gives up its header. Also used by tests.
-    void dropStalledFrame();
+    // it, and gives up its header. False when nothing was waiting or bytes
+    // arrived after all. Public for the receive fuzz target, which has no
+    // event loop to run the timer.
+    bool dropStalledFrame();
 
 signals:
     void sigSendCommonData(const CommonData& data);
@@ -99,6 +101,9 @@ private:
     void handlePortError(int error);
     void closeLostDevice();
     void handleTakenFrames();
+    void quietTick();
+    void restartQuietTime();
+    bool deviceHoldsUnreadBytes() const;
     void handleFrame(const QByteArray& frame);
     void handleReadReply(const QByteArray& frame, quint16 address, int copied, const CommonData& data);
     static QString statusText(const CommonData& data);
@@ -109,6 +114,8 @@ private:
     bool _lossPending = false;
     FrameAssembler _assembler;
     QTimer* _quietTimer = nullptr;
+    int _quietTicks = 0;
+    quint64 _bytesReceived = 0;
     // Modes remembered by the axis and end-of-run watchers; both start in analysis.
     int _axisLastMode = Global::Analysis;
     int _runEndLastMode = Global::Analysis;

@@ -39,6 +39,7 @@ private slots:
     void framesHandledDuringEndOfRunQuestion();
     void damagedFrameAtRunEnd_data();
     void damagedFrameAtRunEnd();
+    void splitFrameSurvivesBusyWindow();
 
 private:
     InstrumentSimulator* _simulator = nullptr;
@@ -268,6 +269,27 @@ void TestLinkPty::damagedFrameAtRunEnd()
         QTRY_COMPARE(timeouts(), 1);
     else
         QCOMPARE(timeouts(), 0);
+}
+
+// The window is busy for longer than the quiet time while a frame waits for
+// its rest. The rest is written by a timer that then comes due in the same
+// pass of the event loop as the quiet time, before the port has read it.
+void TestLinkPty::splitFrameSurvivesBusyWindow()
+{
+    QVERIFY(_port->open());
+    QSignalSpy texts(_port, &SerialPort::sigUpdateStatusbarMsg);
+    const QByteArray first = statusFrame(RunStatusHeating, 1);
+    const QByteArray second = statusFrame(RunStatusHeating, 2);
+    QMetaObject::Connection busy;
+    busy = connect(_port, &SerialPort::sigUpdateStatusbarMsg, this, [&] {
+        disconnect(busy);
+        QTimer::singleShot(1, this, [&] { _simulator->sendRaw(second.mid(10)); });
+        QMetaObject::invokeMethod(this, [] { QThread::msleep(200); }, Qt::QueuedConnection);
+    });
+    _simulator->sendRaw(first + second.left(10));
+    QTRY_COMPARE(texts.size(), 2);
+    QVERIFY(texts.at(1).at(0).toString().contains(QStringLiteral("阶段:2")));
+    QVERIFY(LogCapture::debugLines().filter(QStringLiteral("Receive timeout")).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestLinkPty)
