@@ -66,7 +66,7 @@ bool FrameAssembler::dropStalledHeader()
         return false;
     int next = _buffer.indexOf(header(), 1);
     if (next < 0)
-        next = _buffer.size();
+        next = _buffer.size() > 1 && _buffer.endsWith(HeaderBytes[0]) ? _buffer.size() - 1 : _buffer.size();
     qDebug() << "Receive timeout, incomplete frame dropped:" << _buffer.left(next).toHex(' ');
     discard(next);
     return true;

@@ -32,8 +32,8 @@ public:
     // For a line that has been quiet for longer than a frame takes: the
     // bytes still waiting, once takeFrame() has returned false, wait for
     // bytes that are not coming. Drops the waiting header and what follows
-    // it up to the next header, where the search resumes; false when
-    // nothing was waiting.
+    // it up to the next header (or a last 0xA5 that may start one), where
+    // the search resumes; false when nothing was waiting.
     bool dropStalledHeader();
     void clear();
     int pendingBytes() const;

@@ -103,6 +103,8 @@ void TestLinkFrames::assembler_data()
     QTest::newRow("quiet drops stray header") << Chunks {stray, Quiet} << Chunks {} << 0;
     QTest::newRow("quiet keeps what follows the stray header")
         << Chunks {stray + run.left(4), Quiet, run.mid(4)} << Chunks {run} << 0;
+    QTest::newRow("quiet keeps a first header byte behind the stray header")
+        << Chunks {stray + run.left(1), Quiet, run.mid(1)} << Chunks {run} << 0;
     QTest::newRow("quiet inside a frame gives it up") << Chunks {run.left(4), Quiet, run.mid(4)} << Chunks {} << 0;
 }
 
