@@ -9,17 +9,21 @@
 // present, the CRC matching. Line noise forms such frames as readily as the
 // instrument does, and frames in the stream may overlap (the data of one
 // may hold another), so of two overlapping frames none can tell which was
-// sent; and a frame cut by a quiet period, longer than a whole frame takes,
-// was not sent at the line's rate: the receiver gives up waiting for it.
+// sent. A quiet period, longer than a whole frame takes, gives up the first
+// byte still waiting and what follows it up to the next header; a frame
+// starting at that byte was not sent at the line's rate.
 // With each delivered frame placed at its offset in the stream:
 //  1. every delivered frame is a frame in the stream, and they come in
 //     stream order without overlapping: nothing invented, reordered or
 //     delivered twice;
 //  2. whenever the bytes up to some point have been handed over, every
 //     frame in the stream ending by that point has been delivered, unless
-//     it overlaps a delivered frame or a quiet period fell between its first
-//     and last byte. So no frame waits behind a stray header or a damaged
-//     length byte, neither for bytes that never come nor for the quiet time.
+//     it overlaps a delivered frame or starts at a byte that a quiet period
+//     gave up first. So no frame waits behind a stray header or a damaged
+//     length byte, neither for bytes that never come nor for the quiet time,
+//     and a quiet period costs no frame but the one it found waiting;
+//  3. once a quiet period has given up a header, no complete frame is left
+//     to take, and the line staying quiet empties the buffer.
 #include "frameassembler.h"
 #include "serialport.h"
 
@@ -29,7 +33,6 @@
 #include <QList>
 #include <QVector>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 
@@ -84,6 +87,7 @@ public:
         , _endOf(stream.size(), -1)
         , _deliveredAt(stream.size(), false)
         , _covered(stream.size(), false)
+        , _givenUpAt(stream.size(), false)
     {
         for (const Span& span : _inStream)
             _endOf[span.at] = span.end;
@@ -97,18 +101,22 @@ public:
     }
 
     // One quiet period gives up one waiting header, as the receive timer does.
-    void goQuiet()
+    bool goQuiet()
     {
-        _quietAt.append(_arrived);
-        if (_assembler.dropStalledHeader())
-            takeFrames();
+        const int first = _arrived - _assembler.pendingBytes();
+        if (!_assembler.dropStalledHeader())
+            return false;
+        _givenUpAt[first] = true;
+        FrameAssembler rest = _assembler;
+        QByteArray frame;
+        require(!rest.takeFrame(&frame));
+        return true;
     }
 
     void stayQuiet()
     {
-        _quietAt.append(_arrived);
-        while (_assembler.dropStalledHeader())
-            takeFrames();
+        for (int drops = 0; goQuiet(); ++drops)
+            require(drops < _arrived);
         require(_assembler.pendingBytes() == 0);
     }
 
@@ -138,7 +146,7 @@ private:
             if (_checked[i] || span.end > _arrived)
                 continue;
             _checked[i] = true;
-            require(_deliveredAt[span.at] || overlapsDelivered(span) || cutByQuiet(span));
+            require(_deliveredAt[span.at] || overlapsDelivered(span) || _givenUpAt[span.at]);
         }
     }
 
@@ -150,14 +158,6 @@ private:
         return false;
     }
 
-    bool cutByQuiet(const Span& span) const
-    {
-        for (int at : _quietAt)
-            if (span.at < at && at < span.end)
-                return true;
-        return false;
-    }
-
     FrameAssembler _assembler;
     const QByteArray _stream;
     const QVector<Span> _inStream;
@@ -165,7 +165,7 @@ private:
     QVector<int> _endOf;
     QVector<bool> _deliveredAt;
     QVector<bool> _covered;
-    QVector<int> _quietAt;
+    QVector<bool> _givenUpAt;
     int _arrived = 0;
     int _deliveredEnd = 0;
 };
@@ -204,10 +204,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (quietAfter(i))
             port->dropStalledFrame();
     }
-    // Fewer bytes than a frame, and than this input, can wait, and each quiet
-    // period drops at least one: the next input starts on an empty buffer.
-    for (int i = std::min(int(stream.size()), FrameAssembler::MaxFrameSize); i > 0; --i)
-        port->dropStalledFrame();
+    // Each quiet period gives up at least one byte, and one finding nothing
+    // waiting means an empty buffer: the next input starts afresh.
+    for (int drops = 0; port->dropStalledFrame(); ++drops)
+        require(drops < stream.size());
     Global::clearCurveExperimentData();
     return 0;
 }
