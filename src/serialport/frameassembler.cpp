@@ -4,6 +4,8 @@
 
 #include <QDebug>
 
+#include <algorithm>
+
 namespace {
 
 const char HeaderBytes[2] = {char(SerialPort::HeaderByte1), char(SerialPort::HeaderByte2)};
@@ -41,9 +43,11 @@ bool FrameAssembler::takeFrame(QByteArray* frame)
             // A frame still on its way holds no complete frame with a sound
             // CRC, short of data bytes that form one by chance; one standing
             // behind this header shows the header was not a frame's.
-            const int later = nextCompleteFrame(1);
-            if (later < 0)
+            const int later = nextCompleteFrame();
+            if (later < 0) {
+                _searchedUpTo = _buffer.size();
                 return false;
+            }
             qDebug() << "Incomplete frame skipped:" << _buffer.left(later).toHex(' ');
             discard(later);
             continue;
@@ -75,6 +79,7 @@ bool FrameAssembler::dropStalledHeader()
 void FrameAssembler::clear()
 {
     _buffer.clear();
+    _searchedUpTo = 0;
 }
 
 int FrameAssembler::pendingBytes() const
@@ -98,14 +103,18 @@ bool FrameAssembler::dropUntilHeader()
     return _buffer.size() >= 2;
 }
 
-// The offset of the first header at or after from that starts a complete
-// frame with a matching CRC; -1 when there is none.
-int FrameAssembler::nextCompleteFrame(int from) const
+// The offset of the first header behind the first byte that starts a
+// complete frame with a matching CRC; -1 when there is none. A frame that
+// ended by _searchedUpTo was found wanting by an earlier search; a line of
+// noise full of headers, read a byte at a time, would otherwise have every
+// CRC among them computed again for each byte.
+int FrameAssembler::nextCompleteFrame() const
 {
-    for (int at = _buffer.indexOf(header(), from); at >= 0 && at + 3 <= _buffer.size();
+    for (int at = _buffer.indexOf(header(), 1); at >= 0 && at + 3 <= _buffer.size();
          at = _buffer.indexOf(header(), at + 1)) {
         const int length = static_cast<quint8>(_buffer.at(at + 2));
-        if (length >= MinLength && at + length + 3 <= _buffer.size() && crcMatches(at, length + 3))
+        const int end = at + length + 3;
+        if (length >= MinLength && end > _searchedUpTo && end <= _buffer.size() && crcMatches(at, length + 3))
             return at;
     }
     return -1;
@@ -122,4 +131,5 @@ bool FrameAssembler::crcMatches(int at, int frameSize) const
 void FrameAssembler::discard(int count)
 {
     _buffer.remove(0, count);
+    _searchedUpTo = std::max(0, _searchedUpTo - count);
 }

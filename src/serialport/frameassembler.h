@@ -40,11 +40,14 @@ public:
 
 private:
     bool dropUntilHeader();
-    int nextCompleteFrame(int from) const;
+    int nextCompleteFrame() const;
     bool crcMatches(int at, int frameSize) const;
     void discard(int count);
 
     QByteArray _buffer;
+    // Every header behind the first byte whose frame would end by here has
+    // been found not to start a complete frame with a sound CRC.
+    int _searchedUpTo = 0;
 };
 
 #endif // FRAMEASSEMBLER_H

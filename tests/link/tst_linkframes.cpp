@@ -100,6 +100,12 @@ void TestLinkFrames::assembler_data()
     QTest::newRow("stray header before frames") << Chunks {stray, run, stop} << Chunks {run, stop} << 0;
     QTest::newRow("flipped length bit") << Chunks {longLength + stop} << Chunks {stop} << 0;
     QTest::newRow("split frame behind stray header") << Chunks {stray + run.left(4), run.mid(4)} << Chunks {run} << 0;
+    // A header claiming exactly the bytes up to the end of the frame behind
+    // the stray header: the byte that completes both fails the first CRC.
+    Chunks bytes;
+    for (const char byte : hex("A55A0C") + stray + stop)
+        bytes.append(QByteArray(1, byte));
+    QTest::newRow("byte by byte, frame ending a bad one") << bytes << Chunks {stop} << 0;
     QTest::newRow("quiet drops stray header") << Chunks {stray, Quiet} << Chunks {} << 0;
     QTest::newRow("quiet keeps what follows the stray header")
         << Chunks {stray + run.left(4), Quiet, run.mid(4)} << Chunks {run} << 0;
