@@ -12,11 +12,16 @@ set(QUARNEL_SOURCE_ROOT ${CMAKE_CURRENT_LIST_DIR}/..)
 
 # easylogging++ ships as one source file; built once with its own warnings off.
 # Thread-safe: workbooks are read and written on worker threads, which log
-# while the GUI thread logs the instrument's frames.
+# while the GUI thread logs the instrument's frames. Without a default log
+# file: the library opens its default file as the process starts, so every
+# process that links the core (the simulator, the tools, the tests) would
+# leave a myeasylog.log wherever it starts; the program names its own file
+# when it sets up its loggers.
 function(quarnel_add_easylogging)
     add_library(easylogging STATIC ${EASYLOGGING_INCLUDE_DIR}/easylogging++.cc)
     target_include_directories(easylogging PUBLIC ${EASYLOGGING_INCLUDE_DIR})
     target_compile_definitions(easylogging PUBLIC ELPP_QT_LOGGING ELPP_THREAD_SAFE)
+    target_compile_definitions(easylogging PRIVATE ELPP_NO_DEFAULT_LOG_FILE)
     target_compile_options(easylogging PRIVATE -w)
     target_link_libraries(easylogging PUBLIC Qt5::Core)
 endfunction()

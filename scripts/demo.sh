@@ -16,14 +16,11 @@ esac
 # simulator's own programme (to 180 ℃ at 10 ℃/min, 2 min hold, to 200 ℃ at
 # 5 ℃/min, cooling) runs in about two and a half minutes, the melting peak
 # at 156.6 ℃ some 80 s after 开始, drawn from a point every 0.17 ℃.
-# It runs in a folder of its own: the logging library it shares with the
-# program creates an empty log file in the working directory.
-simdir=$(mktemp -d)
-named="$simdir/port"
-: >"$named"
-(cd "$simdir" && exec "$simulator" --accel 10 --interval 100) >"$named" &
+# Its first line names the terminal it serves.
+named=$(mktemp)
+"$simulator" --accel 10 --interval 100 >"$named" &
 sim=$!
-trap 'kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true; rm -rf "$simdir"' EXIT
+trap 'kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true; rm -f "$named"' EXIT
 
 port=
 for _ in $(seq 100); do

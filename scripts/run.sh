@@ -39,8 +39,8 @@ No display found: Quarnel now runs on a virtual X display (Xvfb). Nothing
 appears on this screen, and this command blocks until the program ends
 (Ctrl+C stops it). To see the window:
   - take a picture of it from another terminal:
-      scripts/screenshot.sh $build shot.png
-    (starts its own copy on a virtual display and saves shot.png), or
+      scripts/screenshot.sh $build /tmp/shot.png
+    (starts its own copy on a virtual display and saves /tmp/shot.png), or
   - start it on a real X display instead: DISPLAY=:0 make run
 MSG
   exec xvfb-run -a -s "-screen 0 1600x1000x24" "$exe"

@@ -13,6 +13,9 @@
 namespace {
 
 const char* const LogConfPath = "log.conf";
+// The library's usual default file; the build leaves the library without one
+// (cmake/QuarnelCore.cmake), so the program names it.
+const char* const DefaultLogPath = "myeasylog.log";
 
 // On Unix %user and %host come from USER and HOSTNAME, read when the loggers
 // are configured; shells seldom export HOSTNAME, and a service may lack USER.
@@ -50,6 +53,7 @@ LoggerSetup::LoggerSetup()
     provideUserAndHost();
     el::Configurations configurations;
     configurations.setToDefault();
+    configurations.set(el::Level::Global, el::ConfigurationType::Filename, DefaultLogPath);
     const QFileInfo file(QString::fromLatin1(LogConfPath));
     if (file.isFile() && file.isReadable()) {
         el::Configurations fromFile;

@@ -3,7 +3,8 @@
 # script starts the simulated instrument and the program; 连接设备 is pressed
 # and the program's log shows the port opened and the simulator's answer to
 # the stage-table request sent on connecting; no DEBUG line reached the
-# terminal; Ctrl+C ends the demo with nothing it started left running.
+# terminal; Ctrl+C ends the demo with nothing it started left running and no
+# log file where it was started.
 #   xvfb-run -a tst_demo.sh <source dir> <build dir> <scratch folder>
 set -euo pipefail
 top=$1
@@ -11,6 +12,7 @@ build=$2
 scratch=$3
 rm -rf "$scratch"
 mkdir -p "$scratch"
+cd "$scratch"
 log="$scratch/run/work/myeasylog.log"
 terminal="$scratch/terminal.txt"
 unset QT_QPA_PLATFORM
@@ -58,4 +60,5 @@ waitFor demoGone || fail "still running after Ctrl+C"
 status=0
 wait "$demo" || status=$?
 [ "$status" -eq 130 ] || fail "ended with status $status after Ctrl+C"
+[ ! -e "$scratch/myeasylog.log" ] || fail "a log file left where the demo started"
 echo "demo connected to the simulator and ended on Ctrl+C"
