@@ -2,7 +2,7 @@
 # Starts the simulated instrument on a pseudo-terminal and the program with
 # QUARNEL_SERIAL_PORT naming that terminal, as `make run` starts it (same
 # working folder; a virtual display when there is none). Blocks until the
-# program ends; Ctrl+C ends both.
+# program ends; Ctrl+C, or a signal to this script alone, ends both.
 #   scripts/demo.sh [builddir] [run folder, default run]
 set -euo pipefail
 build=${1:-build}
@@ -34,4 +34,27 @@ if [ -z "$port" ]; then
   exit 1
 fi
 echo "Simulated instrument on $port (QUARNEL_SERIAL_PORT=$port)."
-QUARNEL_SERIAL_PORT=$port "$top/scripts/run.sh" "$build" "${2:-}"
+
+# The program runs as a job of its own and every signal that ends this
+# script goes on to the whole job, so that a signal to the script alone (a
+# CI timeout, a closed terminal) ends the program too: without a display
+# run.sh hands it to xvfb-run, which, killed, leaves the program and the
+# virtual display running. A job of its own also keeps SIGINT, which a
+# script's background commands would otherwise ignore.
+app=
+forward() {
+  if [ -n "$app" ]; then
+    kill -"$1" -- -"$app" 2>/dev/null || true
+    wait "$app" || true
+  fi
+  trap - "$1"
+  kill -"$1" $$
+}
+for signal in INT TERM HUP; do
+  trap "forward $signal" "$signal"
+done
+set -m
+QUARNEL_SERIAL_PORT=$port "$top/scripts/run.sh" "$build" "${2:-}" &
+app=$!
+set +m
+wait "$app"
