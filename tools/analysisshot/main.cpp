@@ -3,15 +3,18 @@
 //
 //   quarnel-analysis-shot <samples folder> <out.png>
 //
-// Runs in any working folder, as the program does (config.json is read or
-// written there); the sample goes into the sample-data folder beside it,
-// which the tool creates. Exits non-zero, saying why, when the workbook was
-// not drawn or no result label was, so a broken picture never passes.
+// Runs in any working folder, as the program does (config.json, log.conf and
+// the log are there); the sample goes into the sample-data folder beside it,
+// which the tool creates, replacing an indium.xlsx already there: give it a
+// folder of its own, not the one `make run` uses. Exits non-zero, saying why,
+// when the workbook was not drawn or the analysis drew no result label, so a
+// broken picture never passes.
 #include "centralwidget.h"
 #include "confighandler.h"
 #include "global.h"
 #include "leftwidget.h"
 #include "localcustomplot.h"
+#include "loggersetup.h"
 #include "mainwindow.h"
 #include "messagebox.h"
 #include "workbookloader.h"
@@ -21,6 +24,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QPushButton>
+#include <QTextCodec>
 #include <QTimer>
 
 #include <cstdio>
@@ -70,6 +74,8 @@ int fail(const char* why)
 
 int main(int argc, char** argv)
 {
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+    LoggerSetup::instance();
     ConfigHandler::reader();
     QApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0.4.0"));
@@ -104,13 +110,15 @@ int main(int argc, char** argv)
         return fail("the workbook was not read within a minute");
     if (!plot->currentCurve())
         return fail("the workbook was not drawn");
+    // A workbook may bring the labels of the analyses stored in it.
+    const int storedLabels = resultLabels(plot->plot());
     window.findChild<QAction*>(QStringLiteral("actionPeakSynthesisAnalysis"))->trigger();
     setLine(plot->line1(), 145.0);
     setLine(plot->line2(), 168.0);
     window.findChild<QPushButton*>(QStringLiteral("pushButtonApply"))->click();
     window.findChild<QPushButton*>(QStringLiteral("pushButtonConfirm"))->click();
-    if (resultLabels(plot->plot()) == 0)
-        return fail("no result label was drawn");
+    if (resultLabels(plot->plot()) == storedLabels)
+        return fail("the analysis drew no result label");
     // The right dock has just closed: the plot takes the width it leaves.
     QApplication::processEvents();
     plot->plot()->replot(QCustomPlot::rpImmediateRefresh);
