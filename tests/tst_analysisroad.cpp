@@ -665,14 +665,16 @@ void TestAnalysisRoad::liveRunAnalysedOnItsLaterStage()
 void TestAnalysisRoad::heatThenCoolRunAnalysedOnItsHeatingStage_data()
 {
     QTest::addColumn<float>("coolTo");
-    QTest::newRow("cools to 50 ℃") << 50.0f;
-    QTest::newRow("cools below the first temperature") << 20.0f;
+    QTest::addColumn<float>("coolStep");
+    QTest::newRow("cools to 50 ℃") << 50.0f << 1.0f;
+    QTest::newRow("cools below the first temperature") << 20.0f << 1.0f;
+    QTest::newRow("cools at 0.5 ℃ per sample") << 50.0f << 0.5f;
 }
 
 // A finished run of 2 mg heats 30 → 170 ℃ over step() and a peak 5 mW high
 // from 140 over 150 to 160 ℃, one sample per degree, then cools back at a
-// flat 0.5 mW; every region holds as many cooling samples as heating ones,
-// so the first stage, the heating one, is taken. By hand: the peak's area over
+// flat 0.5 mW; the heating stage is taken even where cooling more slowly put
+// twice as many samples in the region. By hand: the peak's area over
 // its 3 mW chord is 20 × 5 / 2 = 50 mW·℃, 50 × 8.177 / 2 = 204.425 J/g; its
 // straight flanks meet the chord at 140 and 160 ℃; within 1 % of its 8 mW
 // lies its top only. T1 and T2 were computed in Python (float32 samples) as
@@ -680,9 +682,10 @@ void TestAnalysisRoad::heatThenCoolRunAnalysedOnItsHeatingStage_data()
 void TestAnalysisRoad::heatThenCoolRunAnalysedOnItsHeatingStage()
 {
     QFETCH(float, coolTo);
+    QFETCH(float, coolStep);
     const auto heating = [](double t) { return step(t) + 5.0 * std::max(0.0, 1.0 - std::fabs(t - 150.0) / 10.0); };
     QVector<Global::ExperimentData> cooling;
-    for (float t = 170.0f; t >= coolTo; t -= 1.0f)
+    for (float t = 170.0f; t >= coolTo; t -= coolStep)
         cooling.append(Global::ExperimentData{15.0f + 0.1f * float(cooling.size()), 0.0f, t, 0.5f});
     Global::_experimentInfo.sampleWeight = QStringLiteral("2");
     Global::_globalMode = Global::Experiment;

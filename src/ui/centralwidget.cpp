@@ -1261,12 +1261,35 @@ bool CentralWidget::curveData(const QCPCurve* curve, AnalysisOperation& operatio
 // The run's stages are drawn as one curve, and a stage that cools passes the
 // temperatures one that heats went through: the region is analysed on the
 // stage that holds it, by the rule that places a workbook's stored analyses
-// (the same stage comes back when the saved run is opened). A region is first
-// taken to the span the whole curve covers, so that a line beyond the run's
-// first or last temperature still finds the stage that reaches there. No
-// stage holding it gives -1, and an empty curve, which every analysis
-// refuses.
+// (the operation keeps the stage, so the same one comes back when the saved
+// run is opened). On the temperature abscissa the stages that heat are asked
+// first: the region analyses look samples up in rising temperature, and a
+// stage that cools more slowly than the run heated holds more samples of any
+// region. No stage holding it gives -1, and an empty curve, which every
+// analysis refuses.
 int CentralWidget::runStageHolding(const QVector<Global::PhaseTotalInfo>& stages, const AnalysisOperation& operation)
+{
+    if (!operation.timeAxis) {
+        QVector<Global::PhaseTotalInfo> heating;
+        QVector<int> indices;
+        for (int i = 0; i < stages.size(); ++i) {
+            const QVector<Global::ExperimentData>& data = stages.at(i).data;
+            if (!data.isEmpty() && data.first().temperature <= data.last().temperature) {
+                heating.append(stages.at(i));
+                indices.append(i);
+            }
+        }
+        const int found = stageWithin(heating, operation);
+        if (found >= 0)
+            return indices.at(found);
+    }
+    return stageWithin(stages, operation);
+}
+
+// A region is first taken to the span the stages cover, so that a line beyond
+// the run's first or last temperature still finds the stage that reaches
+// there.
+int CentralWidget::stageWithin(const QVector<Global::PhaseTotalInfo>& stages, const AnalysisOperation& operation)
 {
     AnalysisOperation placed = operation;
     placed.stage = -1;

@@ -186,6 +186,7 @@ private:
                          const AnalysisOperation& operation, bool confirmed);
     bool curveData(const QCPCurve* curve, AnalysisOperation& operation, QVector<Global::ExperimentData>& data) const;
     static int runStageHolding(const QVector<Global::PhaseTotalInfo>& stages, const AnalysisOperation& operation);
+    static int stageWithin(const QVector<Global::PhaseTotalInfo>& stages, const AnalysisOperation& operation);
     void makeCurrent(QCPCurve* curve);
     void forgetLastApply();
     bool curveOnTime(const QCPCurve* curve) const;
