@@ -349,7 +349,8 @@ void CentralWidget::slotAxisModify(float temp)
 }
 
 // Only the side the signal left moves, leaving room beyond the point of a
-// fifth of the new span, as a loaded curve has.
+// fifth of its distance from the side that stays (a sixth of the new span),
+// about the margin a loaded curve has.
 void CentralWidget::widenToShow(double value)
 {
     QCPRange range = _plot->yAxis->range();
