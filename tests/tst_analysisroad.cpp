@@ -538,6 +538,7 @@ void TestAnalysisRoad::failedResultsShowNoNumber()
     if (!box.isEmpty()) {
         QCOMPARE(_dialogs->boxes.first().title, QStringLiteral("warnning"));
         QCOMPARE(_dialogs->boxes.first().text, box);
+        QCOMPARE(_dialogs->boxes.first().informativeText, QString());
         QVERIFY(Global::_analysisOperationVtr.isEmpty());
     }
 }
@@ -650,7 +651,8 @@ void TestAnalysisRoad::sendLivePoints(int stage, const QVector<Global::Experimen
 }
 
 // A finished run of two stages on its one curve, 30 to 130 ℃ and 131 to
-// 231 ℃, both on line(): the label at 200 ℃ reads 1 + 0.25 × 200.
+// 231 ℃, both on line(): the label at 200 ℃ reads 1 + 0.25 × 200. A peak
+// from 100 to 200 ℃ takes samples of both stages and is refused, saying so.
 void TestAnalysisRoad::liveRunAnalysedOnItsLaterStage()
 {
     Global::_globalMode = Global::Experiment;
@@ -660,6 +662,11 @@ void TestAnalysisRoad::liveRunAnalysedOnItsLaterStage()
     selectCurve(_central->liveCurve());
     analyse("actionNumericalLabel", 200.0, 0.0, nullptr);
     QCOMPARE(labelTexts(_plot), QStringList{"数值：\n200.000℃,51.000"});
+    analyse("actionPeakSynthesisAnalysis", 100.0, 200.0, nullptr);
+    QCOMPARE(_dialogs->boxes.size(), 1);
+    QCOMPARE(_dialogs->boxes.first().text, QStringLiteral("曲线选择错误."));
+    QCOMPARE(_dialogs->boxes.first().informativeText,
+             QStringLiteral("所选区域跨越了本次实验的多个阶段，请将两条线放在同一阶段的曲线范围内。"));
 }
 
 void TestAnalysisRoad::heatThenCoolRunAnalysedOnItsHeatingStage_data()

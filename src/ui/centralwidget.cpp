@@ -1154,7 +1154,10 @@ void CentralWidget::slotAnalysisSettingApply()
     // A region that drew nothing may be applied again, once another curve is
     // selected or the lines moved.
     if (outcome == AnalysisRunner::Outcome::Refused) {
-        MessageBox::warning(parentWidget(), QStringLiteral("warnning"), QStringLiteral("曲线选择错误."));
+        const QString why = regionSpansRunStages(_currentCurve, operation)
+                                ? QStringLiteral("所选区域跨越了本次实验的多个阶段，请将两条线放在同一阶段的曲线范围内。")
+                                : QString();
+        MessageBox::warning(parentWidget(), QStringLiteral("warnning"), QStringLiteral("曲线选择错误."), why);
         return;
     }
     if (outcome == AnalysisRunner::Outcome::NotFound) {
@@ -1239,16 +1242,8 @@ bool CentralWidget::curveData(const QCPCurve* curve, AnalysisOperation& operatio
         return true;
     }
     LOG(DEBUG) << "experiment vtr size:" << Global::_experimentDataVtr.size();
-    QVector<Global::PhaseTotalInfo> stages;
     QVector<int> records;
-    for (int i = 0; i < Global::_experimentDataVtr.size(); ++i) {
-        const Global::CurveExperimentData& record = Global::_experimentDataVtr.at(i);
-        if (record.curve != curve)
-            continue;
-        LOG(DEBUG) << "load experiment data.";
-        stages.append(Global::PhaseTotalInfo{i + 1, PhaseInfoData(), record.data, nullptr});
-        records.append(i);
-    }
+    const QVector<Global::PhaseTotalInfo> stages = runStages(curve, &records);
     if (stages.isEmpty()) {
         LOG(DEBUG) << "failed. no data for curve:" << curve->objectName();
         return false;
@@ -1257,6 +1252,40 @@ bool CentralWidget::curveData(const QCPCurve* curve, AnalysisOperation& operatio
     operation.stage = stage < 0 ? -1 : records.at(stage);
     data = stage < 0 ? QVector<Global::ExperimentData>() : stages.at(stage).data;
     return true;
+}
+
+// The run's stage records drawn as the curve; records, when given, receives
+// their indices among the run's records.
+QVector<Global::PhaseTotalInfo> CentralWidget::runStages(const QCPCurve* curve, QVector<int>* records)
+{
+    QVector<Global::PhaseTotalInfo> stages;
+    for (int i = 0; i < Global::_experimentDataVtr.size(); ++i) {
+        const Global::CurveExperimentData& record = Global::_experimentDataVtr.at(i);
+        if (record.curve != curve)
+            continue;
+        stages.append(Global::PhaseTotalInfo{i + 1, PhaseInfoData(), record.data, nullptr});
+        if (records)
+            records->append(i);
+    }
+    return stages;
+}
+
+// Whether the region takes samples of more than one stage of the run drawn as
+// the curve: no stage alone then gives its result.
+bool CentralWidget::regionSpansRunStages(const QCPCurve* curve, const AnalysisOperation& operation)
+{
+    if (operation.mode == NumericalLabel)
+        return false;
+    const auto field = operation.timeAxis ? &Global::ExperimentData::runTime : &Global::ExperimentData::temperature;
+    const double lo = std::min(operation.x1, operation.x2);
+    const double hi = std::max(operation.x1, operation.x2);
+    int holding = 0;
+    for (const Global::PhaseTotalInfo& stage : runStages(curve)) {
+        holding += std::any_of(stage.data.cbegin(), stage.data.cend(), [&](const Global::ExperimentData& d) {
+            return lo <= d.*field && d.*field <= hi;
+        }) ? 1 : 0;
+    }
+    return holding > 1;
 }
 
 // The run's stages are drawn as one curve, and a stage that cools passes the

@@ -185,6 +185,8 @@ private:
     bool redrawOperation(const Global::CurveFileData& file, const StoredOperations::StageIndex& stages,
                          const AnalysisOperation& operation, bool confirmed);
     bool curveData(const QCPCurve* curve, AnalysisOperation& operation, QVector<Global::ExperimentData>& data) const;
+    static QVector<Global::PhaseTotalInfo> runStages(const QCPCurve* curve, QVector<int>* records = nullptr);
+    static bool regionSpansRunStages(const QCPCurve* curve, const AnalysisOperation& operation);
     static int runStageHolding(const QVector<Global::PhaseTotalInfo>& stages, const AnalysisOperation& operation);
     static int stageWithin(const QVector<Global::PhaseTotalInfo>& stages, const AnalysisOperation& operation);
     void makeCurrent(QCPCurve* curve);
