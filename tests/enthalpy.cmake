@@ -4,4 +4,4 @@ quarnel_add_test(tst_enthalpydatacorrectionform LABEL gui
 quarnel_add_test(tst_coefficientselectionform LABEL gui
     SOURCES tst_coefficientselectionform.cpp windowtesthelpers.h LIBS quarnel_ui)
 quarnel_add_test(tst_enthalpydialogsinwindow LABEL gui
-    SOURCES tst_enthalpydialogsinwindow.cpp windowtesthelpers.h LIBS quarnel_ui)
+    SOURCES tst_enthalpydialogsinwindow.cpp analysistesthelpers.h windowtesthelpers.h LIBS quarnel_ui)

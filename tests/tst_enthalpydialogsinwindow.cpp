@@ -1,3 +1,4 @@
+#include "analysistesthelpers.h"
 #include "coefficientselectionform.h"
 #include "confighandler.h"
 #include "enthalpydatacorrectionform.h"
@@ -51,6 +52,18 @@ void type(QWidget* form, const char* edit, const QString& text)
 void click(QWidget* form, const char* button)
 {
     form->findChild<QPushButton*>(button)->click();
+}
+
+// 峰综合分析 of samples/indium.xlsx between 140 and 170 ℃, confirmed.
+void analyseIndiumPeak(MainWindow& window)
+{
+    auto* workspace = window.findChild<CentralWidget*>();
+    QVERIFY(loadWorkbook(workspace, QStringLiteral(QUARNEL_SOURCE_DIR "/samples/indium.xlsx")));
+    window.findChild<QAction*>("actionPeakSynthesisAnalysis")->trigger();
+    AnalysisTest::setLineKey(workspace->line1(), 140.0);
+    AnalysisTest::setLineKey(workspace->line2(), 170.0);
+    click(&window, "pushButtonApply");
+    click(&window, "pushButtonConfirm");
 }
 
 } // namespace
@@ -152,32 +165,41 @@ void TestEnthalpyDialogsInWindow::selectionStoresTheCurrentK()
 // in float32); indium's 28.42 J/g read as 28.45. "单点系数" gives float32
 // 0.731 × 28.42 / 28.45; a row of the correction table holds that product
 // in double, from the coefficient in force at the row's temperature (Python).
+// With the correction a constant 2, indium's peak reads 77.868 J/g: its
+// factor was 2, not K, so float32 2 × 28.42 / 77.868 (numpy).
 void TestEnthalpyDialogsInWindow::calibrationsScaleTheCoefficientInForce_data()
 {
     QTest::addColumn<QString>("dialog");
-    QTest::addColumn<bool>("correction");
+    QTest::addColumn<QVector<double>>("correction");
+    QTest::addColumn<QString>("measured");
     QTest::addColumn<double>("expected");
-    QTest::newRow("单点系数") << "单点系数" << false << 0.7302291989326477;
-    QTest::newRow("table, K") << "table" << false << 0.7302291801818017;
-    QTest::newRow("table, correction") << "table" << true << 0.782174333327684;
+    const QVector<double> off;
+    QTest::newRow("单点系数") << "单点系数" << off << "28.45" << 0.7302291989326477;
+    QTest::newRow("table, K") << "table" << off << "28.45" << 0.7302291801818017;
+    QTest::newRow("table, correction") << "table" << QVector<double>{0.0, 0.005, 0.0} << "28.45" << 0.782174333327684;
+    QTest::newRow("单点系数, correction on") << "单点系数" << QVector<double>{0.0, 0.0, 2.0} << "77.868"
+                                             << 0.7299532890319824;
 }
 
 void TestEnthalpyDialogsInWindow::calibrationsScaleTheCoefficientInForce()
 {
     QFETCH(QString, dialog);
-    QFETCH(bool, correction);
+    QFETCH(QVector<double>, correction);
+    QFETCH(QString, measured);
     QFETCH(double, expected);
     DialogAnswers dialogs;
     MainWindow window;
     window.show();
     Global::_configMap.insert(Global::InstrumentCoefficientKey, 0.731f);
-    Global::_enthalpyCoefficientEnableFlag = correction;
-    Global::_enthalpyCoefficientVtr = {0.0, 0.005, 0.0};
+    Global::_enthalpyCoefficientEnableFlag = !correction.isEmpty();
+    Global::_enthalpyCoefficientVtr = correction;
     if (dialog == "单点系数") {
+        if (!correction.isEmpty())
+            analyseIndiumPeak(window);
         auto* form = openDialog<CoefficientSelectionForm>(window, "actionEnthalpyCorrectionSelection");
         QCOMPARE(form->findChild<QLineEdit*>("LineEditCoefficient")->text(), QString("0.731"));
         QTest::keyClicks(form->findChild<QLineEdit*>("LineEditTheory"), "28.42");
-        QTest::keyClicks(form->findChild<QLineEdit*>("LineEditActualMeasurement"), "28.45");
+        QTest::keyClicks(form->findChild<QLineEdit*>("LineEditActualMeasurement"), measured);
         click(form, "pushButtonCalculate");
         QCOMPARE(form->findChild<QLineEdit*>("LineEditCoefficient")->text(), QString("0.730"));
         click(form, "pushButtonConfirm");

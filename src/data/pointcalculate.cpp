@@ -17,6 +17,7 @@ QVector<Global::ExperimentData> PointCalculate::dataVtr;
 QPointF PointCalculate::startPoint;
 QPointF PointCalculate::endPoint;
 QPointF PointCalculate::peakPoint;
+float PointCalculate::_lastAreaCoefficient = std::numeric_limits<float>::quiet_NaN();
 
 namespace {
 
@@ -306,9 +307,15 @@ float PointCalculate::calculateArea()
     }
 
     const float k = coefficientAt(toFloat(xs));
+    _lastAreaCoefficient = k;
     const float area = toFloat(static_cast<double>(sum * k) * AreaToEnergyFactor);
     LOG(DEBUG) << "area:" << area;
     return area;
+}
+
+float PointCalculate::lastAreaCoefficient()
+{
+    return _lastAreaCoefficient;
 }
 
 float PointCalculate::coefficientAt(float x)

@@ -41,6 +41,9 @@ public:
     // the instrument coefficient, or while the enthalpy correction is on its
     // quadratic at x.
     static float coefficientAt(float x);
+    // The factor the last area was scaled by: the enthalpy shown on the last
+    // peak label was read with it. NaN before any area.
+    static float lastAreaCoefficient();
 
     // Extrapolated start and end points, onset and endset.
     static Segment findSteepestSegment(int side);
@@ -100,6 +103,8 @@ public:
     static QPointF peakPoint;
 
 private:
+    static float _lastAreaCoefficient;
+
     static const SampleOrder* temperatureOrder();
     static std::vector<int> candidatesBetween(double lo, bool loIncluded, double hi, bool hiIncluded);
     static QVector<int> findInflectionIndices(const QVector<double>& x, const QVector<double>& y);

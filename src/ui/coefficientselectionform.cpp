@@ -31,7 +31,7 @@ CoefficientSelectionForm::CoefficientSelectionForm(QWidget* parent)
     setWindowTitle(QStringLiteral("热焓校正系数选择"));
     showStoredCoefficient();
     connect(_ui->LineEditActualMeasurement, &QLineEdit::textEdited, this,
-            [this]() { _measuredWith = InstrumentCoefficientForm::coefficientInForce(); });
+            [this]() { _measuredWith = InstrumentCoefficientForm::coefficientOfLastEnthalpy(); });
     _ui->radioButtonSinglePointCoefficient->setChecked(true);
     on_radioButtonSinglePointCoefficient_toggled(true);
     on_radioButtonMultiPointCoefficient_toggled(false);
@@ -73,14 +73,15 @@ void CoefficientSelectionForm::on_radioButtonMultiPointCoefficient_toggled(bool 
     _ui->textEditFileContent->setEnabled(checked);
 }
 
-// As in "仪器系数": the measured enthalpy was read off a label scaled by the
-// K in force when it was typed (by the K in force now when none was typed).
+// As in "仪器系数": the measured enthalpy was read off the last peak label,
+// scaled by the stored K or, while the enthalpy correction was on, by the
+// correction at the region's start; "确定" then turns the correction off.
 void CoefficientSelectionForm::on_pushButtonCalculate_clicked()
 {
     const float theory = _ui->LineEditTheory->text().toFloat();
     const float measured = _ui->LineEditActualMeasurement->text().toFloat();
     if (std::isnan(_measuredWith))
-        _measuredWith = InstrumentCoefficientForm::coefficientInForce();
+        _measuredWith = InstrumentCoefficientForm::coefficientOfLastEnthalpy();
     _coefficient = InstrumentCoefficientForm::calibrated(_measuredWith, theory, measured);
     _ui->LineEditCoefficient->setText(QString::number(_coefficient, 'f', 3));
 }

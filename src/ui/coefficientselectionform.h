@@ -44,7 +44,8 @@ private:
     QString _fileContent;
     Ui_CoefficientSelectionForm* _ui;
     float _coefficient;
-    // K in force when the measured enthalpy was last typed.
+    // The factor of the last peak enthalpy when the measured enthalpy was last
+    // typed.
     float _measuredWith;
 };
 

@@ -3,6 +3,7 @@
 #include "confighandler.h"
 #include "global.h"
 #include "messagebox.h"
+#include "pointcalculate.h"
 #include "ui_instrumentcoefficientform.h"
 
 #include <easylogging++.h>
@@ -21,7 +22,7 @@ InstrumentCoefficientForm::InstrumentCoefficientForm(QWidget* parent)
     setWindowTitle(QStringLiteral("仪器系数"));
     showCoefficientInForce();
     connect(_ui->LineEditActualMeasurement, &QLineEdit::textEdited, this,
-            [this]() { _measuredWith = coefficientInForce(); });
+            [this]() { _measuredWith = coefficientOfLastEnthalpy(); });
 }
 
 InstrumentCoefficientForm::~InstrumentCoefficientForm()
@@ -48,14 +49,21 @@ float InstrumentCoefficientForm::coefficientInForce()
     return Global::_configMap.value(Global::InstrumentCoefficientKey).toFloat();
 }
 
+float InstrumentCoefficientForm::coefficientOfLastEnthalpy()
+{
+    const float last = PointCalculate::lastAreaCoefficient();
+    return std::isnan(last) ? coefficientInForce() : last;
+}
+
 float InstrumentCoefficientForm::calibrated(float measuredWith, float theory, float measured)
 {
     const float base = std::isfinite(measuredWith) && measuredWith > 0.0f ? measuredWith : 1.0f;
     return base * theory / measured;
 }
 
-// The measured enthalpy was read off a label scaled by the K in force then;
-// one set without typing (none typed yet) was read with the K in force now.
+// The measured enthalpy was read off a label scaled by the factor of the last
+// peak enthalpy when it was typed; one set without typing (none typed yet)
+// was read off the last peak label.
 // K multiplies every peak enthalpy, so a K that is not a positive finite
 // number (an empty or zero field) would spoil every later result and the
 // saved configuration; it is refused and the stored K is kept.
@@ -63,7 +71,7 @@ void InstrumentCoefficientForm::on_pushButtonCalculate_clicked()
 {
     const float theory = _ui->LineEditTheory->text().toFloat();
     const float measured = _ui->LineEditActualMeasurement->text().toFloat();
-    const float measuredWith = std::isnan(_measuredWith) ? coefficientInForce() : _measuredWith;
+    const float measuredWith = std::isnan(_measuredWith) ? coefficientOfLastEnthalpy() : _measuredWith;
     const float coefficient = calibrated(measuredWith, theory, measured);
     if (!std::isfinite(coefficient) || coefficient <= 0.0f) {
         MessageBox::warning(this, QStringLiteral("warnning"),

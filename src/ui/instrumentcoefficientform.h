@@ -24,6 +24,11 @@ public:
     static void warnIfStoredCoefficientUnusable(QWidget* parent);
     // The K every peak enthalpy is scaled by now.
     static float coefficientInForce();
+    // The factor the last peak enthalpy was scaled by, which a measured
+    // enthalpy read off its label was shown with: the K then in force, or the
+    // enthalpy correction at the region's start while it was on. The K in
+    // force before any peak was analysed.
+    static float coefficientOfLastEnthalpy();
     // The K under which an enthalpy measured with the coefficient measuredWith
     // reads theory: measuredWith × theory / measured. An enthalpy shown while
     // no usable K was in force (0, negative, not a number) was scaled by
@@ -41,8 +46,9 @@ private:
     void showCoefficientInForce();
 
     Ui_InstrumentCoefficientForm* _ui;
-    // K in force when the measured enthalpy was last typed: the label it was
-    // read off was scaled by that K, however often "计算" is pressed since.
+    // The factor of the last peak enthalpy when the measured enthalpy was last
+    // typed: the label it was read off was scaled by it, however often "计算"
+    // is pressed since.
     float _measuredWith;
 };
 
