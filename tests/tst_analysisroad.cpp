@@ -870,7 +870,8 @@ void TestAnalysisRoad::verifyLabelsReadable(const QVector<Global::ExperimentData
 }
 
 // The peak of indium, then its extrapolated start and end points, three
-// labels about one spot; the same after a save and a reload.
+// labels about one spot; the same after a save and a reload, and once the
+// analysis panel opening narrows the plot.
 void TestAnalysisRoad::labelsHideNothing()
 {
     openSample("indium.xlsx");
@@ -879,6 +880,10 @@ void TestAnalysisRoad::labelsHideNothing()
     analyse("actionStopPoint", 146.0, 168.0);
     verifyLabelsReadable(Global::_curveFileDataVtr.first().phases.first().data);
     saveClearAndReload();
+    verifyLabelsReadable(Global::_curveFileDataVtr.first().phases.first().data);
+    const int wide = _plot->width();
+    trigger("actionNumericalLabel");
+    QTRY_VERIFY(_plot->width() < wide);
     verifyLabelsReadable(Global::_curveFileDataVtr.first().phases.first().data);
 }
 

@@ -132,6 +132,7 @@ LabelPlacer::LabelPlacer(LocalCustomPlot* plot)
     : _plot(plot)
     , _curveOnTime(false)
     , _cells(nullptr)
+    , _ignored(nullptr)
     , _bucketColumns(0)
     , _bucketRows(0)
     , _indexItemCount(-1)
@@ -191,14 +192,18 @@ QRectF LabelPlacer::insideArea() const
     return QRectF(_plot->axisRect()->rect()).adjusted(Spacing, Spacing, -Spacing, -Spacing);
 }
 
-// The nearest candidate over no text and none of the curve, whose arrow
-// crosses nothing, wins; failing one, the one over the fewest texts, then
-// over the least of the curve, then with the fewest crossings.
 QPointF LabelPlacer::placeResult(const QPointF& point, const QSizeF& size, const QPointF& preferred)
 {
     prepare();
-    const QPointF p(_plot->xAxis->coordToPixel(point.x()), _plot->yAxis->coordToPixel(point.y()));
-    const QPointF wanted(_plot->xAxis->coordToPixel(preferred.x()), _plot->yAxis->coordToPixel(preferred.y()));
+    return bestPlace(QPointF(_plot->xAxis->coordToPixel(point.x()), _plot->yAxis->coordToPixel(point.y())), size,
+                     QPointF(_plot->xAxis->coordToPixel(preferred.x()), _plot->yAxis->coordToPixel(preferred.y())));
+}
+
+// In pixels. The nearest candidate over no text and none of the curve, whose
+// arrow crosses nothing, wins; failing one, the one over the fewest texts,
+// then over the least of the curve, then with the fewest crossings.
+QPointF LabelPlacer::bestPlace(const QPointF& p, const QSizeF& size, const QPointF& wanted)
+{
     const QRectF area = insideArea();
     QRectF best = shiftedInto(boxAround(isFinite(wanted) ? wanted : area.center(), size), area);
     if (!isFinite(p))
@@ -343,6 +348,7 @@ void LabelPlacer::ensureIndex()
 void LabelPlacer::rebuildIndex()
 {
     _entries.clear();
+    _entryOf.clear();
     _indexViewport = _plot->viewport();
     _indexAxisRect = _plot->axisRect()->rect();
     _bucketColumns = _indexViewport.width() / BucketSize + 1;
@@ -354,6 +360,7 @@ void LabelPlacer::rebuildIndex()
         if (!text || !text->visible())
             continue;
         _entries.append(Entry{text, boxOf(text), QLineF(), 0u});
+        _entryOf.insert(text, _entries.size() - 1);
         for (const QCPItemAnchor* anchor : {text->left, text->right, text->top, text->bottom})
             sides.insert(anchor, _entries.size() - 1);
     }
@@ -371,14 +378,103 @@ void LabelPlacer::rebuildIndex()
 
 void LabelPlacer::keep(QCPItemText* text, QCPItemLine* arrow)
 {
+    if (arrow) {
+        const QPointF offset = text->position->pixelPosition() - arrow->end->pixelPosition();
+        _placed.append(Placed{text, arrow, _curveData, _curveOnTime, offset});
+    }
     if (_indexDirty || _plot->viewport() != _indexViewport || _plot->axisRect()->rect() != _indexAxisRect) {
         rebuildIndex();
         return;
     }
+    reindex(text, arrow);
+}
+
+// A text's entry replaced by one of its box and arrow now: the old one stays
+// in its buckets, empty.
+void LabelPlacer::reindex(QCPItemText* text, QCPItemLine* arrow)
+{
+    const auto old = _entryOf.constFind(text);
+    if (old != _entryOf.constEnd())
+        _entries[*old].text = nullptr;
     const QLineF line = arrow ? QLineF(arrow->start->pixelPosition(), arrow->end->pixelPosition()) : QLineF();
     _entries.append(Entry{text, boxOf(text), line, 0u});
+    _entryOf.insert(text, _entries.size() - 1);
     insert(_entries.size() - 1);
     _indexItemCount = _plot->itemCount();
+}
+
+void LabelPlacer::notePlaces()
+{
+    for (int i = _placed.size() - 1; i >= 0; --i) {
+        Placed& placed = _placed[i];
+        if (!placed.text || !placed.arrow) {
+            _placed.removeAt(i);
+            continue;
+        }
+        const QPointF offset = placed.text->position->pixelPosition() - placed.arrow->end->pixelPosition();
+        if (isFinite(offset))
+            placed.offset = offset;
+    }
+}
+
+// The place from the point is kept as it was, so a rectangle that shrinks
+// and grows again gives every label back the place it was given. The curve
+// and shade of a label being placed (this runs at a layout, which placing
+// may ask for) are put back afterwards.
+void LabelPlacer::followResize()
+{
+    const QVector<Global::ExperimentData> curve = _curveData;
+    const bool onTime = _curveOnTime;
+    const QVector<QPointF> shade = _shadeSamples;
+    _shadeSamples.clear();
+    const QRectF area = insideArea();
+    for (int i = _placed.size() - 1; i >= 0; --i) {
+        const Placed& placed = _placed.at(i);
+        if (!placed.text || !placed.arrow) {
+            _placed.removeAt(i);
+            continue;
+        }
+        const QPointF centre = placed.arrow->end->pixelPosition() + placed.offset;
+        if (!isFinite(centre))
+            continue;
+        placed.text->position->setPixelPosition(
+            shiftedInto(boxAround(centre, boxOf(placed.text).size()), area).center());
+        LocalCustomPlot::attachArrow(placed.arrow, placed.text);
+    }
+    invalidate();
+    ensureIndex();
+    for (Placed& placed : _placed)
+        placeAgain(placed);
+    setCurve(curve, onTime);
+    _shadeSamples = shade;
+}
+
+// Only a label that hides something moves, to the best place for it now.
+void LabelPlacer::placeAgain(Placed& placed)
+{
+    const QPointF point = placed.arrow->end->pixelPosition();
+    if (!isFinite(point))
+        return;
+    setCurve(placed.curve, placed.onTime);
+    _cells = curveCells();
+    _shade.clear();
+    _ignored = placed.text;
+    const QRectF box = boxOf(placed.text);
+    if (hidesSomething(box, point)) {
+        _budget = VisitBudget;
+        placed.text->position->setPixelPosition(bestPlace(point, box.size(), box.center()));
+        LocalCustomPlot::attachArrow(placed.arrow, placed.text);
+        reindex(placed.text, placed.arrow);
+    }
+    _ignored = nullptr;
+    _cells = nullptr;
+}
+
+bool LabelPlacer::hidesSomething(const QRectF& box, const QPointF& point)
+{
+    _budget = VisitBudget;
+    return box.adjusted(-ShortestArrow, -ShortestArrow, ShortestArrow, ShortestArrow).contains(point)
+           || overlaps(box, 1) > 0 || (_cells && _cells->count(box) > 0);
 }
 
 // In every bucket its box covers or its arrow runs through.
@@ -421,7 +517,7 @@ int LabelPlacer::scan(const QVector<int>& buckets, int cap, Count count)
     for (int bucket : buckets) {
         for (int index : qAsConst(_buckets[bucket])) {
             Entry& entry = _entries[index];
-            if (entry.seen == _query || !entry.text)
+            if (entry.seen == _query || !entry.text || entry.text == _ignored)
                 continue;
             entry.seen = _query;
             found += count(entry);

@@ -3,6 +3,7 @@
 
 #include "global.h"
 
+#include <QHash>
 #include <QLineF>
 #include <QList>
 #include <QMap>
@@ -49,10 +50,18 @@ public:
     QPointF placeResult(const QPointF& point, const QSizeF& size, const QPointF& preferred);
     QPointF placeFixed(const QSizeF& size);
     // A text just drawn, with its arrow if it has one: later texts keep clear
-    // of them.
+    // of them. A result label keeps its place from its point, in pixels.
     void keep(QCPItemText* text, QCPItemLine* arrow = nullptr);
     // Texts were moved (dragged, or kept inside a smaller rectangle).
     void invalidate();
+    // Where each result label stands from its point now is its place: it was
+    // dragged there, or the ranges moved under it.
+    void notePlaces();
+    // The axis rectangle changed its size, not its ranges: every result label
+    // goes back to its place from its point, inside the rectangle; one that
+    // then lies over another text, its own point or its curve is placed
+    // again.
+    void followResize();
 
     static QRectF boxOf(QCPItemText* text);
     // The size of the box a QCPItemText with no padding draws the text in.
@@ -98,6 +107,15 @@ private:
         int count(const QRectF& box) const;
         int crossings(const QLineF& line) const;
     };
+    // A result label as placed, with what placing it again needs.
+    struct Placed
+    {
+        QPointer<QCPItemText> text;
+        QPointer<QCPItemLine> arrow;
+        QVector<Global::ExperimentData> curve;
+        bool onTime;
+        QPointF offset;
+    };
     struct Score
     {
         int overlaps;
@@ -107,6 +125,10 @@ private:
         bool operator<(const Score& other) const;
     };
 
+    QPointF bestPlace(const QPointF& point, const QSizeF& size, const QPointF& preferred);
+    bool hidesSomething(const QRectF& box, const QPointF& point);
+    void placeAgain(Placed& placed);
+    void reindex(QCPItemText* text, QCPItemLine* arrow);
     void prepare();
     void layOutIfMoved();
     void ensureIndex();
@@ -139,7 +161,12 @@ private:
     const CurveCells* _cells;
     QMap<int, QPair<int, int>> _shade;
 
+    // In drawing order.
+    QVector<Placed> _placed;
     QVector<Entry> _entries;
+    QHash<const QCPItemText*, int> _entryOf;
+    // The text being placed again: its old box is no obstacle.
+    const QCPItemText* _ignored;
     QVector<QVector<int>> _buckets;
     int _bucketColumns;
     int _bucketRows;

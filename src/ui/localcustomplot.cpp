@@ -133,11 +133,20 @@ QCPItemText* LocalCustomPlot::labelAt(const QPoint& pos)
 }
 
 // Every text whole inside the axis rectangle, at each layout: the rectangle
-// shrinks with the window. Then every arrow leaves its label towards its
-// point, which panning, zooming or the label's drag may have moved to
-// another side.
+// shrinks with the window. A result label placed beside its point in pixels
+// stays there when only the rectangle's size changes (the analysis panel
+// opens, the window shrinks); when the ranges move, it keeps its place in the
+// rectangle. Then every arrow leaves its label towards its point, which
+// panning, zooming or the label's drag may have moved to another side.
 void LocalCustomPlot::keepLabelsReadable()
 {
+    const bool rangesMoved = xAxis->range() != _laidOutX || yAxis->range() != _laidOutY;
+    const bool resized = _laidOutSize.isValid() && axisRect()->rect().size() != _laidOutSize;
+    _laidOutX = xAxis->range();
+    _laidOutY = yAxis->range();
+    _laidOutSize = axisRect()->rect().size();
+    if (resized && !rangesMoved)
+        _labelPlacer->followResize();
     QList<QCPItemText*> labels;
     QList<QCPItemLine*> arrows;
     for (int i = 0; i < itemCount(); ++i) {
@@ -147,6 +156,8 @@ void LocalCustomPlot::keepLabelsReadable()
             arrows.append(arrow);
     }
     keepReadable(labels, arrows);
+    if (rangesMoved)
+        _labelPlacer->notePlaces();
 }
 
 void LocalCustomPlot::keepReadable(const QList<QCPItemText*>& labels, const QList<QCPItemLine*>& arrows)
@@ -308,6 +319,7 @@ void LocalCustomPlot::dropDraggedLabel()
             lifted->setLayer(back);
     }
     _liftedItems.clear();
+    _labelPlacer->notePlaces();
     replot(QCustomPlot::rpRefreshHint);
 }
 

@@ -98,6 +98,10 @@ private:
     QVector<QPointer<QCPLayerable>> _discarded;
     int _nextDiscarded;
     QTimer* _discardTimer;
+    // Of the last layout: labels follow their points when only the size
+    // changes.
+    QCPRange _laidOutX, _laidOutY;
+    QSize _laidOutSize;
 };
 
 #endif // LOCALCUSTOMPLOT_H
