@@ -82,6 +82,7 @@ private slots:
     void sameLinesApplyToAnotherAnalysisOrCurve();
     void labelsStayInsideThePlot();
     void labelsHideNothing();
+    void labelAfterAPanCrossesNoArrow();
     void boundsFollowTheLines();
     void loadedRangesCoverAllStages();
     void liveRangeWidensUntilTheUserMovesIt();
@@ -885,6 +886,38 @@ void TestAnalysisRoad::labelsHideNothing()
     trigger("actionNumericalLabel");
     QTRY_VERIFY(_plot->width() < wide);
     verifyLabelsReadable(Global::_curveFileDataVtr.first().phases.first().data);
+}
+
+// A flat curve, the x range 20 to 180 ℃ and a label at 100 ℃, which stands
+// above its point (beside it, it would cover the curve). The range moved on by
+// 60 ℃, its arrow runs down from it to the point, now left of it, past the
+// place above 118 ℃: a label there goes below its point instead.
+void TestAnalysisRoad::labelAfterAPanCrossesNoArrow()
+{
+    const auto flat = [](double) { return 1.0; };
+    QVERIFY(writeWorkbook(Global::SampleDataFolderPath + "/l.xlsx", {curve(flat)}));
+    _window->findChild<LeftWidget*>()->refreshTree();
+    openFromTree("样品数据", "l.xlsx");
+    const int wide = _plot->width();
+    trigger("actionNumericalLabel");
+    QTRY_VERIFY(_plot->width() < wide);
+    _central->slotSetAxisSettings({20.0, 180.0, -10.0, 10.0, 0.0, 1.0});
+    setLineKey(_central->line1(), 100.0);
+    click("pushButtonApply");
+    _central->slotSetAxisSettings({80.0, 240.0, -10.0, 10.0, 0.0, 1.0});
+    setLineKey(_central->line1(), 118.0);
+    click("pushButtonApply");
+    _plot->replot(QCustomPlot::rpImmediateRefresh);
+    QCOMPARE(labelTexts(_plot).size(), 2);
+    for (int i = 0; i < _plot->itemCount(); ++i) {
+        auto* label = qobject_cast<QCPItemText*>(_plot->item(i));
+        for (int j = 0; label && j < _plot->itemCount(); ++j) {
+            auto* arrow = qobject_cast<QCPItemLine*>(_plot->item(j));
+            if (arrow && j != i + 1)
+                QVERIFY2(!crosses(QLineF(arrow->start->pixelPosition(), arrow->end->pixelPosition()), boxOf(label)),
+                         qPrintable(label->text()));
+        }
+    }
 }
 
 // 左边界 and 右边界 read the keys of the lines (two decimals) when a new

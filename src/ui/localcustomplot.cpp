@@ -38,10 +38,13 @@ QCPItemAnchor* facingAnchor(QCPItemText* label, const QRectF& box, const QPointF
     }
 }
 
-void attachTo(QCPItemLine* arrow, QCPItemAnchor* anchor)
+// Whether the arrow moved.
+bool attachTo(QCPItemLine* arrow, QCPItemAnchor* anchor)
 {
-    if (arrow->start->parentAnchor() != anchor)
-        arrow->start->setParentAnchor(anchor);
+    if (arrow->start->parentAnchor() == anchor)
+        return false;
+    arrow->start->setParentAnchor(anchor);
+    return true;
 }
 
 } // namespace
@@ -99,8 +102,11 @@ void LocalCustomPlot::attachArrow(QCPItemLine* arrow, QCPItemText* label)
     attachTo(arrow, facingAnchor(label, LabelPlacer::boxOf(label), arrow->end->pixelPosition()));
 }
 
+// The arrows of the labels follow their points: the places of the texts
+// known so far are stale.
 void LocalCustomPlot::noteRangeChange()
 {
+    _labelPlacer->invalidate();
     if (_mouseHandling)
         emit axesMovedByUser();
 }
@@ -175,13 +181,13 @@ void LocalCustomPlot::keepReadable(const QList<QCPItemText*>& labels, const QLis
         for (QCPItemAnchor* anchor : sideAnchors(label))
             sides.insert(anchor, qMakePair(label, inside));
     }
-    if (moved)
-        _labelPlacer->invalidate();
     for (QCPItemLine* arrow : arrows) {
         const auto side = sides.constFind(arrow->start->parentAnchor());
         if (side != sides.constEnd())
-            attachTo(arrow, facingAnchor(side->first, side->second, arrow->end->pixelPosition()));
+            moved = attachTo(arrow, facingAnchor(side->first, side->second, arrow->end->pixelPosition())) || moved;
     }
+    if (moved)
+        _labelPlacer->invalidate();
 }
 
 // Each part goes above the last, as later results lie above earlier ones.
