@@ -83,6 +83,7 @@ private slots:
     void labelsStayInsideThePlot();
     void labelsHideNothing();
     void labelAfterAPanCrossesNoArrow();
+    void labelsApartOnASmallPlot();
     void boundsFollowTheLines();
     void loadedRangesCoverAllStages();
     void liveRangeWidensUntilTheUserMovesIt();
@@ -918,6 +919,37 @@ void TestAnalysisRoad::labelAfterAPanCrossesNoArrow()
                          qPrintable(label->text()));
         }
     }
+}
+
+// Six labels about indium's peak in a window of 800 × 500 reloaded, then the
+// analysis panel narrows the plot to under 200 pixels: a label at 155 ℃ finds
+// no free place beside its point, yet the rectangle has room for it.
+void TestAnalysisRoad::labelsApartOnASmallPlot()
+{
+    _window->resize(800, 500);
+    openSample("indium.xlsx");
+    analyse("actionPeakSynthesisAnalysis", 145.0, 168.0);
+    analyse("actionOnsetTemperaturePoint", 140.0, 170.0);
+    analyse("actionEndsetTemperaturePoint", 140.0, 170.0);
+    analyse("actionStartPoint", 145.5, 168.0);
+    analyse("actionStopPoint", 146.0, 168.0);
+    saveClearAndReload();
+    const int wide = _plot->width();
+    trigger("actionNumericalLabel");
+    QTRY_VERIFY(_plot->width() < wide);
+    setLineKey(_central->line1(), 155.0);
+    click("pushButtonApply");
+    _plot->replot(QCustomPlot::rpImmediateRefresh);
+    QVector<QRectF> boxes;
+    for (int i = 0; i < _plot->itemCount(); ++i) {
+        if (auto* label = qobject_cast<QCPItemText*>(_plot->item(i))) {
+            QVERIFY2(QRectF(_plot->axisRect()->rect()).contains(boxOf(label)), qPrintable(label->text()));
+            for (const QRectF& other : qAsConst(boxes))
+                QVERIFY2(!other.intersects(boxOf(label)), qPrintable(label->text()));
+            boxes << boxOf(label);
+        }
+    }
+    QCOMPARE(boxes.size(), 6);
 }
 
 // 左边界 and 右边界 read the keys of the lines (two decimals) when a new

@@ -38,6 +38,9 @@ constexpr int VisitBudget = 2000;
 // A calculation dialog's text tries every place of the rectangle, once per
 // press of 计算.
 constexpr int FixedVisitBudget = 400000;
+// Free places a result label with none beside its point weighs, nearest
+// first: those further off only lengthen its arrow.
+constexpr int FreePlacesTried = 64;
 
 // The box of a given size whose nearest edge or corner lies gap pixels from
 // point in direction.
@@ -137,6 +140,7 @@ LabelPlacer::LabelPlacer(LocalCustomPlot* plot)
     , _bucketRows(0)
     , _indexItemCount(-1)
     , _indexDirty(true)
+    , _takenColumns(0)
     , _query(0u)
     , _budget(0)
 {
@@ -223,8 +227,109 @@ QPointF LabelPlacer::bestPlace(const QPointF& p, const QSizeF& size, const QPoin
         if (bestScore.overlaps == 0 && bestScore.cover == 0 && bestScore.crossings == 0)
             break;
     }
+    if (bestScore.overlaps > 0)
+        placeFree(p, size, bestScore, best);
     _cells = nullptr;
     return best.center();
+}
+
+// The places beside the point are few: on a small or crowded plot all of them
+// may lie over other texts while the rectangle has room elsewhere. It is
+// scanned as for a calculation text, nearest the point first; a free place
+// there beats any over a text, however far from the point.
+void LabelPlacer::placeFree(const QPointF& point, const QSizeF& size, Score& score, QRectF& place)
+{
+    if (_noRoomFor.isValid() && size.width() >= _noRoomFor.width() && size.height() >= _noRoomFor.height())
+        return;
+    const QVector<QRectF> boxes = scanBoxes(size, point);
+    const QVector<int> sums = takenSums();
+    _budget = FixedVisitBudget;
+    bool room = false;
+    int tried = 0;
+    for (int i = 0; i < boxes.size() && _budget >= 0 && tried < FreePlacesTried; ++i) {
+        if (taken(sums, boxes.at(i)) || overlaps(boxes.at(i), 1) > 0)
+            continue;
+        room = true;
+        ++tried;
+        Score candidate = score;
+        if (scoreResult(boxes.at(i), point, i, candidate) && _budget >= 0 && candidate < score) {
+            score = candidate;
+            place = boxes.at(i);
+        }
+        if (score.overlaps == 0 && score.cover == 0 && score.crossings == 0)
+            return;
+    }
+    if (!room && _budget >= 0)
+        _noRoomFor = size;
+}
+
+// Every FixedStep across and half of it down, inside the rectangle, sorted by
+// the distance of their centres from nearest (in the order of the scan when
+// equally far).
+QVector<QRectF> LabelPlacer::scanBoxes(const QSizeF& size, const QPointF& nearest) const
+{
+    const QRectF area = insideArea();
+    QVector<QPair<double, int>> order;
+    QVector<QRectF> boxes;
+    for (double x = area.left(); x == area.left() || x + size.width() <= area.right(); x += FixedStep) {
+        for (double y = area.top(); y == area.top() || y + size.height() <= area.bottom(); y += FixedStep / 2.0) {
+            boxes << shiftedInto(QRectF(QPointF(x, y), size), area);
+            const QPointF d = boxes.last().center() - nearest;
+            order << qMakePair(QPointF::dotProduct(d, d), order.size());
+        }
+    }
+    std::sort(order.begin(), order.end());
+    QVector<QRectF> sorted;
+    sorted.reserve(boxes.size());
+    for (const auto& entry : qAsConst(order))
+        sorted << boxes.at(entry.second);
+    return sorted;
+}
+
+void LabelPlacer::take(const QRectF& box, int count)
+{
+    const int rows = _takenColumns > 0 ? _taken.size() / _takenColumns : 0;
+    const QRectF wide = box.adjusted(-Spacing, -Spacing, Spacing, Spacing);
+    const int c0 = std::max(0, cellOf(wide.left(), 0.0));
+    const int c1 = std::min(_takenColumns - 1, cellOf(wide.right(), 0.0));
+    const int r0 = std::max(0, cellOf(wide.top(), 0.0));
+    const int r1 = std::min(rows - 1, cellOf(wide.bottom(), 0.0));
+    for (int row = r0; row <= r1; ++row) {
+        for (int column = c0; column <= c1; ++column)
+            _taken[row * _takenColumns + column] += count;
+    }
+}
+
+// Summed so that any box's count is four look-ups.
+QVector<int> LabelPlacer::takenSums() const
+{
+    const int rows = _takenColumns > 0 ? _taken.size() / _takenColumns : 0;
+    const int width = _takenColumns + 1;
+    QVector<int> sums(width * (rows + 1), 0);
+    for (int row = 0; row < rows; ++row) {
+        int inRow = 0;
+        for (int column = 0; column < _takenColumns; ++column) {
+            inRow += _taken.at(row * _takenColumns + column) > 0 ? 1 : 0;
+            sums[(row + 1) * width + column + 1] = sums[row * width + column + 1] + inRow;
+        }
+    }
+    return sums;
+}
+
+// Whether a text reaches into a cell the box lies on.
+bool LabelPlacer::taken(const QVector<int>& sums, const QRectF& box) const
+{
+    const int rows = _takenColumns > 0 ? _taken.size() / _takenColumns : 0;
+    if (rows == 0)
+        return false;
+    const int c0 = qBound(0, cellOf(box.left(), 0.0), _takenColumns - 1);
+    const int c1 = qBound(0, cellOf(box.right(), 0.0), _takenColumns - 1);
+    const int r0 = qBound(0, cellOf(box.top(), 0.0), rows - 1);
+    const int r1 = qBound(0, cellOf(box.bottom(), 0.0), rows - 1);
+    const int width = _takenColumns + 1;
+    return sums.at((r1 + 1) * width + c1 + 1) - sums.at(r0 * width + c1 + 1) - sums.at((r1 + 1) * width + c0)
+               + sums.at(r0 * width + c0)
+           > 0;
 }
 
 // False for no candidate: too near the point, where the arrow would hide
@@ -354,6 +459,8 @@ void LabelPlacer::rebuildIndex()
     _bucketColumns = _indexViewport.width() / BucketSize + 1;
     _bucketRows = _indexViewport.height() / BucketSize + 1;
     _buckets = QVector<QVector<int>>(_bucketColumns * _bucketRows);
+    _takenColumns = _indexViewport.width() / CellSize + 1;
+    _taken = QVector<int>(_takenColumns * (_indexViewport.height() / CellSize + 1), 0);
     QHash<const QCPItemAnchor*, int> sides;
     for (int i = 0; i < _plot->itemCount(); ++i) {
         auto* text = qobject_cast<QCPItemText*>(_plot->item(i));
@@ -374,6 +481,7 @@ void LabelPlacer::rebuildIndex()
         insert(i);
     _indexItemCount = _plot->itemCount();
     _indexDirty = false;
+    _noRoomFor = QSizeF();
 }
 
 void LabelPlacer::keep(QCPItemText* text, QCPItemLine* arrow)
@@ -394,8 +502,10 @@ void LabelPlacer::keep(QCPItemText* text, QCPItemLine* arrow)
 void LabelPlacer::reindex(QCPItemText* text, QCPItemLine* arrow)
 {
     const auto old = _entryOf.constFind(text);
-    if (old != _entryOf.constEnd())
+    if (old != _entryOf.constEnd() && _entries.at(*old).text) {
         _entries[*old].text = nullptr;
+        take(_entries.at(*old).box, -1);
+    }
     const QLineF line = arrow ? QLineF(arrow->start->pixelPosition(), arrow->end->pixelPosition()) : QLineF();
     _entries.append(Entry{text, boxOf(text), line, 0u});
     _entryOf.insert(text, _entries.size() - 1);
@@ -482,6 +592,7 @@ void LabelPlacer::insert(int entry)
 {
     for (int bucket : bucketsOf(_entries.at(entry).box, _entries.at(entry).arrow))
         _buckets[bucket].append(entry);
+    take(_entries.at(entry).box, 1);
 }
 
 // Those of the box, then those along the line (when there is one), each once.

@@ -126,6 +126,11 @@ private:
     };
 
     QPointF bestPlace(const QPointF& point, const QSizeF& size, const QPointF& preferred);
+    void placeFree(const QPointF& point, const QSizeF& size, Score& score, QRectF& place);
+    QVector<QRectF> scanBoxes(const QSizeF& size, const QPointF& nearest) const;
+    void take(const QRectF& box, int count);
+    QVector<int> takenSums() const;
+    bool taken(const QVector<int>& sums, const QRectF& box) const;
     bool hidesSomething(const QRectF& box, const QPointF& point);
     void placeAgain(Placed& placed);
     void reindex(QCPItemText* text, QCPItemLine* arrow);
@@ -174,6 +179,17 @@ private:
     QRect _indexAxisRect;
     int _indexItemCount;
     bool _indexDirty;
+    // Per cell of the viewport (CellSize pixels), the texts that reach into
+    // it with their spacing: their sums tell a taken place at once, where the
+    // buckets would be asked for each of the many places a scan tries.
+    QVector<int> _taken;
+    int _takenColumns;
+    // The smallest text no free place was found for since the index was
+    // built: a later text as large finds none either, since texts added free
+    // no room. A label placed again when the plot is resized leaves its old
+    // place, which hid something and so was seldom free; a crowded plot
+    // would otherwise be scanned whole for every label it holds.
+    QSizeF _noRoomFor;
     // Wraps around harmlessly: only equality with an entry's seen counts.
     quint32 _query;
     int _budget;
