@@ -120,15 +120,6 @@ int cellOf(double pixel, double origin)
     return static_cast<int>(std::floor((pixel - origin) / CellSize));
 }
 
-void widen(QMap<int, QPair<int, int>>& columns, int column, int top, int bottom)
-{
-    auto it = columns.find(column);
-    if (it == columns.end())
-        columns.insert(column, qMakePair(top, bottom));
-    else
-        *it = qMakePair(std::min(it->first, top), std::max(it->second, bottom));
-}
-
 } // namespace
 
 LabelPlacer::LabelPlacer(LocalCustomPlot* plot)
@@ -567,7 +558,7 @@ void LabelPlacer::placeAgain(Placed& placed)
         return;
     setCurve(placed.curve, placed.onTime);
     _cells = curveCells();
-    _shade.clear();
+    _shade = ShadeColumns();
     _ignored = placed.text;
     const QRectF box = boxOf(placed.text);
     if (hidesSomething(box, point)) {
@@ -596,22 +587,25 @@ void LabelPlacer::insert(int entry)
 }
 
 // Those of the box, then those along the line (when there is one), each once.
-QVector<int> LabelPlacer::bucketsOf(const QRectF& box, const QLineF& line) const
+// The list is the placer's own, valid until the next call: a placement asks
+// for thousands.
+const std::vector<int>& LabelPlacer::bucketsOf(const QRectF& box, const QLineF& line) const
 {
     const auto bucket = [](double pixel, int count) {
         return qBound(0, static_cast<int>(std::floor(pixel / BucketSize)), count - 1);
     };
-    QVector<int> buckets;
+    std::vector<int>& buckets = _bucketList;
+    buckets.clear();
     for (int row = bucket(box.top(), _bucketRows); row <= bucket(box.bottom(), _bucketRows); ++row) {
         for (int column = bucket(box.left(), _bucketColumns); column <= bucket(box.right(), _bucketColumns); ++column)
-            buckets << row * _bucketColumns + column;
+            buckets.push_back(row * _bucketColumns + column);
     }
     if (line.isNull())
         return buckets;
     const int steps = static_cast<int>(std::ceil(line.length() / (BucketSize / 2.0)));
     for (int i = 0; i <= steps; ++i) {
         const QPointF q = steps == 0 ? line.p1() : line.pointAt(double(i) / steps);
-        buckets << bucket(q.y(), _bucketRows) * _bucketColumns + bucket(q.x(), _bucketColumns);
+        buckets.push_back(bucket(q.y(), _bucketRows) * _bucketColumns + bucket(q.x(), _bucketColumns));
     }
     std::sort(buckets.begin(), buckets.end());
     buckets.erase(std::unique(buckets.begin(), buckets.end()), buckets.end());
@@ -621,7 +615,7 @@ QVector<int> LabelPlacer::bucketsOf(const QRectF& box, const QLineF& line) const
 // Calls count once for every live entry in the buckets until the counts
 // reach cap or the placement's budget is spent.
 template<typename Count>
-int LabelPlacer::scan(const QVector<int>& buckets, int cap, Count count)
+int LabelPlacer::scan(const std::vector<int>& buckets, int cap, Count count)
 {
     ++_query;
     int found = 0;
@@ -690,7 +684,7 @@ const LabelPlacer::CurveCells* LabelPlacer::curveCells()
 LabelPlacer::CurveCells LabelPlacer::countCells() const
 {
     CurveCells cells{_curveData, _curveOnTime, _plot->xAxis->range(), _plot->yAxis->range(),
-                     _plot->axisRect()->rect(), 0, 0, {}};
+                     _plot->axisRect()->rect(), 0, 0, {}, {}};
     cells.columns = cells.area.width() / CellSize + 1;
     cells.rows = cells.area.height() / CellSize + 1;
     QVector<bool> marked(cells.columns * cells.rows, false);
@@ -716,6 +710,7 @@ LabelPlacer::CurveCells LabelPlacer::countCells() const
             cells.sums[(row + 1) * width + column + 1] = cells.sums[row * width + column + 1] + inRow;
         }
     }
+    cells.marked = marked;
     return cells;
 }
 
@@ -748,18 +743,45 @@ int LabelPlacer::CurveCells::count(const QRectF& box) const
 
 // How often the line enters a cell the curve crosses, its last pixels left
 // out: the arrow's head lies on the curve.
+// Each point looked at stands for the pixel around it, which may reach into
+// up to four cells.
 int LabelPlacer::CurveCells::crossings(const QLineF& line) const
 {
-    const double length = line.length() - ShortestArrow / 2.0;
+    const double full = line.length();
+    const double length = full - ShortestArrow / 2.0;
+    const double dx = line.x2() - line.x1();
+    const double dy = line.y2() - line.y1();
     int entered = 0;
     bool inside = false;
     for (double along = 0.0; along < length; along += CellSize / 2.0) {
-        const QPointF q = line.pointAt(along / line.length());
-        const bool marked = count(QRectF(q - QPointF(0.5, 0.5), QSizeF(1.0, 1.0))) > 0;
+        const double t = along / full;
+        const bool marked = crossesPixel(line.x1() + dx * t - 0.5, line.y1() + dy * t - 0.5);
         entered += marked && !inside ? 1 : 0;
         inside = marked;
     }
     return entered;
+}
+
+// Whether the curve crosses a cell under the pixel whose top left corner is
+// (left, top): count() of that one-pixel box, without the sums.
+bool LabelPlacer::CurveCells::crossesPixel(double left, double top) const
+{
+    const double right = left + 1.0;
+    const double bottom = top + 1.0;
+    if (area.width() <= 0 || area.height() <= 0 || left >= area.left() + area.width() || area.left() >= right || top >= area.top() + area.height()
+        || area.top() >= bottom)
+        return false;
+    const int c0 = qBound(0, cellOf(left, area.left()), columns - 1);
+    const int c1 = qBound(0, cellOf(right, area.left()), columns - 1);
+    const int r0 = qBound(0, cellOf(top, area.top()), rows - 1);
+    const int r1 = qBound(0, cellOf(bottom, area.top()), rows - 1);
+    for (int row = r0; row <= r1; ++row) {
+        for (int column = c0; column <= c1; ++column) {
+            if (marked.at(row * columns + column))
+                return true;
+        }
+    }
+    return false;
 }
 
 // The shaded samples in pixels, each with the point of the chord at its
@@ -781,41 +803,54 @@ void LabelPlacer::shadeOutline(QVector<QPointF>& curve, QVector<QPointF>& chord)
 
 // Per cell column of the axis rectangle, the rows between the shaded
 // samples and their chord; between two samples both are interpolated.
-QMap<int, QPair<int, int>> LabelPlacer::shadeColumns(const QRect& area) const
+LabelPlacer::ShadeColumns LabelPlacer::shadeColumns(const QRect& area) const
 {
     QVector<QPointF> curve, chord;
     shadeOutline(curve, chord);
-    QMap<int, QPair<int, int>> columns;
+    ShadeColumns columns;
+    if (curve.isEmpty())
+        return columns;
+    // Columns beside the rectangle are never covered: a sample far off
+    // screen must not cost a walk out to it.
+    const int lowest = -1;
+    const int highest = area.width() / CellSize + 1;
+    columns.first = lowest;
+    columns.rows = QVector<QPair<int, int>>(highest - lowest + 1, qMakePair(INT_MAX, INT_MIN));
     for (int i = 0; i < curve.size(); ++i) {
         const int j = std::min(i + 1, int(curve.size()) - 1);
         const double x0 = curve.at(i).x();
         const double span = curve.at(j).x() - x0;
-        // Columns beside the rectangle are never covered: a sample far off
-        // screen must not cost a walk out to it.
-        const int first = std::max(-1, cellOf(std::min(x0, x0 + span), area.left()));
-        const int last = std::min(area.width() / CellSize + 1, cellOf(std::max(x0, x0 + span), area.left()));
+        const int first = std::max(lowest, cellOf(std::min(x0, x0 + span), area.left()));
+        const int last = std::min(highest, cellOf(std::max(x0, x0 + span), area.left()));
         for (int column = first; column <= last; ++column) {
             const double at = area.left() + (column + 0.5) * CellSize;
             const double t = span != 0.0 ? qBound(0.0, (at - x0) / span, 1.0) : 0.0;
             const double a = curve.at(i).y() + t * (curve.at(j).y() - curve.at(i).y());
             const double b = chord.at(i).y() + t * (chord.at(j).y() - chord.at(i).y());
-            widen(columns, column, cellOf(std::min(a, b), area.top()), cellOf(std::max(a, b), area.top()));
+            QPair<int, int>& rows = columns.rows[column - lowest];
+            rows.first = std::min(rows.first, cellOf(std::min(a, b), area.top()));
+            rows.second = std::max(rows.second, cellOf(std::max(a, b), area.top()));
         }
     }
     return columns;
 }
 
-int LabelPlacer::cover(const QRectF& box, const QMap<int, QPair<int, int>>& shade) const
+int LabelPlacer::cover(const QRectF& box, const ShadeColumns& shade) const
 {
+    if (shade.rows.isEmpty())
+        return 0;
     const QRect area = _plot->axisRect()->rect();
-    const int c0 = cellOf(box.left(), area.left());
-    const int c1 = cellOf(box.right(), area.left());
+    const int c0 = std::max(shade.first, cellOf(box.left(), area.left()));
+    const int c1 = std::min(shade.first + int(shade.rows.size()) - 1, cellOf(box.right(), area.left()));
     const int r0 = cellOf(box.top(), area.top());
     const int r1 = cellOf(box.bottom(), area.top());
     int covered = 0;
-    for (auto it = shade.lowerBound(c0); it != shade.end() && it.key() <= c1; ++it) {
-        const int from = std::max(r0, it->first);
-        const int to = std::min(r1, it->second);
+    for (int column = c0; column <= c1; ++column) {
+        const QPair<int, int>& rows = shade.rows.at(column - shade.first);
+        if (rows.first > rows.second)
+            continue;
+        const int from = std::max(r0, rows.first);
+        const int to = std::min(r1, rows.second);
         covered += std::max(0, to - from + 1);
     }
     return covered;

@@ -16,6 +16,8 @@
 
 #include <qcustomplot.h>
 
+#include <vector>
+
 class LocalCustomPlot;
 
 // Finds places for the texts on the plot where they hide as little as they
@@ -103,9 +105,19 @@ private:
         int columns;
         int rows;
         QVector<int> sums;
+        // Whether the curve crosses each cell, row by row.
+        QVector<bool> marked;
         bool fits(const LabelPlacer& placer) const;
         int count(const QRectF& box) const;
         int crossings(const QLineF& line) const;
+        bool crossesPixel(double left, double top) const;
+    };
+    // Per cell column from first on, the rows a peak's shade covers (none
+    // where first > second).
+    struct ShadeColumns
+    {
+        int first = 0;
+        QVector<QPair<int, int>> rows;
     };
     // A result label as placed, with what placing it again needs.
     struct Placed
@@ -139,9 +151,9 @@ private:
     void ensureIndex();
     void rebuildIndex();
     void insert(int entry);
-    QVector<int> bucketsOf(const QRectF& box, const QLineF& line = QLineF()) const;
+    const std::vector<int>& bucketsOf(const QRectF& box, const QLineF& line = QLineF()) const;
     template<typename Count>
-    int scan(const QVector<int>& buckets, int cap, Count count);
+    int scan(const std::vector<int>& buckets, int cap, Count count);
     int overlaps(const QRectF& box, int cap);
     int crossings(const QRectF& box, const QLineF& arrow, int cap);
     bool scoreResult(const QRectF& box, const QPointF& point, int order, Score& score);
@@ -149,8 +161,8 @@ private:
     CurveCells countCells() const;
     void markSegment(CurveCells& cells, QVector<bool>& marked, QPointF from, QPointF to) const;
     void shadeOutline(QVector<QPointF>& curve, QVector<QPointF>& chord) const;
-    QMap<int, QPair<int, int>> shadeColumns(const QRect& area) const;
-    int cover(const QRectF& box, const QMap<int, QPair<int, int>>& shade) const;
+    ShadeColumns shadeColumns(const QRect& area) const;
+    int cover(const QRectF& box, const ShadeColumns& shade) const;
     QVector<QRectF> resultCandidates(const QPointF& point, const QSizeF& size, const QPointF& preferred) const;
     QRectF insideArea() const;
 
@@ -164,7 +176,7 @@ private:
     QPointF _chordStart, _chordEnd;
     // Of the label being placed.
     const CurveCells* _cells;
-    QMap<int, QPair<int, int>> _shade;
+    ShadeColumns _shade;
 
     // In drawing order.
     QVector<Placed> _placed;
@@ -173,6 +185,7 @@ private:
     // The text being placed again: its old box is no obstacle.
     const QCPItemText* _ignored;
     QVector<QVector<int>> _buckets;
+    mutable std::vector<int> _bucketList;
     int _bucketColumns;
     int _bucketRows;
     QRect _indexViewport;
