@@ -3,7 +3,8 @@
 // that store no analysis and 100, 1,000 and 10,000 of them. The analyses go
 // round the seven kinds, at seeded places along the curve, so the plot gets
 // every kind of label, arrow and region graph.
-// Each workbook is loaded and cleared three times. Prints "load count
+// Each workbook is loaded and cleared three times. Counts given as arguments
+// replace the usual ones (for a profile of one count). Prints "load count
 // stall_ms whole_ms labels" and "clear count stall_ms whole_ms" lines for
 // each time; bench/run-analyses.sh puts them in a table.
 #include "windowheartbeat.h"
@@ -31,7 +32,6 @@
 namespace {
 
 constexpr int Points = 100000;
-const int Counts[] = {0, 100, 1000, 10000};
 
 // One stage of 100,000 points: a ramp from 25 ℃ to 325 ℃ with a melting
 // peak and seeded noise.
@@ -89,11 +89,11 @@ public:
         settle();
     }
 
-    void writeWorkbooks()
+    void writeWorkbooks(const QVector<int>& counts)
     {
         QDir().mkpath(Global::SampleDataFolderPath);
         makeRun();
-        for (int count : Counts) {
+        for (int count : counts) {
             Global::_analysisOperationVtr = analyses(count);
             XlsxHandler::writeExperimentFile(Global::SampleDataFolderPath + QLatin1Char('/') + workbookName(count));
         }
@@ -160,9 +160,14 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0.4.0"));
     Global::_globalMode = Global::Analysis;
+    QVector<int> counts;
+    for (int i = 1; i < argc; ++i)
+        counts.append(QString::fromLocal8Bit(argv[i]).toInt());
+    if (counts.isEmpty())
+        counts = {0, 100, 1000, 10000};
     Bench bench;
-    bench.writeWorkbooks();
-    for (int count : Counts) {
+    bench.writeWorkbooks(counts);
+    for (int count : counts) {
         for (int time = 0; time < 3; ++time) {
             bench.load(count);
             bench.clear(count);
