@@ -38,6 +38,10 @@ constexpr int VisitBudget = 2000;
 // A calculation dialog's text tries every place of the rectangle, once per
 // press of 计算.
 constexpr int FixedVisitBudget = 400000;
+// An arrow is tested against the curve every Along pixels, in runs of
+// RunOfPoints points.
+constexpr double Along = CellSize / 2.0;
+constexpr int RunOfPoints = 8;
 // Free places a result label with none beside its point weighs, nearest
 // first: those further off only lengthen its arrow.
 constexpr int FreePlacesTried = 64;
@@ -115,9 +119,17 @@ bool crosses(const QLineF& line, const QRectF& box)
     });
 }
 
+// std::floor without SSE4.1 is a call; this runs for every pixel an arrow
+// is tested at.
+int floorToInt(double value)
+{
+    const int truncated = static_cast<int>(value);
+    return value < truncated ? truncated - 1 : truncated;
+}
+
 int cellOf(double pixel, double origin)
 {
-    return static_cast<int>(std::floor((pixel - origin) / CellSize));
+    return floorToInt((pixel - origin) / CellSize);
 }
 
 } // namespace
@@ -592,7 +604,7 @@ void LabelPlacer::insert(int entry)
 const std::vector<int>& LabelPlacer::bucketsOf(const QRectF& box, const QLineF& line) const
 {
     const auto bucket = [](double pixel, int count) {
-        return qBound(0, static_cast<int>(std::floor(pixel / BucketSize)), count - 1);
+        return qBound(0, floorToInt(pixel / BucketSize), count - 1);
     };
     std::vector<int>& buckets = _bucketList;
     buckets.clear();
@@ -744,22 +756,49 @@ int LabelPlacer::CurveCells::count(const QRectF& box) const
 // How often the line enters a cell the curve crosses, its last pixels left
 // out: the arrow's head lies on the curve.
 // Each point looked at stands for the pixel around it, which may reach into
-// up to four cells.
+// up to four cells. The curve is thin: a run of points whose cells together
+// hold none of it is passed over at once.
 int LabelPlacer::CurveCells::crossings(const QLineF& line) const
 {
     const double full = line.length();
     const double length = full - ShortestArrow / 2.0;
     const double dx = line.x2() - line.x1();
     const double dy = line.y2() - line.y1();
+    const auto left = [&](int point) { return line.x1() + dx * (point * Along / full) - 0.5; };
+    const auto top = [&](int point) { return line.y1() + dy * (point * Along / full) - 0.5; };
     int entered = 0;
     bool inside = false;
-    for (double along = 0.0; along < length; along += CellSize / 2.0) {
-        const double t = along / full;
-        const bool marked = crossesPixel(line.x1() + dx * t - 0.5, line.y1() + dy * t - 0.5);
-        entered += marked && !inside ? 1 : 0;
-        inside = marked;
+    for (int first = 0; first * Along < length; first += RunOfPoints) {
+        int last = first;
+        while (last + 1 < first + RunOfPoints && (last + 1) * Along < length)
+            ++last;
+        if (!crossesAny(left(first), left(last), top(first), top(last))) {
+            inside = false;
+            continue;
+        }
+        for (int point = first; point <= last; ++point) {
+            const bool marked = crossesPixel(left(point), top(point));
+            entered += marked && !inside ? 1 : 0;
+            inside = marked;
+        }
     }
     return entered;
+}
+
+// Whether the curve crosses a cell that a pixel with its top left corner
+// between (left1, top1) and (left2, top2) may reach into.
+bool LabelPlacer::CurveCells::crossesAny(double left1, double left2, double top1, double top2) const
+{
+    if (columns <= 0 || rows <= 0)
+        return false;
+    const int c0 = qBound(0, cellOf(std::min(left1, left2), area.left()), columns - 1);
+    const int c1 = qBound(0, cellOf(std::max(left1, left2) + 1.0, area.left()), columns - 1);
+    const int r0 = qBound(0, cellOf(std::min(top1, top2), area.top()), rows - 1);
+    const int r1 = qBound(0, cellOf(std::max(top1, top2) + 1.0, area.top()), rows - 1);
+    const int width = columns + 1;
+    return sums.at((r1 + 1) * width + c1 + 1) - sums.at(r0 * width + c1 + 1) - sums.at((r1 + 1) * width + c0)
+               + sums.at(r0 * width + c0)
+           > 0;
 }
 
 // Whether the curve crosses a cell under the pixel whose top left corner is

@@ -111,6 +111,7 @@ private:
         int count(const QRectF& box) const;
         int crossings(const QLineF& line) const;
         bool crossesPixel(double left, double top) const;
+        bool crossesAny(double left1, double left2, double top1, double top2) const;
     };
     // Per cell column from first on, the rows a peak's shade covers (none
     // where first > second).
