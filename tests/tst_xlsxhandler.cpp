@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cmath>
 #include <limits>
 
 #include <fcntl.h>
@@ -61,6 +62,8 @@ private slots:
     void smoothnessWritesTheSmoothedWorkbook();
     void saveCases_data();
     void saveCases();
+    void eachAnalysisTakenOnce_data();
+    void eachAnalysisTakenOnce();
     void leftoversOfKilledSavesRemoved();
 
 private:
@@ -516,4 +519,41 @@ void TestXlsxHandler::leftoversOfKilledSavesRemoved()
 }
 
 QTEST_GUILESS_MAIN(TestXlsxHandler)
+// A stored analysis and the same one applied again, its bounds read back
+// through 16 digits and so one bit apart, are one analysis for a save; one
+// on another stage, or with a bound 1e-12 away, is another.
+void TestXlsxHandler::eachAnalysisTakenOnce_data()
+{
+    QTest::addColumn<double>("x1");
+    QTest::addColumn<double>("applied");
+    QTest::addColumn<int>("stage");
+    QTest::addColumn<int>("taken");
+    QTest::newRow("same") << 100.1 << 100.1 << 1 << 1;
+    QTest::newRow("one bit above") << 100.1 << std::nextafter(100.1, 200.0) << 1 << 1;
+    QTest::newRow("one bit below, negative") << -35.2 << std::nextafter(-35.2, -50.0) << 1 << 1;
+    QTest::newRow("zero") << 0.0 << -0.0 << 1 << 1;
+    QTest::newRow("apart") << 100.1 << 100.1 + 1e-12 << 1 << 2;
+    QTest::newRow("another stage") << 100.1 << 100.1 << 2 << 2;
+}
+
+void TestXlsxHandler::eachAnalysisTakenOnce()
+{
+    QFETCH(double, x1);
+    QFETCH(double, applied);
+    QFETCH(int, stage);
+    QFETCH(int, taken);
+    Global::CurveFileData file;
+    file.fileName = "a.xlsx";
+    file.analysisOperations = {{"a.xlsx", 4, x1, 150.5, false, 1}, {"a.xlsx", 1, 60.0, 60.0, false, 1}};
+    Global::_curveFileDataVtr = {file};
+    Global::_analysisOperationVtr = {{"a.xlsx", 4, applied, 150.5, false, stage}};
+    const XlsxHandler::Snapshot snapshot = XlsxHandler::Snapshot::take();
+    QCOMPARE(snapshot.workbookOperations.size(), taken + 1);
+
+    XlsxHandler::keepSaved(snapshot, snapshot.workbookOperations);
+    XlsxHandler::keepSaved(snapshot, snapshot.workbookOperations);
+    QCOMPARE(Global::_savedAnalysisOperationVtr.size(), taken + 1);
+    QVERIFY(XlsxHandler::unsavedCurves(snapshot.workbookOperations).isEmpty());
+}
+
 #include "tst_xlsxhandler.moc"

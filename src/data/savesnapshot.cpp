@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <tuple>
 
 // What "保存数据" writes is chosen here, in the GUI thread, from the records
 // as they are when it is asked for; the writers only write it.
@@ -30,23 +32,56 @@ bool sameBound(double a, double b)
     return std::abs(a - b) <= 1e-15 * std::max(std::abs(a), std::abs(b));
 }
 
-bool sameOperation(const AnalysisOperation& a, const AnalysisOperation& b)
+// The analyses already taken, found by their name, kind, abscissa and stage
+// and then by x1 within sameBound's margin, so that taking n analyses costs
+// n log n: a workbook may hold ten thousand.
+class OperationIndex
 {
-    return a.name == b.name && a.mode == b.mode && a.timeAxis == b.timeAxis && a.stage == b.stage
-           && sameBound(a.x1, b.x1) && sameBound(a.x2, b.x2);
-}
+public:
+    explicit OperationIndex(const QVector<AnalysisOperation>& operations = {})
+    {
+        for (const AnalysisOperation& op : operations)
+            insert(op);
+    }
 
-bool holds(const QVector<AnalysisOperation>& operations, const AnalysisOperation& op)
-{
-    return std::any_of(operations.cbegin(), operations.cend(),
-                       [&op](const AnalysisOperation& held) { return sameOperation(held, op); });
-}
+    bool holds(const AnalysisOperation& op) const
+    {
+        // No bound that is not finite is the same as any other.
+        if (!std::isfinite(op.x1) || !std::isfinite(op.x2))
+            return false;
+        const auto group = _groups.find(keyOf(op));
+        if (group == _groups.cend())
+            return false;
+        const double margin = 2e-15 * std::abs(op.x1);
+        for (auto held = group->second.lower_bound(op.x1 - margin);
+             held != group->second.cend() && held->first <= op.x1 + margin; ++held) {
+            if (sameBound(held->first, op.x1) && sameBound(held->second, op.x2))
+                return true;
+        }
+        return false;
+    }
+
+    void insert(const AnalysisOperation& op)
+    {
+        if (std::isfinite(op.x1) && std::isfinite(op.x2))
+            _groups[keyOf(op)].emplace(op.x1, op.x2);
+    }
+
+private:
+    using Key = std::tuple<QString, int, bool, int>;
+
+    static Key keyOf(const AnalysisOperation& op) { return Key(op.name, op.mode, op.timeAxis, op.stage); }
+
+    std::map<Key, std::multimap<double, double>> _groups;
+};
 
 // The same analysis drawn twice is written once.
-void appendOnce(QVector<AnalysisOperation>& operations, const AnalysisOperation& op)
+void appendOnce(QVector<AnalysisOperation>& operations, OperationIndex& taken, const AnalysisOperation& op)
 {
-    if (!holds(operations, op))
-        operations.append(op);
+    if (taken.holds(op))
+        return;
+    operations.append(op);
+    taken.insert(op);
 }
 
 // The curve's analyses: those given, then those applied to it since the last
@@ -54,11 +89,12 @@ void appendOnce(QVector<AnalysisOperation>& operations, const AnalysisOperation&
 QVector<AnalysisOperation> operationsOf(const QString& name, const QVector<AnalysisOperation>& stored)
 {
     QVector<AnalysisOperation> operations;
+    OperationIndex taken;
     for (const AnalysisOperation& op : stored)
-        appendOnce(operations, op);
+        appendOnce(operations, taken, op);
     for (const AnalysisOperation& op : qAsConst(Global::_analysisOperationVtr)) {
         if (op.name == name)
-            appendOnce(operations, op);
+            appendOnce(operations, taken, op);
     }
     return operations;
 }
@@ -115,15 +151,18 @@ void XlsxHandler::keepSaved(const Snapshot& snapshot, const QVector<AnalysisOper
         if (!file.path.isEmpty() && file.path == snapshot.workbook.path)
             file.identity = snapshot.workbook.identity;
     }
+    OperationIndex saved(Global::_savedAnalysisOperationVtr);
     for (const AnalysisOperation& op : written)
-        appendOnce(Global::_savedAnalysisOperationVtr, op);
+        appendOnce(Global::_savedAnalysisOperationVtr, saved, op);
 }
 
 QStringList XlsxHandler::unsavedCurves(const QVector<AnalysisOperation>& written)
 {
     QStringList names;
+    const OperationIndex inWritten(written);
+    const OperationIndex saved(Global::_savedAnalysisOperationVtr);
     for (const AnalysisOperation& op : qAsConst(Global::_analysisOperationVtr)) {
-        if (!names.contains(op.name) && !holds(written, op) && !holds(Global::_savedAnalysisOperationVtr, op))
+        if (!names.contains(op.name) && !inWritten.holds(op) && !saved.holds(op))
             names.append(op.name);
     }
     return names;
