@@ -9,6 +9,7 @@
 #include "centralwidget.h"
 #include "filedialog.h"
 #include "instrumentsimulator.h"
+#include "loggersetup.h"
 #include "mainwindow.h"
 #include "messagebox.h"
 #include "serialport.h"
@@ -121,6 +122,7 @@ bool record(MainWindow& window, InstrumentSimulator& simulator, const SampleRun&
 
 int main(int argc, char** argv)
 {
+    LoggerSetup::instance();
     QApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0.4.0"));
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("samples");
