@@ -14,7 +14,8 @@ import zipfile
 fixture = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "support", "xlsxfixture.py")
 ours, corpus = sys.argv[1], sys.argv[2]
 seeds = {"spreadsheet": ["spreadsheet"], "copy": ["copy", ours], "program": ["program", ours],
-         "chart-active": ["chart-active"], "non-finite": ["non-finite"]}
+         "chart-active": ["chart-active"], "non-finite": ["non-finite"],
+         "many-analyses": ["many-analyses"]}
 for name, args in seeds.items():
     out = os.path.join(corpus, name + ".xlsx")
     subprocess.run([sys.executable, fixture] + args + [out], check=True)

@@ -137,6 +137,10 @@ def write(kind, out):
     elif kind == "huge-counts":
         ws["B8"] = 2000000000
         ws["B15"] = 2000000000
+    elif kind == "many-analyses":
+        # One row far down makes 10,001 analysis rows to read after the count.
+        ws["B27"] = 10001
+        ws["A10028"] = "NumericalLabel"
     elif kind == "text-numbers":
         for cell in ("B8", "B11", "B12", "B15", "C16"):
             ws[cell] = "abc"
