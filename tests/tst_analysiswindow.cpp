@@ -23,6 +23,7 @@ private slots:
     void cleanup();
     void savedOperationsRerunAfterReload();
     void thousandStoredAnalysesDrawnAndCleared();
+    void clearedLabelsNotPlacedAgain();
     void loadLeavesNothing_data();
     void loadLeavesNothing();
 
@@ -140,6 +141,26 @@ void TestAnalysisWindow::thousandStoredAnalysesDrawnAndCleared()
     QCOMPARE(_central->plot()->itemCount(), 2);
     QVERIFY(itemNames(_central->plot()).isEmpty());
     QVERIFY(_dialogs->boxes.isEmpty());
+}
+
+// Cleared results are destroyed a slice at a time; a resize of the plot
+// meanwhile (the analysis panel closing with "清除数据") leaves them where
+// they are instead of placing each one again.
+void TestAnalysisWindow::clearedLabelsNotPlacedAgain()
+{
+    const QString path = _dir.filePath("thousand.xlsx");
+    QVERIFY(writeWorkbook(path, {curve(peak, 101)}, QStringLiteral("2"), thousandLabels()));
+    QVERIFY(loadWorkbook(_central, path));
+    QPointer<QCPItemText> label;
+    for (int i = 0; i < _central->plot()->itemCount() && !label; ++i)
+        label = qobject_cast<QCPItemText*>(_central->plot()->item(i));
+    QVERIFY(label);
+    const QPointF place = label->position->coords();
+
+    _window->findChild<QAction*>("actionClearAllData")->trigger();
+    _central->resize(_central->width() - 200, _central->height());
+    QVERIFY(label);
+    QCOMPARE(label->position->coords(), place);
 }
 
 void TestAnalysisWindow::loadLeavesNothing_data()

@@ -543,7 +543,10 @@ void LabelPlacer::followResize()
     const QRectF area = insideArea();
     for (int i = _placed.size() - 1; i >= 0; --i) {
         const Placed& placed = _placed.at(i);
-        if (!placed.text || !placed.arrow) {
+        // A label with no layer has been taken off the plot and waits to be
+        // destroyed: placing thousands of cleared labels again would hold
+        // the window, and their boxes would stand in the way of new ones.
+        if (!placed.text || !placed.arrow || !placed.text->layer()) {
             _placed.removeAt(i);
             continue;
         }
