@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -182,15 +183,18 @@ void TestAnalysisWindow::loadLeavesNothing()
     QFETCH(QString, box);
     const QString path = _dir.filePath("many.xlsx");
     QVERIFY(writeWorkbook(path, {curve(peak, 101)}, QStringLiteral("2"), thousandLabels()));
-    if (when == "bound") {
-        // One named row far down makes 10,001 analysis rows to read.
+    {
+        // A row of an unknown analysis after the labels, one no curve shows;
+        // far down, it makes 10,001 analysis rows to read.
         auto book = XlsxHandler::openXlsxFile(path);
         QVERIFY(book);
         const int countRow = 9 + 7 + 101;
-        book->write(countRow, 2, 10001);
-        book->write(countRow + 10001, 1, Global::NumericalLabelName);
+        const int rows = when == "bound" ? 10001 : 1001;
+        book->write(countRow, 2, rows);
+        book->write(countRow + rows, 1, QStringLiteral("Unknown"));
         QVERIFY(book->saveAs(path));
     }
+    const QString status = _window->statusBar()->currentMessage();
     const QString xLabel = _central->plot()->xAxis->label();
     const QCPRange xRange = _central->plot()->xAxis->range();
     QTimer watch;
@@ -220,10 +224,13 @@ void TestAnalysisWindow::loadLeavesNothing()
     QCOMPARE(_dialogs->boxes.size(), box.isEmpty() ? 0 : 1);
     if (!box.isEmpty())
         QCOMPARE(_dialogs->boxes.first().informativeText, box);
+    QCOMPARE(_window->statusBar()->currentMessage(), status);
     if (when == "bound")
         return;
     QVERIFY(loadWorkbook(_central, path));
     QCOMPARE(labelTexts(_central->plot()).size(), 1000);
+    QCOMPARE(_window->statusBar()->currentMessage(),
+             QStringLiteral("many.xlsx 中有 1 个已保存的分析无法在曲线上显示，保存时将原样保留。"));
 }
 
 QTEST_MAIN(TestAnalysisWindow)

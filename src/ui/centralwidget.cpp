@@ -797,7 +797,8 @@ void CentralWidget::slotRecvAnalysisFileName(QString path)
 // A refused or cancelled workbook leaves nothing behind: no record, no
 // curve, and a later append still goes to the workbook read before it.
 // Stored analyses that cannot be drawn are not on the plot, yet stay in the
-// file: the user is told how many.
+// file: the user is told how many once the workbook is loaded, since a load
+// cancelled while its results are drawn keeps none of it.
 WorkbookLoader::Drawing CentralWidget::takeReadWorkbook(const WorkbookLoader::Result& read)
 {
     if (read.cancelled || read.status != 0)
@@ -809,11 +810,24 @@ WorkbookLoader::Drawing CentralWidget::takeReadWorkbook(const WorkbookLoader::Re
                             read.reason);
         return {};
     }
-    if (const int undrawn = read.file.unplacedOperationRows.size())
-        emit sigStatusMessage(QStringLiteral("%1 中有 %2 个已保存的分析无法在曲线上显示，保存时将原样保留。")
-                                  .arg(read.file.fileName)
-                                  .arg(undrawn));
-    return addCurveFile(read.file, read.path);
+    WorkbookLoader::Drawing drawing = addCurveFile(read.file, read.path);
+    const int undrawn = read.file.unplacedOperationRows.size();
+    if (undrawn == 0)
+        return drawing;
+    const QString message = QStringLiteral("%1 中有 %2 个已保存的分析无法在曲线上显示，保存时将原样保留。")
+                                .arg(read.file.fileName)
+                                .arg(undrawn);
+    if (!drawing.step) {
+        emit sigStatusMessage(message);
+        return drawing;
+    }
+    drawing.step = [this, step = drawing.step, message]() {
+        if (!step())
+            return false;
+        emit sigStatusMessage(message);
+        return true;
+    };
+    return drawing;
 }
 
 // Only the new workbook is drawn: the others are on the plot already, with
