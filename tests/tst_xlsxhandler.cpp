@@ -64,6 +64,7 @@ private slots:
     void saveCases();
     void eachAnalysisTakenOnce_data();
     void eachAnalysisTakenOnce();
+    void noSaveOfMoreAnalysesThanAReadTakes();
     void leftoversOfKilledSavesRemoved();
 
 private:
@@ -554,6 +555,26 @@ void TestXlsxHandler::eachAnalysisTakenOnce()
     XlsxHandler::keepSaved(snapshot, snapshot.workbookOperations);
     QCOMPARE(Global::_savedAnalysisOperationVtr.size(), taken + 1);
     QVERIFY(XlsxHandler::unsavedCurves(snapshot.workbookOperations).isEmpty());
+}
+
+// The reader refuses a workbook of more than 10,000 analyses, so no save
+// writes one: 10,000 are saved and read back, 10,001 leave no file.
+void TestXlsxHandler::noSaveOfMoreAnalysesThanAReadTakes()
+{
+    QTemporaryDir dir;
+    Global::_experimentInfo.phases = {stage(1, 120.0f)};
+    Global::_experimentDataVtr = {record(3)};
+    for (int count : {10000, 10001}) {
+        const QString file = dir.filePath(QString::number(count) + ".xlsx");
+        XlsxHandler::Snapshot snapshot = XlsxHandler::Snapshot::take();
+        snapshot.runOperations.fill({Global::ExperimentKey, 1, 0.75, 0.75, false, 0}, count);
+        QCOMPARE(XlsxHandler::writeExperimentFile(file, snapshot), count == 10000);
+        QCOMPARE(QFile::exists(file), count == 10000);
+        QCOMPARE(snapshot.reason.contains("10001"), count == 10001);
+    }
+    Global::CurveFileData data;
+    QCOMPARE(XlsxHandler::readFile(dir.filePath("10000.xlsx"), data), 0);
+    QCOMPARE(data.analysisOperations.size(), 10000);
 }
 
 #include "tst_xlsxhandler.moc"

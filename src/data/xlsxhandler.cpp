@@ -175,6 +175,20 @@ bool refusedTooLong(qint64 rows, QString& reason)
     return true;
 }
 
+// A workbook of more analyses than the reader takes could not be opened
+// again: it is not written.
+bool refusedTooManyAnalyses(int operations, QString& reason)
+{
+    if (operations <= XlsxHandler::MaxStoredOperations)
+        return false;
+    LOG(DEBUG) << "xlsx not written: too many analyses:" << operations;
+    reason = QStringLiteral("要保存的分析有 %1 项，超过了程序能打开的上限 %2 项，保存后的文件将无法再打开。"
+                            "没有写入任何文件。")
+                 .arg(operations)
+                 .arg(XlsxHandler::MaxStoredOperations);
+    return true;
+}
+
 bool save(const Workbook& book, const QString& path, QString& reason)
 {
     LOG(DEBUG) << "before xlsx save as...";
@@ -402,7 +416,8 @@ bool XlsxHandler::writeExperimentFile(const QString& path, Snapshot& snapshot)
 {
     LOG(DEBUG) << "write file...";
     const QVector<Global::PhaseTotalInfo> blocks = runBlocks(snapshot.experimentInfo, snapshot.experimentData);
-    if (refusedTooLong(rowsNeeded(blocks, snapshot.runOperations.size()), snapshot.reason))
+    if (refusedTooManyAnalyses(snapshot.runOperations.size(), snapshot.reason)
+        || refusedTooLong(rowsNeeded(blocks, snapshot.runOperations.size()), snapshot.reason))
         return false;
     Workbook book;
     writeInformation(book, snapshot.experimentInfo);
@@ -511,7 +526,8 @@ bool saveUpdatedSource(Workbook& book, int row, const QString& path, XlsxHandler
     const QVector<AnalysisOperation>& operations = snapshot.workbookOperations;
     const QVector<QVariantList>& keptRows = snapshot.workbook.unplacedOperationRows;
     const int count = int(operations.size() + keptRows.size());
-    if (count > 0 && refusedTooLong(qint64(row) + count, snapshot.reason))
+    if (refusedTooManyAnalyses(count, snapshot.reason)
+        || (count > 0 && refusedTooLong(qint64(row) + count, snapshot.reason)))
         return false;
     writeOperations(book, row, operations, keptRows);
     if (!save(book, path, snapshot.reason))
@@ -539,7 +555,8 @@ bool writeFromMemory(const QString& path, XlsxHandler::Snapshot& snapshot)
         blocks.append(Global::PhaseTotalInfo{i + 1, stage.phase, stage.data, nullptr});
     }
     const int operationRows = int(snapshot.workbookOperations.size() + file.unplacedOperationRows.size());
-    if (refusedTooLong(rowsNeeded(blocks, operationRows), snapshot.reason))
+    if (refusedTooManyAnalyses(operationRows, snapshot.reason)
+        || refusedTooLong(rowsNeeded(blocks, operationRows), snapshot.reason))
         return false;
     Workbook book;
     writeInformation(book, file.info);

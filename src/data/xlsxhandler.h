@@ -125,7 +125,8 @@ public:
 
     // The most analyses one workbook may hold: each is drawn again when the
     // workbook is loaded, and ten thousand on one plot is far more than
-    // anyone reads; a workbook with more is refused.
+    // anyone reads; a workbook with more is refused, and no save writes
+    // more.
     static constexpr int MaxStoredOperations = 10000;
 
     // 0 read, 1 no such file, 2 suffix not "xlsx", 3 no readable worksheet
