@@ -206,9 +206,11 @@ void TestPlotInteraction::resultLabelActsAsTextItem_data()
 {
     QTest::addColumn<bool>("selected");
     QTest::addColumn<bool>("boxed");
-    QTest::newRow("as drawn") << false << false;
-    QTest::newRow("selected") << true << false;
-    QTest::newRow("framed and turned") << false << true;
+    QTest::addColumn<bool>("measured");
+    QTest::newRow("as drawn") << false << false << false;
+    QTest::newRow("selected") << true << false << false;
+    QTest::newRow("framed and turned") << false << true << false;
+    QTest::newRow("measured before it was made") << false << false << true;
 }
 
 // A result label lays its text out once; drawn, anchored and hit, it is the
@@ -217,6 +219,9 @@ void TestPlotInteraction::resultLabelActsAsTextItem()
 {
     QFETCH(bool, selected);
     QFETCH(bool, boxed);
+    QFETCH(bool, measured);
+    const QString text = QStringLiteral("峰的综合信息：\n焓值：1.234 J/g \n峰值：156.600℃");
+    const QFont font(QStringLiteral("Arial"), 10);
     QImage pictures[2];
     QList<QPointF> anchors[2];
     QList<double> hits[2];
@@ -224,8 +229,11 @@ void TestPlotInteraction::resultLabelActsAsTextItem()
         QCustomPlot plot;
         plot.resize(400, 300);
         QCPItemText* label = k == 0 ? new QCPItemText(&plot) : new ResultLabel(&plot);
-        label->setText(QStringLiteral("峰的综合信息：\n焓值：1.234 J/g \n峰值：156.600℃"));
-        label->setFont(QFont(QStringLiteral("Arial"), 10));
+        label->setFont(font);
+        if (k == 1 && measured)
+            static_cast<ResultLabel*>(label)->setMeasuredText(text, ResultLabel::screenTextRect(text, font));
+        else
+            label->setText(text);
         label->setPositionAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
         label->position->setCoords(4.3, 5.7);
         label->setSelected(selected);

@@ -314,15 +314,17 @@ QPointF AnalysisRunner::textBoxPlace(const QPointF& point) const
 }
 
 // The label keeps its place in the axis rectangle when the axes move; its
-// arrow's head stays on the analysed point.
+// arrow's head stays on the analysed point. The text is laid out once, for
+// placing it and for the label.
 void AnalysisRunner::drawResultLabel(const QPointF& point, const QString& text, const QString& name)
 {
-    const QPointF centre = labelCentre(point, text);
+    const QRect textRect = ResultLabel::screenTextRect(text, labelFont());
+    const QPointF centre = _plot->labelPlacer()->placeResult(point, textRect.size(), textBoxPlace(point));
     auto* label = new ResultLabel(_plot);
     label->setPositionAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-    label->setText(text);
     label->setFont(labelFont());
     label->setSelectedFont(labelFont());
+    label->setMeasuredText(text, textRect);
     label->setSelectable(true);
     label->position->setType(QCPItemPosition::ptAxisRectRatio);
     label->position->setPixelPosition(centre);
@@ -337,13 +339,6 @@ void AnalysisRunner::drawResultLabel(const QPointF& point, const QString& text, 
     PlotItemRegistry::addArrow(arrow, name);
     _items.append(arrow);
     _plot->labelPlacer()->keep(label, arrow);
-}
-
-// Where the label hides the least, in pixels: about one tick step right of
-// its point when nothing is in the way there.
-QPointF AnalysisRunner::labelCentre(const QPointF& point, const QString& text) const
-{
-    return _plot->labelPlacer()->placeResult(point, LabelPlacer::textSize(text, labelFont()), textBoxPlace(point));
 }
 
 QCPGraph* AnalysisRunner::addResultGraph(const QVector<double>& keys, const QVector<double>& values,

@@ -65,7 +65,6 @@ private:
     static QPair<double, double> baselineNear(const QPointF& from);
     void drawGlassTransitionLabel(double t1, const QPointF& q, double t2, const QString& name);
     double baselineStubEnd(double from, double length) const;
-    QPointF labelCentre(const QPointF& point, const QString& text) const;
     QCPGraph* addResultGraph(const QVector<double>& keys, const QVector<double>& values, const QString& name);
     void drawBaselineStub(const QPointF& from, double toX, const QPair<double, double>& line, const QString& name);
     static bool steepestTangent(const QVector<QPointF>& region, QPair<double, double>& tangent);

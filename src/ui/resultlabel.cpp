@@ -5,6 +5,8 @@
 namespace {
 
 const Qt::Alignment TextFlags = Qt::AlignmentFlag(Qt::TextDontClip);
+// QCPItemText's own.
+const Qt::Alignment DefaultAlignment = Qt::AlignTop | Qt::AlignHCenter;
 
 } // namespace
 
@@ -13,24 +15,55 @@ ResultLabel::ResultLabel(QCustomPlot* plot)
 {
 }
 
-// metrics() gives the font's metrics on the device, as QCPItemText takes
-// them there.
-template<typename Metrics>
-QRect ResultLabel::textRect(Layout& layout, const QFont& font, const QPaintDevice* device, Metrics metrics) const
+QRect ResultLabel::screenTextRect(const QString& text, const QFont& font)
 {
-    const int dpiX = device ? device->logicalDpiX() : 0;
-    const int dpiY = device ? device->logicalDpiY() : 0;
-    if (!layout.valid || layout.dpiX != dpiX || layout.dpiY != dpiY || layout.alignment != mTextAlignment
-        || layout.text != mText || layout.font != font) {
-        layout.textRect = metrics().boundingRect(0, 0, 0, 0, int(TextFlags | mTextAlignment), mText);
-        layout.font = font;
-        layout.text = mText;
-        layout.alignment = mTextAlignment;
-        layout.dpiX = dpiX;
-        layout.dpiY = dpiY;
-        layout.valid = true;
+    return QFontMetrics(font).boundingRect(0, 0, 0, 0, int(TextFlags | DefaultAlignment), text);
+}
+
+void ResultLabel::setMeasuredText(const QString& text, const QRect& screenRect)
+{
+    setText(text);
+    if (mTextAlignment == DefaultAlignment)
+        _screenLayout = Layout{mainFont(), QFontMetrics(mainFont()).fontDpi(), text, mTextAlignment, true, screenRect};
+}
+
+// Fonts that compare equal ask for the same face at the same size, so at the
+// same resolution a text takes the same box in them. A font with no list of
+// families asks for its family alone; resolving it for a device (as a painter
+// does) makes that family its list, which QFont compares too.
+bool ResultLabel::Layout::fits(const QFont& asked, qreal askedDpi, const QString& askedText,
+                               Qt::Alignment askedAlignment) const
+{
+    if (!valid || dpi != askedDpi || alignment != askedAlignment || text != askedText)
+        return false;
+    if (font == asked)
+        return true;
+    const auto listed = [](QFont f) {
+        if (f.families().isEmpty())
+            f.setFamilies({f.family()});
+        return f;
+    };
+    return listed(font) == listed(asked);
+}
+
+// metrics are those of font as resolved for the device drawn on, as
+// QCPItemText takes them there. A layout for the other slot's device serves
+// when it fits.
+QRect ResultLabel::textRect(const QFontMetrics& metrics, const QFont& font, Layout& slot) const
+{
+    const qreal dpi = metrics.fontDpi();
+    for (const Layout* layout : {&_screenLayout, &_deviceLayout}) {
+        if (layout->fits(font, dpi, mText, mTextAlignment))
+            return layout->textRect;
     }
-    return layout.textRect;
+    slot = Layout{font, dpi, mText, mTextAlignment, true,
+                  metrics.boundingRect(0, 0, 0, 0, int(TextFlags | mTextAlignment), mText)};
+    return slot.textRect;
+}
+
+QRect ResultLabel::screenRect(const QFont& font) const
+{
+    return textRect(QFontMetrics(font), font, _screenLayout);
 }
 
 // As QCPItemText::draw, with the text's box laid out once.
@@ -42,7 +75,7 @@ void ResultLabel::draw(QCPPainter* painter)
     if (!qFuzzyIsNull(mRotation))
         transform.rotate(mRotation);
     painter->setFont(mainFont());
-    QRect text = textRect(_deviceLayout, mainFont(), painter->device(), [painter]() { return painter->fontMetrics(); });
+    QRect text = textRect(painter->fontMetrics(), painter->font(), _deviceLayout);
     QRect box = text.adjusted(-mPadding.left(), -mPadding.top(), mPadding.right(), mPadding.bottom());
     const QPointF textPos = getTextDrawPoint(QPointF(0, 0), box, mPositionAlignment);
     text.moveTopLeft(textPos.toPoint() + QPoint(mPadding.left(), mPadding.top()));
@@ -71,8 +104,7 @@ QPointF ResultLabel::anchorPixelPosition(int anchorId) const
     transform.translate(pos.x(), pos.y());
     if (!qFuzzyIsNull(mRotation))
         transform.rotate(mRotation);
-    const QFont font = mainFont();
-    const QRect text = textRect(_screenLayout, font, nullptr, [&font]() { return QFontMetrics(font); });
+    const QRect text = screenRect(mainFont());
     QRectF box = text.adjusted(-mPadding.left(), -mPadding.top(), mPadding.right(), mPadding.bottom());
     const QPointF textPos = getTextDrawPoint(QPointF(0, 0), box, mPositionAlignment);
     box.moveTopLeft(textPos.toPoint());
@@ -111,7 +143,7 @@ double ResultLabel::selectTest(const QPointF& pos, bool onlySelectable, QVariant
     inputTransform.rotate(-mRotation);
     inputTransform.translate(-positionPixels.x(), -positionPixels.y());
     const QPointF rotatedPos = inputTransform.map(pos);
-    const QRect text = textRect(_screenLayout, mFont, nullptr, [this]() { return QFontMetrics(mFont); });
+    const QRect text = screenRect(mFont);
     QRect box = text.adjusted(-mPadding.left(), -mPadding.top(), mPadding.right(), mPadding.bottom());
     const QPointF textPos = getTextDrawPoint(positionPixels, box, mPositionAlignment);
     box.moveTopLeft(textPos.toPoint());

@@ -7,14 +7,22 @@
 // time it is drawn, each time an anchor of it is asked for (its arrow asks at
 // every replot, keeping labels inside the plot asks twice) and at each hit
 // test; with thousands of labels on the plot that is most of a replot. This
-// label lays a text out once for each font, text and device it meets, and
-// otherwise draws, anchors and tests as QCPItemText does.
+// label lays a text out once for each font, text and font resolution it
+// meets (the screen's and a paint buffer's are the same), and otherwise
+// draws, anchors and tests as QCPItemText does.
 class ResultLabel : public QCPItemText
 {
     Q_OBJECT
 
 public:
     explicit ResultLabel(QCustomPlot* plot);
+
+    // The box of a text as a label in font lays it out for the screen; the
+    // placer measures a label with it before the label is made.
+    static QRect screenTextRect(const QString& text, const QFont& font);
+    // The text, with the box screenTextRect() gave it for the label's font:
+    // the label need not lay it out again.
+    void setMeasuredText(const QString& text, const QRect& screenRect);
 
     double selectTest(const QPointF& pos, bool onlySelectable, QVariant* details = nullptr) const override;
 
@@ -23,22 +31,23 @@ protected:
     QPointF anchorPixelPosition(int anchorId) const override;
 
 private:
-    // The text's box as laid out for a device (null for the screen's
-    // metrics); what it was laid out from is kept to tell when it is stale.
+    // The text's box as laid out in a font at a resolution; what it was laid
+    // out from is kept to tell when it is stale.
     struct Layout
     {
         QFont font;
+        qreal dpi = 0.0;
         QString text;
         Qt::Alignment alignment;
-        int dpiX = 0;
-        int dpiY = 0;
         bool valid = false;
         QRect textRect;
+        bool fits(const QFont& font, qreal dpi, const QString& text, Qt::Alignment alignment) const;
     };
 
-    template<typename Metrics>
-    QRect textRect(Layout& layout, const QFont& font, const QPaintDevice* device, Metrics metrics) const;
+    QRect textRect(const QFontMetrics& metrics, const QFont& font, Layout& slot) const;
+    QRect screenRect(const QFont& font) const;
 
+    // The screen's, and the last other device's.
     mutable Layout _screenLayout;
     mutable Layout _deviceLayout;
 };
