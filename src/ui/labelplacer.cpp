@@ -219,6 +219,11 @@ QPointF LabelPlacer::bestPlace(const QPointF& p, const QSizeF& size, const QPoin
     _shade = shadeColumns(_plot->axisRect()->rect());
     _budget = VisitBudget;
     const QVector<QRectF> candidates = resultCandidates(p, size, wanted);
+    if (noRoomFor(size) && crowdedPlace(p, candidates, best)) {
+        _cells = nullptr;
+        return best.center();
+    }
+    _budget = VisitBudget;
     Score bestScore{INT_MAX, INT_MAX, INT_MAX, INT_MAX};
     for (int i = 0; i < candidates.size() && _budget >= 0; ++i) {
         const QRectF box = shiftedInto(candidates.at(i), area);
@@ -236,13 +241,48 @@ QPointF LabelPlacer::bestPlace(const QPointF& p, const QSizeF& size, const QPoin
     return best.center();
 }
 
+// The last scan of the rectangle found no free place for a text as large, and
+// texts added since free no room.
+bool LabelPlacer::noRoomFor(const QSizeF& size) const
+{
+    return _noRoomFor.isValid() && size.width() >= _noRoomFor.width() && size.height() >= _noRoomFor.height();
+}
+
+// A label that finds no free place anywhere lies over another text, and
+// weighing where its arrow runs would cost most of its placing, thousands of
+// times on a plot crowded past readability: it goes beside its point where it
+// hides the least of its curve, nearest first. False, and place left alone,
+// when a place beside the point is free after all: the label is placed as
+// any other.
+bool LabelPlacer::crowdedPlace(const QPointF& point, const QVector<QRectF>& candidates, QRectF& place)
+{
+    const QRectF area = insideArea();
+    int leastCover = INT_MAX;
+    for (int i = 0; i < candidates.size(); ++i) {
+        const QRectF box = shiftedInto(candidates.at(i), area);
+        if (box.adjusted(-ShortestArrow, -ShortestArrow, ShortestArrow, ShortestArrow).contains(point))
+            continue;
+        const bool free = overlaps(box, 1) == 0;
+        if (_budget < 0)
+            break;
+        if (free)
+            return false;
+        const int covered = leastCover > 0 ? (_cells ? _cells->count(box) : 0) + cover(box, _shade) : INT_MAX;
+        if (covered < leastCover) {
+            leastCover = covered;
+            place = box;
+        }
+    }
+    return true;
+}
+
 // The places beside the point are few: on a small or crowded plot all of them
 // may lie over other texts while the rectangle has room elsewhere. It is
 // scanned as for a calculation text, nearest the point first; a free place
 // there beats any over a text, however far from the point.
 void LabelPlacer::placeFree(const QPointF& point, const QSizeF& size, Score& score, QRectF& place)
 {
-    if (_noRoomFor.isValid() && size.width() >= _noRoomFor.width() && size.height() >= _noRoomFor.height())
+    if (noRoomFor(size))
         return;
     const QVector<QRectF> boxes = scanBoxes(size, point);
     const QVector<int> sums = takenSums();

@@ -139,6 +139,8 @@ private:
     };
 
     QPointF bestPlace(const QPointF& point, const QSizeF& size, const QPointF& preferred);
+    bool noRoomFor(const QSizeF& size) const;
+    bool crowdedPlace(const QPointF& point, const QVector<QRectF>& candidates, QRectF& place);
     void placeFree(const QPointF& point, const QSizeF& size, Score& score, QRectF& place);
     QVector<QRectF> scanBoxes(const QSizeF& size, const QPointF& nearest) const;
     void take(const QRectF& box, int count);
