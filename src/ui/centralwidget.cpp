@@ -43,9 +43,6 @@ constexpr qint64 ResultSliceNs = 15 * 1000 * 1000;
 // millisecond: more than this many are painted a part at a time, each part
 // within about 50 ms.
 constexpr int ResultsPerPart = 400;
-// Each part layer gets a paint buffer of the plot's size from the replot
-// that follows its making; a few at a time keep that replot short.
-constexpr int PartLayersPerStep = 3;
 
 // A replot of a 100,000-point curve takes several milliseconds, longer than
 // the instrument's frame interval at full line speed; 25 pictures a second
@@ -110,15 +107,13 @@ struct CentralWidget::ResultDrawing
         , plot(drawnOn)
     {
     }
-    // Parts not painted yet are left to the next full replot.
+    // A part not painted yet is left to the next full replot.
     ~ResultDrawing() { closeParts(); }
 
     void closeParts()
     {
-        for (const QPointer<QCPLayer>& part : qAsConst(parts)) {
-            if (plot)
-                plot->closePartLayer(part);
-        }
+        if (plot)
+            plot->closePartLayer(partLayer);
     }
 
     const Global::CurveFileData file;
@@ -129,11 +124,11 @@ struct CentralWidget::ResultDrawing
     int next = 0;
     QCPRange x;
     QCPRange y;
-    // The layers the results are drawn on a part at a time, none when they
-    // are few (made a few at a time, before any result is drawn); the part
+    // How many parts the results are drawn in, none when they are few; the
+    // layer they are drawn on (made before any result is drawn), the part
     // being drawn and the items drawn in it.
-    int partsWanted = 0;
-    QVector<QPointer<QCPLayer>> parts;
+    int parts = 0;
+    QPointer<QCPLayer> partLayer;
     int part = 0;
     QList<QPointer<QCPAbstractItem>> partItems;
 };
@@ -843,7 +838,7 @@ WorkbookLoader::Drawing CentralWidget::addCurveFile(const Global::CurveFileData&
     drawFileStages(Global::_curveFileDataVtr.last());
     const std::shared_ptr<ResultDrawing> results = resultDrawing(Global::_curveFileDataVtr.last());
     if (results->operations.size() > ResultsPerPart)
-        results->partsWanted = (results->operations.size() + ResultsPerPart - 1) / ResultsPerPart;
+        results->parts = (results->operations.size() + ResultsPerPart - 1) / ResultsPerPart;
     _plot->replot(QCustomPlot::rpRefreshHint);
     if (results->operations.isEmpty()) {
         XlsxHandler::rememberReadFile(path);
@@ -867,30 +862,26 @@ WorkbookLoader::Drawing CentralWidget::addCurveFile(const Global::CurveFileData&
 // drawn; true once all are drawn and painted.
 bool CentralWidget::drawResultStep(ResultDrawing& drawing)
 {
-    if (drawing.parts.size() < drawing.partsWanted) {
-        const int count = qMin(PartLayersPerStep, drawing.partsWanted - drawing.parts.size());
-        for (QCPLayer* part : _plot->addPartLayers(count))
-            drawing.parts.append(part);
-        _plot->replot(QCustomPlot::rpRefreshHint);
-        return false;
-    }
-    if (drawing.parts.isEmpty()) {
+    if (drawing.parts == 0) {
         if (!drawResultSlice(drawing, ResultSliceNs, drawing.operations.size()))
             return false;
         _plot->replot(QCustomPlot::rpRefreshHint);
         return true;
     }
-    const int perPart = (drawing.operations.size() + drawing.parts.size() - 1) / drawing.parts.size();
+    if (!drawing.partLayer) {
+        drawing.partLayer = _plot->addPartLayer();
+        _plot->replot(QCustomPlot::rpRefreshHint);
+        return false;
+    }
+    const int perPart = (drawing.operations.size() + drawing.parts - 1) / drawing.parts;
     const int partEnd = qMin(drawing.operations.size(), (drawing.part + 1) * perPart);
-    QCPLayer* const part = drawing.parts.at(drawing.part);
     if (drawing.next < partEnd) {
         QCPLayer* const current = _plot->currentLayer();
-        _plot->setCurrentLayer(part ? part : current);
+        _plot->setCurrentLayer(drawing.partLayer);
         drawResultSlice(drawing, ResultSliceNs, partEnd);
         _plot->setCurrentLayer(current);
         return false;
     }
-    _plot->closePartLayer(part);
     QList<QCPItemText*> labels;
     QList<QCPItemLine*> arrows;
     for (QCPAbstractItem* item : qAsConst(drawing.partItems)) {
@@ -901,10 +892,12 @@ bool CentralWidget::drawResultStep(ResultDrawing& drawing)
     }
     _plot->keepReadable(labels, arrows);
     drawing.partItems.clear();
-    if (part)
-        _plot->replotPart(part);
+    _plot->paintPart(drawing.partLayer);
     ++drawing.part;
-    return drawing.part >= drawing.parts.size();
+    if (drawing.part < drawing.parts)
+        return false;
+    drawing.closeParts();
+    return true;
 }
 
 // The curve that was current before the load is current again, if it is
@@ -1013,8 +1006,7 @@ bool CentralWidget::drawResultSlice(ResultDrawing& drawing, qint64 budgetNs, int
     clock.start();
     while (drawing.next < end && clock.nsecsElapsed() < budgetNs) {
         const QPair<AnalysisOperation, bool>& operation = drawing.operations.at(drawing.next++);
-        if (!redrawOperation(drawing.file, drawing.stages, operation.first, operation.second)
-            || drawing.parts.isEmpty())
+        if (!redrawOperation(drawing.file, drawing.stages, operation.first, operation.second) || drawing.parts == 0)
             continue;
         for (QObject* item : _runner->lastItems()) {
             if (auto* drawn = qobject_cast<QCPAbstractItem*>(item))

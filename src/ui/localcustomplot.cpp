@@ -57,6 +57,7 @@ LocalCustomPlot::LocalCustomPlot(QWidget* parent)
     , _labelPlacer(new LabelPlacer(this))
     , _mouseHandling(false)
     , _partsMade(0)
+    , _buffersStale(false)
     , _nextDiscarded(0)
     , _discardTimer(new QTimer(this))
 {
@@ -75,6 +76,7 @@ LocalCustomPlot::LocalCustomPlot(QWidget* parent)
     for (QCPAxis* axis : {xAxis, yAxis})
         connect(axis, QOverload<const QCPRange&>::of(&QCPAxis::rangeChanged), this, &LocalCustomPlot::noteRangeChange);
     connect(this, &QCustomPlot::beforeReplot, this, &LocalCustomPlot::mergeClosedParts);
+    connect(this, &QCustomPlot::afterReplot, this, [this]() { _buffersStale = false; });
     // The legend is never shown; each graph added to it would lay the legend
     // out again when it goes, which makes removing many graphs quadratic.
     setAutoAddPlottableToLegend(false);
@@ -190,42 +192,79 @@ void LocalCustomPlot::keepReadable(const QList<QCPItemText*>& labels, const QLis
         _labelPlacer->invalidate();
 }
 
-// Each part goes above the last, as later results lie above earlier ones.
-// Adding a layer sets every paint buffer up again, one of its own for each
-// buffered layer: the layers are added plain and given their buffers
-// together, by the next replot.
-QVector<QCPLayer*> LocalCustomPlot::addPartLayers(int count)
+// Each part layer goes above the last, as later results lie above earlier
+// ones, with the layer of its painted parts just below it. Adding a layer
+// sets every paint buffer up again, at the next replot.
+QCPLayer* LocalCustomPlot::addPartLayer()
 {
     QCPLayer* below = layer(MainLayerName);
     for (const QPointer<QCPLayer>& part : qAsConst(_partLayers)) {
         if (part)
             below = part;
     }
-    QVector<QCPLayer*> added;
-    for (int i = 0; i < count; ++i) {
+    QCPLayer* added[2] = {nullptr, nullptr};
+    for (QCPLayer*& made : added) {
         const QString name = QStringLiteral("part %1").arg(++_partsMade);
         addLayer(name, below, QCustomPlot::limAbove);
-        below = layer(name);
-        added.append(below);
-        _partLayers.append(below);
-        _closedParts.remove(below);
+        made = layer(name);
+        below = made;
+        _partLayers.append(made);
     }
-    for (QCPLayer* part : qAsConst(added))
-        part->setMode(QCPLayer::lmBuffered);
-    return added;
+    for (QCPLayer* made : added)
+        made->setMode(QCPLayer::lmBuffered);
+    _paintedBelow.insert(added[1], added[0]);
+    _buffersStale = true;
+    return added[1];
 }
 
 void LocalCustomPlot::closePartLayer(QCPLayer* layer)
 {
-    if (layer && _partLayers.contains(layer))
-        _closedParts.insert(layer);
+    if (!layer || !_partLayers.contains(layer))
+        return;
+    _closedParts.insert(layer);
+    if (QCPLayer* painted = _paintedBelow.value(layer))
+        _closedParts.insert(painted);
+}
+
+// The part layer's picture is added to the one of the parts painted before,
+// and its items join them: a later paint draws the new part alone, and the
+// widget draws one picture for all of them. Until a replot has handed the
+// new layers their buffers, the whole plot is replotted.
+void LocalCustomPlot::paintPart(QCPLayer* part)
+{
+    if (_buffersStale) {
+        replot(QCustomPlot::rpRefreshHint);
+        return;
+    }
+    replotLayerAlone(part);
+    QCPLayer* painted = _paintedBelow.value(part);
+    QCPAbstractPaintBuffer* from = bufferOf(part);
+    QCPAbstractPaintBuffer* to = painted ? bufferOf(painted) : nullptr;
+    if (!from || !to || from == to)
+        return;
+    QVector<bool> stale;
+    for (const QSharedPointer<QCPAbstractPaintBuffer>& buffer : qAsConst(mPaintBuffers))
+        stale.append(buffer->invalidated());
+    if (QCPPainter* painter = to->startPainting()) {
+        from->draw(painter);
+        delete painter;
+        to->donePainting();
+    }
+    from->clear(Qt::transparent);
+    const QList<QCPLayerable*> items = part->children();
+    for (QCPLayerable* item : items)
+        item->setLayer(painted);
+    for (int i = 0; i < stale.size() && i < mPaintBuffers.size(); ++i)
+        mPaintBuffers.at(i)->setInvalidated(stale.at(i) && mPaintBuffers.at(i).data() != from
+                                            && mPaintBuffers.at(i).data() != to);
+    update();
 }
 
 // QCPLayer::replot paints its layer alone only while no paint buffer is
 // marked stale, and adding an item to a layer marks that layer's buffer. The
-// marks are lifted for the call and put back after it: the part's own buffer
+// marks are lifted for the call and put back after it: the layer's own buffer
 // is painted afresh, and every other buffer is left as it was.
-void LocalCustomPlot::replotPart(QCPLayer* layer)
+void LocalCustomPlot::replotLayerAlone(QCPLayer* layer)
 {
     QVector<bool> stale;
     for (const QSharedPointer<QCPAbstractPaintBuffer>& buffer : qAsConst(mPaintBuffers)) {
@@ -235,6 +274,21 @@ void LocalCustomPlot::replotPart(QCPLayer* layer)
     layer->replot();
     for (int i = 0; i < stale.size() && i < mPaintBuffers.size(); ++i)
         mPaintBuffers.at(i)->setInvalidated(stale.at(i));
+}
+
+// As QCustomPlot hands the buffers out at a replot: in layer order, one of
+// its own to each buffered layer and one to each run of logical layers.
+QCPAbstractPaintBuffer* LocalCustomPlot::bufferOf(const QCPLayer* wanted) const
+{
+    int index = 0;
+    for (int i = 0; i < mLayers.size(); ++i) {
+        const QCPLayer* current = mLayers.at(i);
+        if (current->mode() == QCPLayer::lmBuffered || (i > 0 && mLayers.at(i - 1)->mode() == QCPLayer::lmBuffered))
+            ++index;
+        if (current == wanted)
+            return index < mPaintBuffers.size() ? mPaintBuffers.at(index).data() : nullptr;
+    }
+    return nullptr;
 }
 
 // Each list is walked once, and each layer's in its own order. Curves are
@@ -295,6 +349,7 @@ void LocalCustomPlot::mergeClosedParts()
         for (QCPLayerable* child : part->children())
             child->setLayer(main);
         _closedParts.remove(part);
+        _paintedBelow.remove(part);
         removeLayer(part);
     }
     _partLayers.removeAll(QPointer<QCPLayer>());

@@ -1,6 +1,7 @@
 #ifndef LOCALCUSTOMPLOT_H
 #define LOCALCUSTOMPLOT_H
 
+#include <QHash>
 #include <QPointer>
 #include <QSet>
 #include <QVector>
@@ -40,14 +41,15 @@ public:
     QCPLayer* dragLayer() const;
 
     // Thousands of results cannot be painted by one replot without stalling
-    // the window. Drawn a part at a time, each part goes to a layer of its
-    // own buffer above the curves and is painted by replotting that layer
-    // alone. A closed part gets no more items: the next full replot moves
-    // them down among the others and drops the layer.
-    QVector<QCPLayer*> addPartLayers(int count);
+    // the window. Drawn a part at a time, they go to a layer of their own
+    // buffer above the curves (it gets the buffer from the next replot),
+    // which paintPart() paints alone and then adds to the picture of the
+    // parts painted before it: however many parts there are, the window puts
+    // two pictures together. A closed part layer gets no more items: the next
+    // full replot moves them down among the others and drops the layer.
+    QCPLayer* addPartLayer();
     void closePartLayer(QCPLayer* layer);
-    // Paints a part layer alone.
-    void replotPart(QCPLayer* layer);
+    void paintPart(QCPLayer* layer);
     // The labels whole inside the axis rectangle and the arrows leaving them
     // towards their points, as every layout leaves them.
     void keepReadable(const QList<QCPItemText*>& labels, const QList<QCPItemLine*>& arrows);
@@ -75,6 +77,8 @@ private:
     void keepLabelsReadable();
     void noteRangeChange();
     void mergeClosedParts();
+    void replotLayerAlone(QCPLayer* layer);
+    QCPAbstractPaintBuffer* bufferOf(const QCPLayer* layer) const;
     void destroyDiscarded();
 
     // Guarded: a clear may remove the label while the button is still down.
@@ -90,10 +94,14 @@ private:
     // Set while the mouse's own handling runs: a range change then is the
     // user's.
     bool _mouseHandling;
-    // Part layers, lowest first, and those closed.
+    // Part layers and the layers below them that hold the parts painted,
+    // lowest first, and those closed.
     QVector<QPointer<QCPLayer>> _partLayers;
+    QHash<QCPLayer*, QCPLayer*> _paintedBelow;
     QSet<QCPLayer*> _closedParts;
     int _partsMade;
+    // Layers were added since the last replot handed the paint buffers out.
+    bool _buffersStale;
     // Discarded graphs and items, in the order they are destroyed.
     QVector<QPointer<QCPLayerable>> _discarded;
     int _nextDiscarded;
