@@ -7,6 +7,7 @@
 #include "messagebox.h"
 #include "numerichelpers.h"
 #include "plotitemregistry.h"
+#include "resultdrawer.h"
 #include "pointcalculate.h"
 #include "storedoperations.h"
 #include "xlsxhandler.h"
@@ -16,7 +17,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QHBoxLayout>
-#include <QPointer>
 #include <QTimer>
 
 #include <algorithm>
@@ -34,15 +34,6 @@ const QCP::Interactions AnalysisInteractions = QCP::iSelectPlottables;
 // process, so a curve started after a clear continues where the last stopped
 // and every point lands at the end of the curve's data.
 double liveKeyCounter = 0.0;
-
-// The results of a workbook being loaded are drawn this long at a time, and
-// the event loop runs between two slices: the window keeps painting and
-// taking frames however many analyses the workbook stores.
-constexpr qint64 ResultSliceNs = 15 * 1000 * 1000;
-// Painting a result (label, arrow, region) takes about a tenth of a
-// millisecond: more than this many are painted a part at a time, each part
-// within about 50 ms.
-constexpr int ResultsPerPart = 400;
 
 // A replot of a 100,000-point curve takes several milliseconds, longer than
 // the instrument's frame interval at full line speed; 25 pictures a second
@@ -97,42 +88,6 @@ struct CentralWidget::AxisView
     QCPRange y;
 };
 
-// The results of one workbook, drawn in turn on the axis ranges they were
-// first drawn on, whatever the ranges become between two slices.
-struct CentralWidget::ResultDrawing
-{
-    ResultDrawing(const Global::CurveFileData& drawn, LocalCustomPlot* drawnOn)
-        : file(drawn)
-        , stages(drawn.phases)
-        , plot(drawnOn)
-    {
-    }
-    // A part not painted yet is left to the next full replot.
-    ~ResultDrawing() { closeParts(); }
-
-    void closeParts()
-    {
-        if (plot)
-            plot->closePartLayer(partLayer);
-    }
-
-    const Global::CurveFileData file;
-    const StoredOperations::StageIndex stages;
-    const QPointer<LocalCustomPlot> plot;
-    // Each operation with whether it is drawn confirmed.
-    QVector<QPair<AnalysisOperation, bool>> operations;
-    int next = 0;
-    QCPRange x;
-    QCPRange y;
-    // How many parts the results are drawn in, none when they are few; the
-    // layer they are drawn on (made before any result is drawn), the part
-    // being drawn and the items drawn in it.
-    int parts = 0;
-    QPointer<QCPLayer> partLayer;
-    int part = 0;
-    QList<QPointer<QCPAbstractItem>> partItems;
-};
-
 CentralWidget::CentralWidget(QWidget* parent)
     : QWidget(parent)
     , _timeAxisLabel(QStringLiteral("Time/min"))
@@ -146,6 +101,7 @@ CentralWidget::CentralWidget(QWidget* parent)
     , _loader(new WorkbookLoader([this](const WorkbookLoader::Result& read) { return takeReadWorkbook(read); },
                                  parent, this))
     , _runner(new AnalysisRunner(_plot))
+    , _drawer(new ResultDrawer(_plot, _runner.get()))
     , _line1(nullptr)
     , _line2(nullptr)
     , _lastApplyX1(0.0)
@@ -836,68 +792,25 @@ WorkbookLoader::Drawing CentralWidget::addCurveFile(const Global::CurveFileData&
     Global::_curveFileDataVtr.append(file);
     setFileAxisCaptions();
     drawFileStages(Global::_curveFileDataVtr.last());
-    const std::shared_ptr<ResultDrawing> results = resultDrawing(Global::_curveFileDataVtr.last());
-    if (results->operations.size() > ResultsPerPart)
-        results->parts = (results->operations.size() + ResultsPerPart - 1) / ResultsPerPart;
+    const Global::CurveFileData& added = Global::_curveFileDataVtr.last();
+    const std::shared_ptr<ResultDrawer::Drawing> results = _drawer->prepare(added, resultOperations(added));
     _plot->replot(QCustomPlot::rpRefreshHint);
-    if (results->operations.isEmpty()) {
+    if (ResultDrawer::operationCount(*results) == 0) {
         XlsxHandler::rememberReadFile(path);
         return {};
     }
     WorkbookLoader::Drawing drawing;
     drawing.step = [this, results, path]() {
-        if (!drawResultStep(*results))
+        if (!_drawer->step(*results))
             return false;
         XlsxHandler::rememberReadFile(path);
         return true;
     };
     drawing.undo = [this, results, name = file.fileName, before, previousCurve]() {
-        results->closeParts();
+        ResultDrawer::close(*results);
         takeBackWorkbook(name, before, previousCurve);
     };
     return drawing;
-}
-
-// A slice of results, or the painting of a part once all of its results are
-// drawn; true once all are drawn and painted.
-bool CentralWidget::drawResultStep(ResultDrawing& drawing)
-{
-    if (drawing.parts == 0) {
-        if (!drawResultSlice(drawing, ResultSliceNs, drawing.operations.size()))
-            return false;
-        _plot->replot(QCustomPlot::rpRefreshHint);
-        return true;
-    }
-    if (!drawing.partLayer) {
-        drawing.partLayer = _plot->addPartLayer();
-        _plot->replot(QCustomPlot::rpRefreshHint);
-        return false;
-    }
-    const int perPart = (drawing.operations.size() + drawing.parts - 1) / drawing.parts;
-    const int partEnd = qMin(drawing.operations.size(), (drawing.part + 1) * perPart);
-    if (drawing.next < partEnd) {
-        QCPLayer* const current = _plot->currentLayer();
-        _plot->setCurrentLayer(drawing.partLayer);
-        drawResultSlice(drawing, ResultSliceNs, partEnd);
-        _plot->setCurrentLayer(current);
-        return false;
-    }
-    QList<QCPItemText*> labels;
-    QList<QCPItemLine*> arrows;
-    for (QCPAbstractItem* item : qAsConst(drawing.partItems)) {
-        if (auto* label = qobject_cast<QCPItemText*>(item))
-            labels.append(label);
-        else if (auto* arrow = qobject_cast<QCPItemLine*>(item))
-            arrows.append(arrow);
-    }
-    _plot->keepReadable(labels, arrows);
-    drawing.partItems.clear();
-    _plot->paintPart(drawing.partLayer);
-    ++drawing.part;
-    if (drawing.part < drawing.parts)
-        return false;
-    drawing.closeParts();
-    return true;
 }
 
 // The curve that was current before the load is current again, if it is
@@ -973,77 +886,22 @@ void CentralWidget::drawWorkbook(Global::CurveFileData& file)
 // since, confirmed unless "撤销" may still take them back.
 void CentralWidget::drawResults(const Global::CurveFileData& file)
 {
-    const std::shared_ptr<ResultDrawing> results = resultDrawing(file);
-    drawResultSlice(*results, std::numeric_limits<qint64>::max(), results->operations.size());
+    const std::shared_ptr<ResultDrawer::Drawing> results = _drawer->prepare(file, resultOperations(file));
+    _drawer->drawAtOnce(*results);
 }
 
-std::shared_ptr<CentralWidget::ResultDrawing> CentralWidget::resultDrawing(const Global::CurveFileData& file) const
+ResultDrawer::Operations CentralWidget::resultOperations(const Global::CurveFileData& file) const
 {
-    auto drawing = std::make_shared<ResultDrawing>(file, _plot);
+    ResultDrawer::Operations operations;
     for (const AnalysisOperation& operation : file.analysisOperations)
-        drawing->operations.append(qMakePair(operation, true));
+        operations.append(qMakePair(operation, true));
     const QVector<AnalysisOperation>& applied = Global::_analysisOperationVtr;
     const int firstOpen = applied.size() - qMin(_unconfirmedOperationCount, applied.size());
     for (int i = 0; i < applied.size(); ++i) {
         if (applied.at(i).name == file.fileName)
-            drawing->operations.append(qMakePair(applied.at(i), i < firstOpen));
+            operations.append(qMakePair(applied.at(i), i < firstOpen));
     }
-    drawing->x = _plot->xAxis->range();
-    drawing->y = _plot->yAxis->range();
-    return drawing;
-}
-
-// Draws results up to end until the budget is spent; true once all are
-// drawn. The ranges decide where a label goes, so the slice draws on those
-// the drawing began with and leaves the axes as it found them.
-bool CentralWidget::drawResultSlice(ResultDrawing& drawing, qint64 budgetNs, int end)
-{
-    const QCPRange x = _plot->xAxis->range();
-    const QCPRange y = _plot->yAxis->range();
-    _plot->xAxis->setRange(drawing.x);
-    _plot->yAxis->setRange(drawing.y);
-    QElapsedTimer clock;
-    clock.start();
-    while (drawing.next < end && clock.nsecsElapsed() < budgetNs) {
-        const QPair<AnalysisOperation, bool>& operation = drawing.operations.at(drawing.next++);
-        if (!redrawOperation(drawing.file, drawing.stages, operation.first, operation.second) || drawing.parts == 0)
-            continue;
-        for (QObject* item : _runner->lastItems()) {
-            if (auto* drawn = qobject_cast<QCPAbstractItem*>(item))
-                drawing.partItems.append(drawn);
-        }
-    }
-    _plot->xAxis->setRange(x);
-    _plot->yAxis->setRange(y);
-    return drawing.next >= drawing.operations.size();
-}
-
-// On the stage the operation was made on, with its bounds on the abscissa
-// shown now; false when it fits no stage, and nothing was tried.
-bool CentralWidget::redrawOperation(const Global::CurveFileData& file, const StoredOperations::StageIndex& stages,
-                                    const AnalysisOperation& operation, bool confirmed)
-{
-    const int stage = stages.stageOf(operation);
-    if (stage < 0) {
-        LOG(DEBUG) << "analysis operation fits no stage of" << file.fileName << ":" << operation.mode << operation.x1
-                   << operation.x2 << (operation.timeAxis ? "min" : "℃");
-        return false;
-    }
-    const QVector<Global::ExperimentData>& data = file.phases.at(stage).data;
-    const bool onTime = Global::_timeAxisFlag == 1;
-    _runner->setCurve(data, onTime);
-    _runner->setSampleMass(file.info.sampleWeight.toDouble());
-    const double x1 = stages.boundOn(stage, onTime, operation.x1, operation.timeAxis);
-    const double x2 = stages.boundOn(stage, onTime, operation.x2, operation.timeAxis);
-    const AnalysisRunner::Outcome outcome = _runner->run(static_cast<AnalysisMode>(operation.mode), x1, x2,
-                                                         file.fileName);
-    if (outcome == AnalysisRunner::Outcome::Refused || outcome == AnalysisRunner::Outcome::NotFound)
-        LOG(DEBUG) << "analysis operation draws nothing on stage" << stage + 1 << "of" << file.fileName;
-    if (confirmed) {
-        for (QObject* item : _runner->lastItems())
-            PlotItemRegistry::confirm(item);
-    }
-    return true;
+    return operations;
 }
 
 void CentralWidget::setFileAxisCaptions()

@@ -3,6 +3,7 @@
 
 #include "commondata.h"
 #include "global.h"
+#include "resultdrawer.h"
 #include "workbookloader.h"
 
 #include <QElapsedTimer>
@@ -18,9 +19,6 @@
 #include <memory>
 
 class AnalysisRunner;
-namespace StoredOperations {
-class StageIndex;
-}
 class EventHandler;
 class LocalCustomPlot;
 class QCPAbstractItem;
@@ -171,7 +169,6 @@ private:
     void setFileAxisCaptions();
     void drawFileStages(Global::CurveFileData& file);
     struct AxisView;
-    struct ResultDrawing;
     WorkbookLoader::Drawing addCurveFile(const Global::CurveFileData& file, const QString& path);
     WorkbookLoader::Drawing takeReadWorkbook(const WorkbookLoader::Result& read);
     void takeBackWorkbook(const QString& fileName, const AxisView& view, QCPCurve* previousCurve);
@@ -179,11 +176,7 @@ private:
     void setAxisView(const AxisView& view);
     void drawWorkbook(Global::CurveFileData& file);
     void drawResults(const Global::CurveFileData& file);
-    std::shared_ptr<ResultDrawing> resultDrawing(const Global::CurveFileData& file) const;
-    bool drawResultStep(ResultDrawing& drawing);
-    bool drawResultSlice(ResultDrawing& drawing, qint64 budgetNs, int end);
-    bool redrawOperation(const Global::CurveFileData& file, const StoredOperations::StageIndex& stages,
-                         const AnalysisOperation& operation, bool confirmed);
+    ResultDrawer::Operations resultOperations(const Global::CurveFileData& file) const;
     bool curveData(const QCPCurve* curve, AnalysisOperation& operation, QVector<Global::ExperimentData>& data) const;
     static QVector<Global::PhaseTotalInfo> runStages(const QCPCurve* curve, QVector<int>* records = nullptr);
     static bool regionSpansRunStages(const QCPCurve* curve, const AnalysisOperation& operation);
@@ -210,6 +203,8 @@ private:
     WorkbookLoader* _loader;
     // Computes and draws the region analyses.
     std::unique_ptr<AnalysisRunner> _runner;
+    // Draws the results of the loaded workbooks again.
+    std::unique_ptr<ResultDrawer> _drawer;
     QCPItemStraightLine* _line1;
     QCPItemStraightLine* _line2;
     QVector<QString> _openedFilePaths;
