@@ -19,6 +19,7 @@
 #include "oitautoanalysisparamform.h"
 #include "printpreviewform.h"
 #include "realtimedataform.h"
+#include "resultdrawer.h"
 #include "serialport.h"
 #include "specificheatcomparisonmethodform.h"
 #include "ui_mainwindow.h"
@@ -136,14 +137,16 @@ void MainWindow::buildCurveCommandGroup()
 }
 
 // While a smoothing runs the curve it smooths must stay as it is, and while a
-// workbook is read the workspace it joins: the curve commands, the plot's own
-// interaction (selection, deletion, the region lines), loading from the file
-// tree and the analysis panel wait for it. "停止" stays available: a run can
-// always be stopped and saved. Both may hold at once: the commands come back
-// when neither runs.
+// workbook is read, or the results of those loaded are drawn again, the
+// workspace they join: the curve commands, the plot's own interaction
+// (selection, deletion, the region lines), loading from the file tree and the
+// analysis panel wait for it. "停止" stays available: a run can always be
+// stopped and saved. Several may hold at once: the commands come back when
+// none runs.
 void MainWindow::updateCurveCommands()
 {
-    const bool free = !_curveSmoother->isRunning() && !_centralWidget->workbookLoader()->isRunning();
+    const bool free = !_curveSmoother->isRunning() && !_centralWidget->workbookLoader()->isRunning()
+                      && !_centralWidget->resultDrawer()->isRunning();
     _curveCommands->setEnabled(free);
     _centralWidget->setEnabled(free);
     _leftWidget->setEnabled(free);
@@ -200,6 +203,7 @@ void MainWindow::connectSignalsAndSlots()
     connect(serialPort, &SerialPort::sigDeviceLost, this, &MainWindow::slotDeviceLost);
     connect(_curveSmoother, &CurveSmoother::runningChanged, this, &MainWindow::updateCurveCommands);
     connect(_centralWidget->workbookLoader(), &WorkbookLoader::runningChanged, this, &MainWindow::updateCurveCommands);
+    connect(_centralWidget->resultDrawer(), &ResultDrawer::runningChanged, this, &MainWindow::updateCurveCommands);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -29,6 +29,10 @@ private slots:
     void clearedLabelsNotPlacedAgain();
     void loadLeavesNothing_data();
     void loadLeavesNothing();
+    void abscissaSwitchDrawnInSlices_data();
+    void abscissaSwitchDrawnInSlices();
+    void stageRemovalDrawnInSlices_data();
+    void stageRemovalDrawnInSlices();
 
 private:
     QPushButton* button(const char* name) { return _window->findChild<QPushButton*>(QLatin1String(name)); }
@@ -105,7 +109,9 @@ namespace {
 // first of the two equally near) and its signal peak(t). Every signal is a
 // multiple of 0.25 mW, so the texts are exact (by hand from the peak's
 // definition). The lines differ, as a save writes an analysis only once.
-QVector<AnalysisOperation> thousandLabels(QStringList* texts = nullptr)
+// On the run time each shows the time of its sample, the (sample - 29)th at
+// 0.1 min each (by hand from curve()).
+QVector<AnalysisOperation> thousandLabels(QStringList* texts = nullptr, QStringList* timeTexts = nullptr)
 {
     QVector<AnalysisOperation> operations;
     for (int i = 0; i < 1000; ++i) {
@@ -113,6 +119,8 @@ QVector<AnalysisOperation> thousandLabels(QStringList* texts = nullptr)
         operations.append({"x", 1, sample + 0.05 * (i % 10 + 1), 0.0});
         if (texts)
             *texts << QStringLiteral("数值：\n%1.000℃,%2").arg(sample).arg(peak(sample), 0, 'f', 3);
+        if (timeTexts)
+            *timeTexts << QStringLiteral("数值：\n%1 min,%2").arg(0.1 * (sample - 29), 0, 'f', 3).arg(peak(sample), 0, 'f', 3);
     }
     return operations;
 }
@@ -253,6 +261,105 @@ void TestAnalysisWindow::loadLeavesNothing()
     QCOMPARE(labelTexts(_central->plot()).size(), 1000);
     QCOMPARE(_window->statusBar()->currentMessage(),
              QStringLiteral("many.xlsx 中有 1 个已保存的分析无法在曲线上显示，保存时将原样保留。"));
+}
+
+void TestAnalysisWindow::abscissaSwitchDrawnInSlices_data()
+{
+    QTest::addColumn<QString>("meanwhile");
+    QTest::newRow("nothing") << QString();
+    QTest::newRow("cleared") << "clear";
+    QTest::newRow("switched back") << "switch";
+    QTest::newRow("another workbook opened") << "open";
+    QTest::newRow("window closed") << "close";
+}
+
+// "Y轴" draws a thousand results again a slice at a time while the curve
+// commands wait. What comes between two slices all the same (the end-of-run
+// question's clear, a call from elsewhere, the window closing) leaves one
+// consistent plot: no result of a dropped redraw turns up afterwards, and
+// none is drawn twice.
+void TestAnalysisWindow::abscissaSwitchDrawnInSlices()
+{
+    QFETCH(QString, meanwhile);
+    const QString path = _dir.filePath("thousand.xlsx");
+    const QString other = _dir.filePath("other.xlsx");
+    QStringList texts, timeTexts;
+    QVERIFY(writeWorkbook(path, {curve(peak, 101)}, QStringLiteral("2"), thousandLabels(&texts, &timeTexts)));
+    QVERIFY(writeWorkbook(other, {curve(peak)}, QStringLiteral("2"), {{"x", 1, 80.3, 0.0}}));
+    QVERIFY(loadWorkbook(_central, path));
+    QAction* yAxis = _window->findChild<QAction*>("actionYAxis");
+    yAxis->trigger();
+    QVERIFY(_central->resultDrawer()->isRunning());
+    QVERIFY(!yAxis->isEnabled());
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&]() {
+        if (labelTexts(_central->plot()).isEmpty())
+            return;
+        watch.stop();
+        if (meanwhile == "clear")
+            _central->clearAllData();
+        else if (meanwhile == "switch")
+            _central->switchAxisQuantity();
+        else if (meanwhile == "open")
+            _central->slotRecvAnalysisFileName(other);
+        else if (meanwhile == "close")
+            _window.reset();
+    });
+    watch.start(0);
+    QVERIFY(QTest::qWaitFor([&]() { return !watch.isActive(); }, 30000));
+    if (meanwhile == "close") {
+        QTest::qWait(100);
+        return;
+    }
+    QVERIFY(waitForWorkbooks(_central));
+    QVERIFY(yAxis->isEnabled());
+    // The other workbook's label at 80.3 ℃ shows sample 80, the 51st.
+    QStringList expected = meanwhile == "clear"    ? QStringList()
+                           : meanwhile == "switch" ? texts
+                           : meanwhile == "open"   ? timeTexts + QStringList{"数值：\n5.100 min,6.000"}
+                                                   : timeTexts;
+    QStringList drawn = labelTexts(_central->plot());
+    // The other workbook's label goes in between the slices.
+    if (meanwhile == "open") {
+        drawn.sort();
+        expected.sort();
+    }
+    QCOMPARE(drawn, expected);
+    QCOMPARE(_central->plot()->itemCount(), 2 + 2 * expected.size());
+}
+
+void TestAnalysisWindow::stageRemovalDrawnInSlices_data()
+{
+    QTest::addColumn<bool>("clearedMeanwhile");
+    QTest::newRow("drawn") << false;
+    QTest::newRow("cleared meanwhile") << true;
+}
+
+// A stage's curve leaves the plot with its results (as smoothing replaces
+// it); the 200 results of the other stage, two after each sample from 140 to
+// 239 ℃ on the flat 1 mW after the peak, are drawn again a slice at a time.
+void TestAnalysisWindow::stageRemovalDrawnInSlices()
+{
+    QFETCH(bool, clearedMeanwhile);
+    const QString path = _dir.filePath("stages.xlsx");
+    QVector<AnalysisOperation> operations{{"x", 1, 80.3, 0.0}};
+    QStringList texts;
+    for (int i = 0; i < 200; ++i) {
+        operations.append({"x", 1, 140 + i / 2 + 0.1 + 0.2 * (i % 2), 0.0});
+        texts << QStringLiteral("数值：\n%1.000℃,1.000").arg(140 + i / 2);
+    }
+    QVERIFY(writeWorkbook(path, {curve(peak), curve(peak, 101, 140.0f)}, QStringLiteral("2"), operations));
+    QVERIFY(loadWorkbook(_central, path));
+    QCOMPARE(labelTexts(_central->plot()).size(), 201);
+    _central->removeCurveWithResults(curves(_central->plot()).first());
+    QVERIFY(_central->resultDrawer()->isRunning());
+    if (clearedMeanwhile) {
+        QVERIFY(QTest::qWaitFor([&]() { return !labelTexts(_central->plot()).isEmpty(); }, 30000));
+        _central->clearAllData();
+    }
+    QVERIFY(waitForWorkbooks(_central));
+    QCOMPARE(labelTexts(_central->plot()), clearedMeanwhile ? QStringList() : texts);
+    QCOMPARE(curves(_central->plot()).size(), clearedMeanwhile ? 0 : 1);
 }
 
 QTEST_MAIN(TestAnalysisWindow)

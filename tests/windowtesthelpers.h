@@ -4,6 +4,7 @@
 #include "centralwidget.h"
 #include "filedialog.h"
 #include "messagebox.h"
+#include "resultdrawer.h"
 #include "workbookloader.h"
 
 #include <QList>
@@ -47,11 +48,13 @@ public:
     QList<FileDialog::Request> saveRequests;
 };
 
-// Until the workbooks asked for are read and drawn (or refused).
+// Until the workbooks asked for are read and drawn (or refused), and the
+// results of those loaded drawn again.
 inline bool waitForWorkbooks(CentralWidget* workspace)
 {
     const WorkbookLoader* loader = workspace->workbookLoader();
-    return QTest::qWaitFor([loader]() { return !loader->isRunning(); }, 30000);
+    const ResultDrawer* drawer = workspace->resultDrawer();
+    return QTest::qWaitFor([loader, drawer]() { return !loader->isRunning() && !drawer->isRunning(); }, 30000);
 }
 
 // Opens a workbook as a double-click in the file tree does, and waits for it.

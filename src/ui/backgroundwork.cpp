@@ -72,9 +72,16 @@ void BackgroundWork::start(std::function<void()> work)
 void BackgroundWork::start(std::function<void()> work, std::function<bool()> step)
 {
     Q_ASSERT(!isRunning());
+    _step = std::move(step);
+    if (!work) {
+        Q_ASSERT(_step);
+        showDialog();
+        _stepping = true;
+        _stepTimer->start(0);
+        return;
+    }
     QThread* thread = QThread::create(std::move(work));
     _thread = thread;
-    _step = std::move(step);
     // Only the thread started last ends the work: run() may have ended it
     // already, while this signal was still queued.
     connect(thread, &QThread::finished, this, [this, thread]() {

@@ -42,6 +42,7 @@ public:
     // until it returns true: the part of the work that belongs to the GUI
     // thread, each call short enough not to stall the window. The dialog
     // stays and "取消" still calls cancel meanwhile; finished() follows.
+    // Without work (an empty function) only the steps run.
     void start(std::function<void()> work, std::function<bool()> step);
     // start(), then an event loop of its own until the work is done.
     void run(std::function<void()> work);

@@ -101,7 +101,7 @@ CentralWidget::CentralWidget(QWidget* parent)
     , _loader(new WorkbookLoader([this](const WorkbookLoader::Result& read) { return takeReadWorkbook(read); },
                                  parent, this))
     , _runner(new AnalysisRunner(_plot))
-    , _drawer(new ResultDrawer(_plot, _runner.get()))
+    , _drawer(new ResultDrawer(_plot, _runner.get(), parent))
     , _line1(nullptr)
     , _line2(nullptr)
     , _lastApplyX1(0.0)
@@ -190,6 +190,11 @@ EventHandler* CentralWidget::eventHandler() const
 WorkbookLoader* CentralWidget::workbookLoader() const
 {
     return _loader;
+}
+
+ResultDrawer* CentralWidget::resultDrawer() const
+{
+    return _drawer.get();
 }
 
 QCPItemStraightLine* CentralWidget::line1() const
@@ -379,9 +384,11 @@ void CentralWidget::removeMatching(const std::function<bool(const QString&)>& cu
     removeObjects(matching);
 }
 
-// Every curve, graph and item but the two boundary lines, fixed texts included.
+// Every curve, graph and item but the two boundary lines, fixed texts
+// included; no result drawn in slices may come after them.
 void CentralWidget::removeAllPlotObjects()
 {
+    _drawer->drop();
     QSet<QObject*> all;
     for (int i = 0; i < _plot->plottableCount(); ++i) {
         QCPAbstractPlottable* plottable = _plot->plottable(i);
@@ -527,6 +534,7 @@ void CentralWidget::deleteCurve(QString name)
         return;
     removeOpenedPathsOf(name);
     removeAnalysisOperationsOf(name);
+    _drawer->drop(name);
     removeMatching([&name](const QString& curveName) { return curveName == name; },
                    [&name](const QObject* item) { return PlotItemRegistry::belongsToCurve(item, name); });
     _plot->replot(QCustomPlot::rpRefreshHint);
@@ -545,6 +553,7 @@ void CentralWidget::removeCurveWithResults(QCPCurve* curve)
     const int stageIndex = stage ? int(stage - found->phases.constData()) : -1;
     removeCurve(curve);
     if (!name.isEmpty()) {
+        _drawer->drop(name);
         removeMatching([](const QString&) { return false; },
                        [&name](const QObject* item) { return PlotItemRegistry::belongsToCurve(item, name); });
         if (fileIndex < 0) {
@@ -867,19 +876,26 @@ void CentralWidget::forgetDeletedWorkbooks()
 }
 
 // Draws every loaded workbook; the plot holds none of them (the abscissa
-// has just changed).
+// has just changed). Each workbook's results are drawn on the ranges its
+// curves set: at once after them when they are few, else in slices once all
+// curves are drawn.
 void CentralWidget::drawCurveFileData()
 {
     setFileAxisCaptions();
-    for (Global::CurveFileData& file : Global::_curveFileDataVtr)
-        drawWorkbook(file);
+    int count = 0;
+    for (const Global::CurveFileData& file : qAsConst(Global::_curveFileDataVtr))
+        count += resultOperations(file).size();
+    const bool atOnce = ResultDrawer::drawsAtOnce(count);
+    ResultDrawer::Drawings results;
+    for (Global::CurveFileData& file : Global::_curveFileDataVtr) {
+        drawFileStages(file);
+        results.append(_drawer->prepare(file, resultOperations(file)));
+        if (atOnce)
+            _drawer->drawAtOnce(*results.last());
+    }
+    if (!atOnce)
+        _drawer->redraw(results);
     _plot->replot(QCustomPlot::rpRefreshHint);
-}
-
-void CentralWidget::drawWorkbook(Global::CurveFileData& file)
-{
-    drawFileStages(file);
-    drawResults(file);
 }
 
 // The analyses stored in the workbook, confirmed, and those applied to it
@@ -887,7 +903,10 @@ void CentralWidget::drawWorkbook(Global::CurveFileData& file)
 void CentralWidget::drawResults(const Global::CurveFileData& file)
 {
     const std::shared_ptr<ResultDrawer::Drawing> results = _drawer->prepare(file, resultOperations(file));
-    _drawer->drawAtOnce(*results);
+    if (ResultDrawer::drawsAtOnce(ResultDrawer::operationCount(*results)))
+        _drawer->drawAtOnce(*results);
+    else
+        _drawer->redraw({results});
 }
 
 ResultDrawer::Operations CentralWidget::resultOperations(const Global::CurveFileData& file) const

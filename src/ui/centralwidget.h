@@ -92,6 +92,7 @@ public:
     LocalCustomPlot* plot() const;
     EventHandler* eventHandler() const;
     WorkbookLoader* workbookLoader() const;
+    ResultDrawer* resultDrawer() const;
     QCPItemStraightLine* line1() const;
     QCPItemStraightLine* line2() const;
     QCPCurve* currentCurve() const;
@@ -174,7 +175,6 @@ private:
     void takeBackWorkbook(const QString& fileName, const AxisView& view, QCPCurve* previousCurve);
     AxisView axisView() const;
     void setAxisView(const AxisView& view);
-    void drawWorkbook(Global::CurveFileData& file);
     void drawResults(const Global::CurveFileData& file);
     ResultDrawer::Operations resultOperations(const Global::CurveFileData& file) const;
     bool curveData(const QCPCurve* curve, AnalysisOperation& operation, QVector<Global::ExperimentData>& data) const;

@@ -1,6 +1,7 @@
 #include "resultdrawer.h"
 
 #include "analysisrunner.h"
+#include "backgroundwork.h"
 #include "localcustomplot.h"
 #include "plotitemregistry.h"
 #include "storedoperations.h"
@@ -11,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QPointer>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -23,6 +25,8 @@ constexpr qint64 SliceNs = 15 * 1000 * 1000;
 // millisecond: more than this many are painted a part at a time, each part
 // within about 50 ms.
 constexpr int ResultsPerPart = 400;
+// Redrawn at once, these take a few tens of milliseconds at most.
+constexpr int ResultsDrawnAtOnce = 100;
 
 } // namespace
 
@@ -48,6 +52,8 @@ struct ResultDrawer::Drawing
     const QPointer<LocalCustomPlot> plot;
     Operations operations;
     int next = 0;
+    // Its results left the plot: it draws nothing more.
+    bool dropped = false;
     QCPRange x;
     QCPRange y;
     // How many parts the results are drawn in, none when they are few; the
@@ -59,16 +65,30 @@ struct ResultDrawer::Drawing
     QList<QPointer<QCPAbstractItem>> partItems;
 };
 
-ResultDrawer::ResultDrawer(LocalCustomPlot* plot, AnalysisRunner* runner)
-    : _plot(plot)
+ResultDrawer::ResultDrawer(LocalCustomPlot* plot, AnalysisRunner* runner, QWidget* dialogParent, QObject* parent)
+    : QObject(parent)
+    , _plot(plot)
     , _runner(runner)
+    , _work(new BackgroundWork(QStringLiteral("绘制"), QStringLiteral("正在绘制分析结果..."), dialogParent, this))
 {
+    connect(_work, &BackgroundWork::finished, this, [this]() { emit runningChanged(false); });
+}
+
+// The steps left are not taken; the plot may be going too.
+ResultDrawer::~ResultDrawer()
+{
+    _queue.clear();
+    delete _work;
 }
 
 std::shared_ptr<ResultDrawer::Drawing> ResultDrawer::prepare(const Global::CurveFileData& file,
-                                                              const Operations& operations) const
+                                                              const Operations& operations)
 {
+    _drawings.erase(std::remove_if(_drawings.begin(), _drawings.end(),
+                                   [](const std::weak_ptr<Drawing>& held) { return held.expired(); }),
+                    _drawings.end());
     auto drawing = std::make_shared<Drawing>(file, _plot);
+    _drawings.push_back(drawing);
     drawing->operations = operations;
     if (operations.size() > ResultsPerPart)
         drawing->parts = (operations.size() + ResultsPerPart - 1) / ResultsPerPart;
@@ -84,6 +104,10 @@ int ResultDrawer::operationCount(const Drawing& drawing)
 
 bool ResultDrawer::step(Drawing& drawing)
 {
+    if (drawing.dropped) {
+        drawing.closeParts();
+        return true;
+    }
     if (drawing.parts == 0) {
         if (!drawSlice(drawing, SliceNs, drawing.operations.size()))
             return false;
@@ -107,6 +131,11 @@ bool ResultDrawer::step(Drawing& drawing)
     return paintPart(drawing);
 }
 
+bool ResultDrawer::drawsAtOnce(int operations)
+{
+    return operations <= ResultsDrawnAtOnce;
+}
+
 void ResultDrawer::drawAtOnce(Drawing& drawing)
 {
     drawing.parts = 0;
@@ -116,6 +145,53 @@ void ResultDrawer::drawAtOnce(Drawing& drawing)
 void ResultDrawer::close(Drawing& drawing)
 {
     drawing.closeParts();
+}
+
+// A redraw asked for while one runs follows it.
+void ResultDrawer::redraw(const Drawings& drawings)
+{
+    _queue += drawings;
+    if (_queue.isEmpty() || _work->isRunning())
+        return;
+    _work->start(nullptr, [this]() { return redrawStep(); });
+    emit runningChanged(true);
+}
+
+bool ResultDrawer::redrawStep()
+{
+    if (!_queue.isEmpty()) {
+        const std::shared_ptr<Drawing> first = _queue.first();
+        if (step(*first))
+            _queue.removeOne(first);
+    }
+    return _queue.isEmpty();
+}
+
+void ResultDrawer::drop(const QString& fileName)
+{
+    for (const std::weak_ptr<Drawing>& held : _drawings) {
+        if (const std::shared_ptr<Drawing> drawing = held.lock()) {
+            if (drawing->file.fileName == fileName)
+                drawing->dropped = true;
+        }
+    }
+    _queue.erase(std::remove_if(_queue.begin(), _queue.end(),
+                                [](const std::shared_ptr<Drawing>& drawing) { return drawing->dropped; }),
+                 _queue.end());
+}
+
+void ResultDrawer::drop()
+{
+    for (const std::weak_ptr<Drawing>& held : _drawings) {
+        if (const std::shared_ptr<Drawing> drawing = held.lock())
+            drawing->dropped = true;
+    }
+    _queue.clear();
+}
+
+bool ResultDrawer::isRunning() const
+{
+    return _work->isRunning();
 }
 
 // Draws results up to end until the budget is spent; true once all are
