@@ -79,10 +79,17 @@ void AnalysisRunner::setCurve(const QVector<Global::ExperimentData>& data, bool 
         PointCalculate::setExperimentData(data);
         return;
     }
-    QVector<Global::ExperimentData> onRunTime = data;
-    for (Global::ExperimentData& d : onRunTime)
-        d.temperature = d.runTime;
-    PointCalculate::setExperimentData(onRunTime);
+    // The stored analyses of a stage, redrawn one after the other, share its
+    // samples on the run time and the order PointCalculate keeps of them. The
+    // curve is kept as well: a change to it then makes a copy of its own,
+    // which does not match.
+    if (_runTimeOf.constData() != data.constData() || _runTimeOf.size() != data.size()) {
+        _runTimeOf = data;
+        _onRunTime = data;
+        for (Global::ExperimentData& d : _onRunTime)
+            d.temperature = d.runTime;
+    }
+    PointCalculate::setExperimentData(_onRunTime);
 }
 
 void AnalysisRunner::setSampleMass(double mass)

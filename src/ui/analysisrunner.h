@@ -73,6 +73,10 @@ private:
     // The curve's samples as measured, and whether it is drawn against time.
     QVector<Global::ExperimentData> _data;
     bool _onTime;
+    // The last curve drawn against time, and its samples with their run time
+    // in the place of the temperature.
+    QVector<Global::ExperimentData> _runTimeOf;
+    QVector<Global::ExperimentData> _onRunTime;
     double _sampleMass;
     QList<QObject*> _items;
 };
