@@ -8,6 +8,7 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -95,17 +96,25 @@ struct CurveOrder
 } // namespace
 
 // Many analyses are run on one curve in turn (a workbook's stored ones, each
-// loaded anew): the order is made once per curve. A curve with a temperature
-// that is not finite has none; NaN and infinity compare in ways no order
-// stands for, and the routines then look at every sample.
+// loaded anew): the order is made once per curve. The last two curves keep
+// theirs, as a peak's area on the run time is taken on the samples of its
+// region alone before the curve comes back. A curve with a temperature that
+// is not finite has none; NaN and infinity compare in ways no order stands
+// for, and the routines then look at every sample.
 const SampleOrder* PointCalculate::temperatureOrder()
 {
-    static CurveOrder cached;
-    if (!cached.order || cached.data.constData() != dataVtr.constData() || cached.data.size() != dataVtr.size()) {
-        cached.data = dataVtr;
-        cached.order.reset(new SampleOrder(cached.data, &Global::ExperimentData::temperature));
+    static std::array<CurveOrder, 2> cached;
+    const auto fits = [](const CurveOrder& kept) {
+        return kept.order && kept.data.constData() == dataVtr.constData() && kept.data.size() == dataVtr.size();
+    };
+    if (!fits(cached[0])) {
+        std::swap(cached[0], cached[1]);
+        if (!fits(cached[0])) {
+            cached[0].data = dataVtr;
+            cached[0].order.reset(new SampleOrder(cached[0].data, &Global::ExperimentData::temperature));
+        }
     }
-    return cached.order->allFinite() ? cached.order.get() : nullptr;
+    return cached[0].order->allFinite() ? cached[0].order.get() : nullptr;
 }
 
 int PointCalculate::countBetween(double lo, double hi)

@@ -5,7 +5,7 @@
 #include "plotitemregistry.h"
 #include "pointcalculate.h"
 #include "resultlabel.h"
-#include "storedoperations.h"
+#include "sampleorder.h"
 
 #include <easylogging++.h>
 #include <qcustomplot.h>
@@ -70,6 +70,8 @@ AnalysisRunner::AnalysisRunner(LocalCustomPlot* plot)
 {
 }
 
+AnalysisRunner::~AnalysisRunner() = default;
+
 void AnalysisRunner::setCurve(const QVector<Global::ExperimentData>& data, bool onTime)
 {
     _data = data;
@@ -85,6 +87,8 @@ void AnalysisRunner::setCurve(const QVector<Global::ExperimentData>& data, bool 
     // which does not match.
     if (_runTimeOf.constData() != data.constData() || _runTimeOf.size() != data.size()) {
         _runTimeOf = data;
+        for (std::unique_ptr<SampleOrder>& order : _runTimeOrders)
+            order.reset();
         _onRunTime = data;
         for (Global::ExperimentData& d : _onRunTime)
             d.temperature = d.runTime;
@@ -465,12 +469,22 @@ double AnalysisRunner::baselineStubEnd(double from, double length) const
 {
     if (!_onTime)
         return from + length;
-    const int start = StoredOperations::nearestSample(_data, &Global::ExperimentData::runTime, from);
+    const int start = runTimeCurveOrder(&Global::ExperimentData::runTime).nearest(from);
     if (start < 0)
         return from;
-    const int end = StoredOperations::nearestSample(_data, &Global::ExperimentData::temperature,
-                                                    _data.at(start).temperature + length);
+    const int end =
+        runTimeCurveOrder(&Global::ExperimentData::temperature).nearest(_data.at(start).temperature + length);
     return _data.at(end).runTime;
+}
+
+// The curve drawn against time in order along a field, made when first
+// asked for: each glass transition on it asks twice.
+const SampleOrder& AnalysisRunner::runTimeCurveOrder(float Global::ExperimentData::*field) const
+{
+    std::unique_ptr<SampleOrder>& order = _runTimeOrders[field == &Global::ExperimentData::runTime ? 0 : 1];
+    if (!order)
+        order.reset(new SampleOrder(_runTimeOf, field));
+    return *order;
 }
 
 // A stub from the picked sample along the fitted baseline.

@@ -9,10 +9,14 @@
 #include <QString>
 #include <QVector>
 
+#include <array>
+#include <memory>
+
 class LocalCustomPlot;
 class QCPGraph;
 class QCPItemText;
 class QObject;
+class SampleOrder;
 
 // Computes one region analysis of a curve and draws its result: a label with
 // its arrow and, for a peak or a glass transition, the graphs of the region,
@@ -37,6 +41,7 @@ public:
     };
 
     explicit AnalysisRunner(LocalCustomPlot* plot);
+    ~AnalysisRunner();
 
     // Loads the samples of the curve into PointCalculate on its abscissa.
     void setCurve(const QVector<Global::ExperimentData>& data, bool onTime);
@@ -65,6 +70,7 @@ private:
     static QPair<double, double> baselineNear(const QPointF& from);
     void drawGlassTransitionLabel(double t1, const QPointF& q, double t2, const QString& name);
     double baselineStubEnd(double from, double length) const;
+    const SampleOrder& runTimeCurveOrder(float Global::ExperimentData::*field) const;
     QCPGraph* addResultGraph(const QVector<double>& keys, const QVector<double>& values, const QString& name);
     void drawBaselineStub(const QPointF& from, double toX, const QPair<double, double>& line, const QString& name);
     static bool steepestTangent(const QVector<QPointF>& region, QPair<double, double>& tangent);
@@ -77,6 +83,8 @@ private:
     // in the place of the temperature.
     QVector<Global::ExperimentData> _runTimeOf;
     QVector<Global::ExperimentData> _onRunTime;
+    // Its samples in order of run time and of temperature.
+    mutable std::array<std::unique_ptr<SampleOrder>, 2> _runTimeOrders;
     double _sampleMass;
     QList<QObject*> _items;
 };
