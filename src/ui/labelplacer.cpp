@@ -284,13 +284,12 @@ void LabelPlacer::placeFree(const QPointF& point, const QSizeF& size, Score& sco
 {
     if (noRoomFor(size))
         return;
-    const QVector<QRectF> boxes = scanBoxes(size, point);
-    const QVector<int> sums = takenSums();
+    const QVector<QRectF> boxes = scanBoxes(size, point, takenSums());
     _budget = FixedVisitBudget;
     bool room = false;
     int tried = 0;
     for (int i = 0; i < boxes.size() && _budget >= 0 && tried < FreePlacesTried; ++i) {
-        if (taken(sums, boxes.at(i)) || overlaps(boxes.at(i), 1) > 0)
+        if (overlaps(boxes.at(i), 1) > 0)
             continue;
         room = true;
         ++tried;
@@ -306,18 +305,21 @@ void LabelPlacer::placeFree(const QPointF& point, const QSizeF& size, Score& sco
         _noRoomFor = size;
 }
 
-// Every FixedStep across and half of it down, inside the rectangle, sorted by
-// the distance of their centres from nearest (in the order of the scan when
-// equally far).
-QVector<QRectF> LabelPlacer::scanBoxes(const QSizeF& size, const QPointF& nearest) const
+// Every FixedStep across and half of it down, inside the rectangle, that no
+// text reaches into, sorted by the distance of their centres from nearest (in
+// the order of the scan when equally far). A crowded plot leaves few to sort.
+QVector<QRectF> LabelPlacer::scanBoxes(const QSizeF& size, const QPointF& nearest, const QVector<int>& sums) const
 {
     const QRectF area = insideArea();
     QVector<QPair<double, int>> order;
     QVector<QRectF> boxes;
     for (double x = area.left(); x == area.left() || x + size.width() <= area.right(); x += FixedStep) {
         for (double y = area.top(); y == area.top() || y + size.height() <= area.bottom(); y += FixedStep / 2.0) {
-            boxes << shiftedInto(QRectF(QPointF(x, y), size), area);
-            const QPointF d = boxes.last().center() - nearest;
+            const QRectF box = shiftedInto(QRectF(QPointF(x, y), size), area);
+            if (taken(sums, box))
+                continue;
+            boxes << box;
+            const QPointF d = box.center() - nearest;
             order << qMakePair(QPointF::dotProduct(d, d), order.size());
         }
     }

@@ -142,7 +142,7 @@ private:
     bool noRoomFor(const QSizeF& size) const;
     bool crowdedPlace(const QPointF& point, const QVector<QRectF>& candidates, QRectF& place);
     void placeFree(const QPointF& point, const QSizeF& size, Score& score, QRectF& place);
-    QVector<QRectF> scanBoxes(const QSizeF& size, const QPointF& nearest) const;
+    QVector<QRectF> scanBoxes(const QSizeF& size, const QPointF& nearest, const QVector<int>& sums) const;
     void take(const QRectF& box, int count);
     QVector<int> takenSums() const;
     bool taken(const QVector<int>& sums, const QRectF& box) const;
