@@ -25,8 +25,9 @@ constexpr qint64 SliceNs = 15 * 1000 * 1000;
 // millisecond: more than this many are painted a part at a time, each part
 // within about 50 ms.
 constexpr int ResultsPerPart = 400;
-// Redrawn at once, these take a few tens of milliseconds at most.
-constexpr int ResultsDrawnAtOnce = 100;
+// Redrawn at once, with the curves they are drawn on, these take a few tens
+// of milliseconds (a result on the run time about one).
+constexpr int ResultsDrawnAtOnce = 25;
 
 } // namespace
 
