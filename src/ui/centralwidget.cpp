@@ -410,15 +410,16 @@ void CentralWidget::removeObjects(const QSet<QObject*>& objects)
 {
     if (objects.isEmpty())
         return;
+    QVector<QCPCurve*> curves;
     for (QObject* object : objects) {
         if (auto* curve = qobject_cast<QCPCurve*>(object))
-            forgetCurve(curve);
+            curves.append(curve);
     }
+    for (QCPCurve* curve : qAsConst(curves))
+        forgetCurve(curve);
     PlotItemRegistry::remove(objects);
-    for (QObject* object : objects) {
-        if (auto* curve = qobject_cast<QCPCurve*>(object))
-            _plot->removePlottable(curve);
-    }
+    for (QCPCurve* curve : qAsConst(curves))
+        _plot->removePlottable(curve);
     _plot->discard(objects);
 }
 
@@ -893,9 +894,14 @@ void CentralWidget::drawCurveFileData()
         if (atOnce)
             _drawer->drawAtOnce(*results.last());
     }
-    if (!atOnce)
-        _drawer->redraw(results);
-    _plot->replot(QCustomPlot::rpRefreshHint);
+    if (atOnce) {
+        _plot->replot(QCustomPlot::rpRefreshHint);
+        return;
+    }
+    // The curves show from the next turn of the event loop on: the removal
+    // of many results and the drawing of the curves fill this one.
+    _drawer->redraw(results);
+    _plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
 // The analyses stored in the workbook, confirmed, and those applied to it
