@@ -209,6 +209,7 @@ QCPLayer* LocalCustomPlot::addPartLayer()
         made = layer(name);
         below = made;
         _partLayers.append(made);
+        _closedParts.remove(made);
     }
     for (QCPLayer* made : added)
         made->setMode(QCPLayer::lmBuffered);
