@@ -21,10 +21,11 @@ namespace {
 // slices: the window keeps painting and taking frames however many analyses
 // a workbook stores.
 constexpr qint64 SliceNs = 15 * 1000 * 1000;
-// Painting a result (label, arrow, region) takes about a tenth of a
-// millisecond: more than this many are painted a part at a time, each part
-// within about 50 ms.
-constexpr int ResultsPerPart = 400;
+// Painting a result (label, arrow, region) and adding it to the picture of
+// those painted before takes about a tenth of a millisecond, more on the run
+// time: more than this many are painted a part at a time, each part within
+// about 50 ms.
+constexpr int ResultsPerPart = 300;
 // Redrawn at once, with the curves they are drawn on, these take a few tens
 // of milliseconds (a result on the run time about one).
 constexpr int ResultsDrawnAtOnce = 25;
