@@ -120,7 +120,9 @@ QVector<AnalysisOperation> thousandLabels(QStringList* texts = nullptr, QStringL
         if (texts)
             *texts << QStringLiteral("数值：\n%1.000℃,%2").arg(sample).arg(peak(sample), 0, 'f', 3);
         if (timeTexts)
-            *timeTexts << QStringLiteral("数值：\n%1 min,%2").arg(0.1 * (sample - 29), 0, 'f', 3).arg(peak(sample), 0, 'f', 3);
+            *timeTexts << QStringLiteral("数值：\n%1 min,%2")
+                              .arg(0.1 * (sample - 29), 0, 'f', 3)
+                              .arg(peak(sample), 0, 'f', 3);
     }
     return operations;
 }
@@ -132,7 +134,8 @@ int largestChannelDifference(const QImage& a, const QImage& b)
         for (int x = 0; x < a.width(); ++x) {
             const QRgb p = a.pixel(x, y);
             const QRgb q = b.pixel(x, y);
-            largest = std::max({largest, qAbs(qRed(p) - qRed(q)), qAbs(qGreen(p) - qGreen(q)), qAbs(qBlue(p) - qBlue(q))});
+            largest = std::max(
+                {largest, qAbs(qRed(p) - qRed(q)), qAbs(qGreen(p) - qGreen(q)), qAbs(qBlue(p) - qBlue(q))});
         }
     }
     return largest;
