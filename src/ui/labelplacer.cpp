@@ -720,10 +720,11 @@ bool LabelPlacer::CurveCells::fits(const LabelPlacer& placer) const
            && yRange == placer._plot->yAxis->range() && area == placer._plot->axisRect()->rect();
 }
 
-// Null without a curve.
+// Null without a curve, or while the plot is squeezed below its margins and
+// its axis rectangle has no cells.
 const LabelPlacer::CurveCells* LabelPlacer::curveCells()
 {
-    if (_curveData.isEmpty())
+    if (_curveData.isEmpty() || _plot->axisRect()->rect().isEmpty())
         return nullptr;
     for (int i = 0; i < _counted.size(); ++i) {
         if (_counted.at(i).fits(*this)) {
@@ -892,7 +893,7 @@ LabelPlacer::ShadeColumns LabelPlacer::shadeColumns(const QRect& area) const
     QVector<QPointF> curve, chord;
     shadeOutline(curve, chord);
     ShadeColumns columns;
-    if (curve.isEmpty())
+    if (curve.isEmpty() || area.isEmpty())
         return columns;
     // Columns beside the rectangle are never covered: a sample far off
     // screen must not cost a walk out to it.
