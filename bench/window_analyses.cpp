@@ -10,6 +10,7 @@
 // labels" and "clear count stall_ms whole_ms" lines for each time;
 // bench/run-analyses.sh puts them in a table.
 #include "windowheartbeat.h"
+#include "benchrun.h"
 
 #include "centralwidget.h"
 #include "global.h"
@@ -33,29 +34,6 @@
 #include <random>
 
 namespace {
-
-constexpr int Points = 100000;
-
-// One stage of 100,000 points: a ramp from 25 ℃ to 325 ℃ with a melting
-// peak and seeded noise.
-void makeRun()
-{
-    Global::_experimentInfo = Global::ExperimentInfo();
-    Global::_experimentInfo.sampleName = QStringLiteral("analyses");
-    Global::_experimentInfo.sampleWeight = QStringLiteral("5");
-    Global::_experimentInfo.phases = {{1, 325.0f, 10.0f, 0, 1}};
-    Global::_experimentDataVtr.clear();
-    Global::CurveExperimentData record;
-    record.data.reserve(Points);
-    std::mt19937 noise(7);
-    std::normal_distribution<float> jitter(0.0f, 0.02f);
-    for (int j = 0; j < Points; ++j) {
-        const float temperature = 25.0f + 0.003f * j;
-        const float peak = -4.0f * std::exp(-std::pow((temperature - 156.6f) / 2.0f, 2.0f));
-        record.data.append({0.0003f * (j + 1), 0.0f, temperature, 0.5f + peak + jitter(noise)});
-    }
-    Global::_experimentDataVtr.append(record);
-}
 
 // Numerical labels at one line, the other kinds over 5 ℃ regions.
 QVector<AnalysisOperation> analyses(int count)
@@ -95,7 +73,7 @@ public:
     void writeWorkbooks(const QVector<int>& counts)
     {
         QDir().mkpath(Global::SampleDataFolderPath);
-        makeRun();
+        makeBenchRun(QStringLiteral("analyses"));
         for (int count : counts) {
             Global::_analysisOperationVtr = analyses(count);
             XlsxHandler::writeExperimentFile(Global::SampleDataFolderPath + QLatin1Char('/') + workbookName(count));

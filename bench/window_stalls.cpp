@@ -5,6 +5,7 @@
 // click starts it, and the loop runs until the action's effect is visible.
 // Prints "action figure_ms" lines; bench/run-stalls.sh puts them in a table.
 #include "windowheartbeat.h"
+#include "benchrun.h"
 
 #include "centralwidget.h"
 #include "filedialog.h"
@@ -35,29 +36,6 @@
 
 namespace {
 
-constexpr int Points = 100000;
-
-// One stage of 100,000 points: a ramp from 25 ℃ with a melting peak and
-// seeded noise, so smoothing has something to do.
-void makeRun(const QString& name)
-{
-    Global::_experimentInfo = Global::ExperimentInfo();
-    Global::_experimentInfo.sampleName = name;
-    Global::_experimentInfo.sampleWeight = QStringLiteral("5");
-    Global::_experimentInfo.phases = {{1, 325.0f, 10.0f, 0, 1}};
-    Global::_experimentDataVtr.clear();
-    Global::CurveExperimentData record;
-    record.data.reserve(Points);
-    std::mt19937 noise(7);
-    std::normal_distribution<float> jitter(0.0f, 0.02f);
-    for (int j = 0; j < Points; ++j) {
-        const float temperature = 25.0f + 0.003f * j;
-        const float peak = -4.0f * std::exp(-std::pow((temperature - 156.6f) / 2.0f, 2.0f));
-        record.data.append({0.0003f * j, 0.0f, temperature, 0.5f + peak + jitter(noise)});
-    }
-    Global::_experimentDataVtr.append(record);
-}
-
 class Bench
 {
 public:
@@ -76,7 +54,7 @@ public:
     {
         QDir().mkpath(Global::SampleDataFolderPath);
         for (int i = 1; i <= count; ++i) {
-            makeRun(QStringLiteral("bench%1").arg(i));
+            makeBenchRun(QStringLiteral("bench%1").arg(i));
             XlsxHandler::writeExperimentFile(workbookPath(i));
         }
         Global::_experimentDataVtr.clear();
@@ -106,7 +84,7 @@ public:
     double stopAndSave()
     {
         clear();
-        makeRun(QStringLiteral("stopped"));
+        makeBenchRun(QStringLiteral("stopped"));
         Global::_globalMode = Global::Experiment;
         _savePath = Global::SampleDataFolderPath + QStringLiteral("/stopped.xlsx");
         QFile::remove(_savePath);
